@@ -1,0 +1,15 @@
+#pragma once
+
+#include "host/game_types.h"
+
+// Command handlers the plug-in registers with the framework.
+
+// The show-limits chat command: the player's team's counts against every limit.
+void ShowLimitsCmd(AShooterPlayerController* controller, FString* message, EChatSendMode::Type mode);
+
+// "UpdateDinos" on the console and over RCON: rebuilds every count from the level.
+void UpdateDinosCmd(APlayerController* controller, FString* command, bool);
+void UpdateDinosRconCmd(RCONClientConnection* connection, RCONPacket* packet, UWorld*);
+
+// "GetDinoBp" on the console: the blueprint path of the creature the admin aims at.
+void GetDinoBpCmd(APlayerController* controller, FString* command, bool);

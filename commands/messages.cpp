@@ -1,0 +1,42 @@
+#include "commands/messages.h"
+
+#include <fmt/xchar.h>
+
+#include "host/game_access.h"
+#include "plugin/config.h"
+
+void NotifyPlayer(const std::string& key, AShooterPlayerController* controller) {
+  auto& general = PluginConfig["General"];
+  const auto scale = general["NotificationScale"].get<float>();
+  const auto time = general["NotificationDisplayTime"].get<float>();
+  const std::wstring text = GetText(key).ToWide();
+  SendNotification(controller, {1.0f, 0.0f, 0.0f, 1.0f}, scale, time, text.c_str());
+}
+
+void SendNotification(AShooterPlayerController* controller, FLinearColor colour, float scale,
+                      float time, const wchar_t* text) {
+  if (controller == nullptr) return;
+  FString message(fmt::format(fmt::runtime(std::wstring_view(text))));
+  Call<"AShooterPlayerController.ClientServerSOTFNotificationCustom">(
+      controller, &message, colour, scale, time, nullptr, nullptr);
+}
+
+void SendChatMessage(AShooterPlayerController* controller, const FString& sender,
+                     const wchar_t* text) {
+  if (controller == nullptr) return;
+  ChatMessageRecord record;
+  record.SenderName = sender;
+  record.Message = FString(fmt::format(fmt::runtime(std::wstring_view(text))));
+  Call<"AShooterPlayerController.ClientChatMessage">(controller, record);
+}
+
+void SendServerMessage(AShooterPlayerController* controller, FLinearColor colour, const char* text) {
+  if (controller == nullptr) return;
+  FString message(fmt::format(fmt::runtime(std::string_view(text))));
+  Call<"AShooterPlayerController.ClientServerChatDirectMessage">(controller, &message, colour, false);
+}
+
+void SendRconAnswer(RCONClientConnection* connection, const RCONPacket* request, const char* text) {
+  FString answer(text);
+  Call<"RCONClientConnection.SendMessageW">(connection, request->Id, 0, &answer);
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+#include "host/game_types.h"
+
+// The only ways the plug-in talks to one player, and its RCON answers. Each sender passes its
+// text once through the formatting library with no arguments ("{{" shows as "{"), so a stray
+// brace makes it throw fmt::format_error before anything is sent. A null controller gets
+// nothing. The game functions are looked up by name on every call.
+
+// Shows Messages[key] (or "No message") as a red notification, at General.NotificationScale for
+// General.NotificationDisplayTime seconds; throws the JSON library's type error when either
+// setting is missing or no number.
+void NotifyPlayer(const std::string& key, AShooterPlayerController* controller);
+
+// An on-screen notification.
+void SendNotification(AShooterPlayerController* controller, FLinearColor colour, float scale,
+                      float time, const wchar_t* text);
+
+// A chat line from `sender`.
+void SendChatMessage(AShooterPlayerController* controller, const FString& sender,
+                     const wchar_t* text);
+
+// A server chat message; the text's bytes are widened one by one (above 0x7F becomes '?').
+void SendServerMessage(AShooterPlayerController* controller, FLinearColor colour, const char* text);
+
+// Answers an RCON request on its connection with the request's id and type 0; the text's bytes
+// are widened one by one.
+void SendRconAnswer(RCONClientConnection* connection, const RCONPacket* request, const char* text);

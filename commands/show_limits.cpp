@@ -1,0 +1,3 @@
+#include "commands/commands.h"
+
+void ShowLimitsCmd(AShooterPlayerController*, FString*, EChatSendMode::Type) {}

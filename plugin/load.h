@@ -1,0 +1,10 @@
+#pragma once
+
+// Starts the plug-in: creates its logger, reads the configuration, counts the creatures at once
+// when the world already runs, then registers its six commands and installs its sixteen hooks.
+// On failure it logs the error, leaves nothing registered, and throws, which fails the load.
+void Load();
+
+// Removes every command and hook that Load added. The counts, configuration and logger stay
+// until the library goes.
+void Unload();

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# The project's two jobs, each doing its own set-up on a fresh Debian machine:
+#   ./project.sh run [ARGS...]   build, then run the stand-in server (ARGS go to tamewarden-sim)
+#   ./project.sh test            build, run every test, then run them again under ASan and UBSan
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(cmake ninja-build g++ libspdlog-dev libfmt-dev nlohmann-json3-dev
+          libgtest-dev libgmock-dev libbenchmark-dev python3 python3-rcon)
+
+install_missing() {
+  local missing=() p
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  ((${#missing[@]} == 0)) && return
+  echo "Installing missing packages: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() {  # build DIR [CMAKE OPTIONS...]
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir"
+}
+
+case "${1:-}" in
+  run)
+    shift
+    install_missing
+    build build
+    exec build/sim/tamewarden-sim "$@"
+    ;;
+  test)
+    install_missing
+    build build
+    ctest --test-dir build --output-on-failure -j2
+    build build-asan -DTW_SANITIZE=ON -DTW_BUILD_BENCH=OFF
+    ctest --test-dir build-asan --output-on-failure -j2
+    ;;
+  *)
+    sed -n '2,4p' "$0" >&2
+    exit 2
+    ;;
+esac

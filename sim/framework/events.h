@@ -1,0 +1,35 @@
+#pragma once
+
+#include <functional>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace sim {
+
+// What the stand-in game observed, in order: each event is a JSON object whose "event" member
+// names its kind (notification, chat, result, log, ...). Tests assert on it; the tool prints it.
+class EventLog {
+ public:
+  using Listener = std::function<void(const nlohmann::json&)>;
+
+  // Records {"event": kind, ...fields}; fields must be an object.
+  void Add(std::string_view kind, nlohmann::json fields = nlohmann::json::object());
+
+  const std::vector<nlohmann::json>& all() const { return events_; }
+  // The events of one kind, in order.
+  std::vector<nlohmann::json> Of(std::string_view kind) const;
+  void Clear() { events_.clear(); }
+  // Called with every event as it is added, such as to print it at once.
+  void SetListener(Listener listener) { listener_ = std::move(listener); }
+
+  // The script line being run, reported with results and errors; 0 outside a script.
+  int line = 0;
+
+ private:
+  std::vector<nlohmann::json> events_;
+  Listener listener_;
+};
+
+}  // namespace sim

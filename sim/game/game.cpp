@@ -1,0 +1,200 @@
+#include "sim/game/game.h"
+
+#include <algorithm>
+
+namespace sim {
+namespace {
+
+constexpr char kLevelPath[] = "/Game/Maps/TheIslandSubMaps/TheIsland.TheIsland:PersistentLevel";
+
+std::string_view Unwrap(std::string_view text) {
+  constexpr std::string_view prefix = "Blueprint'";
+  if (text.starts_with(prefix) && text.size() > prefix.size() && text.ends_with('\'')) {
+    return text.substr(prefix.size(), text.size() - prefix.size() - 1);
+  }
+  return text;
+}
+
+// The kind path of a class, from its default object's full name: everything after the first
+// space, without a trailing "_C" and without "Default__".
+std::string KindPathFromDefaultName(std::string_view full) {
+  const auto space = full.find(' ');
+  if (space == std::string_view::npos) return "";
+  std::string mid(full.substr(space + 1));
+  if (mid.ends_with("_C")) mid.resize(mid.size() - 2);
+  for (auto at = mid.find("Default__"); at != std::string::npos; at = mid.find("Default__", at)) {
+    mid.erase(at, 9);
+  }
+  return "Blueprint'" + mid + "'";
+}
+
+}  // namespace
+
+bool SplitObjectPath(std::string_view text, std::string& package, std::string& object) {
+  text = Unwrap(text);
+  const auto dot = text.rfind('.');
+  const auto slash = text.rfind('/');
+  if (!text.starts_with('/') || dot == std::string_view::npos || slash == std::string_view::npos ||
+      dot < slash || dot + 1 == text.size() || text.find(' ') != std::string_view::npos) {
+    return false;
+  }
+  package = text.substr(0, dot);
+  object = text.substr(dot + 1);
+  return true;
+}
+
+Game::Game() {
+  world_ = &Make<World>(*World::StaticClass(), "TheIsland", "World /Game/Maps/TheIslandSubMaps/TheIsland.TheIsland");
+  level_ = &Make<Level>(*Level::StaticClass(), "PersistentLevel", std::string("Level ") + kLevelPath);
+  world_->persistent_level = ToHost<ULevel>(level_);
+  game_mode_ = &MakeActor<GameMode>(*GameMode::StaticClass(), "GameMode", {});
+  game_state_ = &MakeActor<GameState>(*GameState::StaticClass(), "GameState", {});
+}
+
+template <typename T>
+T& Game::Make(Class& cls, std::string name, std::string full_name) {
+  std::unique_ptr<Object> made = cls.make();
+  auto* object = dynamic_cast<T*>(made.get());
+  if (object == nullptr) throw std::logic_error("class " + cls.class_name + " makes no such object");
+  object->cls = ToHost<UClass>(&cls);
+  object->name = std::move(name);
+  object->full_name = std::move(full_name);
+  objects_.push_back(std::move(made));
+  return *object;
+}
+
+std::string Game::NextName(const Class& cls) { return cls.class_name + "_" + std::to_string(++next_serial_); }
+
+template <typename T>
+T& Game::MakeActor(Class& cls, std::string name, FVector at, bool in_level) {
+  const std::string object_name = NextName(cls);
+  T& actor = Make<T>(cls, std::move(name), cls.class_name + " " + kLevelPath + "." + object_name);
+  auto& root = Make<SceneComponent>(*SceneComponent::StaticClass(), actor.name + ".Root",
+                                    "SceneComponent " + std::string(kLevelPath) + "." +
+                                        object_name + ".DefaultSceneRoot");
+  root.relative_location = at;
+  actor.root_component = ToHost<USceneComponent>(&root);
+  if (in_level) level_->actors.Add(ToHost<AActor>(&actor));
+  return actor;
+}
+
+Class& Game::MakeClass(std::string class_name, std::string package, Class* super,
+                       std::string default_full_name, std::string kind_path) {
+  auto cls = std::make_unique<Class>();
+  cls->cls = ToHost<UClass>(Class::StaticClass());
+  cls->name = class_name;
+  cls->full_name = "BlueprintGeneratedClass " + package + "." + class_name;
+  cls->class_name = std::move(class_name);
+  cls->super = super;
+  cls->make = super->make;
+  cls->default_full_name = std::move(default_full_name);
+  cls->kind_path = std::move(kind_path);
+  Class& made = *cls;
+  classes_.emplace(made.default_full_name, std::move(cls));
+  return made;
+}
+
+Class* Game::CreatureClass(std::string_view kind) {
+  std::string package, object;
+  if (!SplitObjectPath(kind, package, object)) return nullptr;
+  const std::string default_name = object + "_C " + package + ".Default__" + object + "_C";
+  if (const auto it = classes_.find(default_name); it != classes_.end()) return it->second.get();
+  return &MakeClass(object + "_C", package, Dino::StaticClass(), default_name,
+                    "Blueprint'" + package + "." + object + "'");
+}
+
+Class& Game::CreatureClassNamed(std::string_view default_full_name) {
+  if (const auto it = classes_.find(default_full_name); it != classes_.end()) return *it->second;
+  const std::string full(default_full_name);
+  const std::string class_name = full.substr(0, full.find(' '));
+  return MakeClass(class_name, "/Game/Named", Dino::StaticClass(), full,
+                   KindPathFromDefaultName(full));
+}
+
+Class* Game::ItemClass(std::string_view path) {
+  std::string package, object;
+  if (!SplitObjectPath(path, package, object)) return nullptr;
+  const std::string default_name = object + "_C " + package + ".Default__" + object + "_C";
+  if (const auto it = classes_.find(default_name); it != classes_.end()) return it->second.get();
+  return &MakeClass(object + "_C", package, Item::StaticClass(), default_name, "");
+}
+
+int32_t Game::TeamOf(const ShooterPlayerController& player) {
+  const auto* state = FromHost<ShooterPlayerState>(player.player_state);
+  return state->tribe.tribe_id != 0 ? state->tribe.tribe_id : state->player_id;
+}
+
+ShooterPlayerController& Game::AddPlayer(const PlayerSpec& spec) {
+  auto& state = MakeActor<ShooterPlayerState>(*ShooterPlayerState::StaticClass(), spec.name, {});
+  state.player_id = spec.id;
+  state.tribe.tribe_id = spec.tribe;
+  if (spec.tribe != 0) state.tribe.tribe_name = FString("Tribe " + std::to_string(spec.tribe));
+  auto& controller =
+      MakeActor<ShooterPlayerController>(*ShooterPlayerController::StaticClass(), spec.name, {});
+  controller.player_state = ToHost<APlayerState>(&state);
+  controller.steam_id = spec.steam_id;
+  controller.dead = spec.dead;
+  state.controller = &controller;
+  auto& body = MakeActor<Survivor>(*Survivor::StaticClass(), spec.name, {});
+  body.controller = &controller;
+  body.set_dead(spec.dead);
+  controller.character = &body;
+  controller.targeting_team = body.targeting_team = state.targeting_team = TeamOf(controller);
+  players_.push_back(&controller);
+  return controller;
+}
+
+Dino& Game::AddDino(std::string name, Class& kind, int32_t team, FVector at) {
+  auto& dino = MakeActor<Dino>(kind, std::move(name), at);
+  dino.targeting_team = dino.taming_team_id = team;
+  return dino;
+}
+
+Dino& Game::SpawnDino(Class& kind, int32_t team, FVector at) {
+  return AddDino(NextName(kind), kind, team, at);
+}
+
+Structure& Game::AddStructure(std::string name, FVector at) {
+  return MakeActor<Structure>(*Structure::StaticClass(), std::move(name), at);
+}
+
+Actor& Game::AddActor(std::string name) {
+  return MakeActor<Actor>(*Actor::StaticClass(), std::move(name), {});
+}
+
+Item& Game::AddItem(std::string name, Class& cls) {
+  return Make<Item>(cls, std::move(name), cls.class_name + " /Engine/Transient." + NextName(cls));
+}
+
+Weapon& Game::AddWeapon(Item& item) {
+  auto& weapon = MakeActor<Weapon>(*Weapon::StaticClass(), item.name, {});
+  weapon.associated_item = ToHost<UPrimalItem>(&item);
+  return weapon;
+}
+
+void Game::AddNullActor() { level_->actors.Add(nullptr); }
+
+void Game::RemoveFromLevel(Actor& actor) {
+  auto& actors = level_->actors;
+  for (int32_t i = 0; i < actors.Num(); ++i) {
+    if (actors[i] == ToHost<AActor>(&actor)) {
+      actors.RemoveAt(i);
+      break;
+    }
+  }
+  actor.destroyed = true;
+}
+
+std::map<int32_t, std::map<std::string, int>> Game::Truth() const {
+  std::map<int32_t, std::map<std::string, int>> truth;
+  for (AActor* slot : level_->actors) {
+    auto* actor = FromHost<Actor>(slot);
+    if (actor == nullptr || !actor->IsA(Dino::StaticClass())) continue;
+    auto* dino = static_cast<Dino*>(actor);
+    if (dino->dead() || dino->targeting_team <= 50000) continue;
+    ++truth[dino->targeting_team][FromHost<Class>(dino->cls)->kind_path];
+  }
+  return truth;
+}
+
+}  // namespace sim
