@@ -5,7 +5,8 @@
 // Command handlers the plug-in registers with the framework.
 
 // The show-limits chat command: the player's team's counts against every limit.
-void ShowLimitsCmd(AShooterPlayerController* controller, FString* message, EChatSendMode::Type mode);
+void ShowLimitsCmd(AShooterPlayerController* controller, FString* message,
+                   EChatSendMode::Type mode);
 
 // "UpdateDinos" on the console and over RCON: rebuilds every count from the level.
 void UpdateDinosCmd(APlayerController* controller, FString* command, bool);

@@ -30,10 +30,12 @@ void SendChatMessage(AShooterPlayerController* controller, const FString& sender
   Call<"AShooterPlayerController.ClientChatMessage">(controller, record);
 }
 
-void SendServerMessage(AShooterPlayerController* controller, FLinearColor colour, const char* text) {
+void SendServerMessage(AShooterPlayerController* controller, FLinearColor colour,
+                       const char* text) {
   if (controller == nullptr) return;
   FString message(fmt::format(fmt::runtime(std::string_view(text))));
-  Call<"AShooterPlayerController.ClientServerChatDirectMessage">(controller, &message, colour, false);
+  Call<"AShooterPlayerController.ClientServerChatDirectMessage">(controller, &message, colour,
+                                                                 false);
 }
 
 void SendRconAnswer(RCONClientConnection* connection, const RCONPacket* request, const char* text) {

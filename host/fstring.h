@@ -78,7 +78,8 @@ inline std::wstring FString::ToWide() const {
     const char16_t unit = units[i];
     if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
         units[i + 1] <= 0xDFFF) {
-      wide.push_back(static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00)));
+      wide.push_back(
+          static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00)));
       ++i;
     } else {
       wide.push_back(static_cast<wchar_t>(unit));

@@ -14,45 +14,45 @@
 // Functions take the object first; results written through a pointer are marked "out".
 
 // Functions that the plug-in hooks, in the order it installs them.
-#define TW_HOOKED_FUNCTIONS(X)                                                                    \
-  X("AShooterGameMode.InitGame", void(AShooterGameMode*, FString * map_name, FString * options,  \
-                                      FString * error_message))                                  \
-  X("AShooterGameState.AllowDinoTame",                                                            \
+#define TW_HOOKED_FUNCTIONS(X)                                                                   \
+  X("AShooterGameMode.InitGame",                                                                 \
+    void(AShooterGameMode*, FString * map_name, FString * options, FString * error_message))     \
+  X("AShooterGameState.AllowDinoTame",                                                           \
     bool(AShooterGameState*, APrimalDinoCharacter*, AShooterPlayerController*))                  \
-  X("APrimalDinoCharacter.TryMultiUse",                                                           \
+  X("APrimalDinoCharacter.TryMultiUse",                                                          \
     bool(APrimalDinoCharacter*, APlayerController*, int32_t use_index))                          \
-  X("AShooterPlayerState.AddToTribe",                                                             \
+  X("AShooterPlayerState.AddToTribe",                                                            \
     bool(AShooterPlayerState*, FTribeData * new_tribe, bool merge_tribe, bool force,             \
          bool is_from_invite, APlayerController* inviter))                                       \
-  X("APrimalDinoCharacter.TameDino",                                                              \
+  X("APrimalDinoCharacter.TameDino",                                                             \
     void(APrimalDinoCharacter*, AShooterPlayerController*, bool ignore_max_tame_limit,           \
          int32_t override_taming_team, bool prevent_name_dialog, bool skip_tamed_levels))        \
   X("AShooterPlayerController.ServerRequestDownloadDino_Implementation",                         \
     void(AShooterPlayerController*, UploadedDinoRecord))                                         \
-  X("AShooterPlayerController.SpawnActor",                                                        \
+  X("AShooterPlayerController.SpawnActor",                                                       \
     AActor*(AShooterPlayerController*, FString * blueprint_path, float spawn_distance,           \
             float y_offset, float z_offset, bool defer_begin_play))                              \
-  X("APrimalDinoCharacter.Die", bool(APrimalDinoCharacter*, float killing_damage,                 \
-                                     FDamageEvent*, AController* killer, AActor* damage_causer)) \
-  X("APrimalDinoCharacter.Destroyed", void(APrimalDinoCharacter*))                                \
-  X("APrimalStructure.TryMultiUse", bool(APrimalStructure*, APlayerController*, int32_t use_index)) \
-  X("APrimalDinoCharacter.InitDownloadedTamedDino",                                               \
-    void(APrimalDinoCharacter*, AShooterPlayerController* tamer, int32_t team))                  \
-  X("AShooterPlayerController.ServerDownloadDino",                                                \
+  X("APrimalDinoCharacter.Die", bool(APrimalDinoCharacter*, float killing_damage, FDamageEvent*, \
+                                     AController* killer, AActor* damage_causer))                \
+  X("APrimalDinoCharacter.Destroyed", void(APrimalDinoCharacter*))                               \
+  X("APrimalStructure.TryMultiUse",                                                              \
+    bool(APrimalStructure*, APlayerController*, int32_t use_index))                              \
+  X("APrimalDinoCharacter.InitDownloadedTamedDino",                                              \
+    void(APrimalDinoCharacter*, AShooterPlayerController * tamer, int32_t team))                 \
+  X("AShooterPlayerController.ServerDownloadDino",                                               \
     bool(AShooterPlayerController*, UploadedDinoRecord))                                         \
-  X("UPrimalItem.AllowUseInInventory",                                                            \
-    bool(UPrimalItem*, bool is_remote_inventory, AShooterPlayerController*,                      \
-         bool dont_check_actor))                                                                 \
-  X("UPrimalItem.AllowSlotting", bool(UPrimalItem*, UPrimalInventoryComponent*, bool force))      \
-  X("AActor.BPServerHandleNetExecCommand",                                                        \
+  X("UPrimalItem.AllowUseInInventory", bool(UPrimalItem*, bool is_remote_inventory,              \
+                                            AShooterPlayerController*, bool dont_check_actor))   \
+  X("UPrimalItem.AllowSlotting", bool(UPrimalItem*, UPrimalInventoryComponent*, bool force))     \
+  X("AActor.BPServerHandleNetExecCommand",                                                       \
     bool(AActor*, APlayerController*, FName command, FBPNetExecParams * params))                 \
   X("AShooterCharacter.OnWeaponEquipped", void(AShooterCharacter*, AShooterWeapon*))
 
 // Functions the plug-in only calls.
 #define TW_CALLED_FUNCTIONS(X)                                                                    \
-  X("FMemory.Malloc", void*(std::size_t bytes, uint32_t alignment))                              \
-  X("FMemory.Realloc", void*(void* pointer, std::size_t bytes))                                  \
-  X("FMemory.Free", void(void* pointer))                                                         \
+  X("FMemory.Malloc", void*(std::size_t bytes, uint32_t alignment))                               \
+  X("FMemory.Realloc", void*(void* pointer, std::size_t bytes))                                   \
+  X("FMemory.Free", void(void* pointer))                                                          \
   X("UObjectBaseUtility.IsA", bool(UObjectBaseUtility*, UClass*))                                 \
   X("UObjectBaseUtility.GetFullName", void(UObjectBaseUtility*, FString * out, UObject * stop))   \
   X("UClass.GetDefaultObject", UObject*(UClass*, bool create_if_needed))                          \
@@ -61,39 +61,40 @@
   X("AShooterPlayerState.IsInTribe", bool(AShooterPlayerState*))                                  \
   X("AShooterPlayerController.GetPlayerCharacter", AShooterCharacter*(AShooterPlayerController*)) \
   X("APrimalCharacter.GetAimedActor",                                                             \
-    AActor*(APrimalCharacter*, int32_t channel, UActorComponent** hit_component,                 \
-            float max_distance, float check_radius, int32_t* hit_body_index,                     \
-            FHitResult* out_hit, bool force_use_camera, bool ignore_selected, bool use_view))    \
+    AActor*(APrimalCharacter*, int32_t channel, UActorComponent * *hit_component,                 \
+            float max_distance, float check_radius, int32_t* hit_body_index, FHitResult* out_hit, \
+            bool force_use_camera, bool ignore_selected, bool use_view))                          \
   X("AShooterWeapon.StartUnequip", void(AShooterWeapon*))                                         \
   X("UKismetSystemLibrary.SphereOverlapActors_NEW",                                               \
-    bool(UObject * world_context, FVector centre, float radius, TArray<uint8_t> * object_types,  \
-         UClass * class_filter, TArray<AActor*> * ignore, TArray<AActor*> * out_actors))         \
+    bool(UObject * world_context, FVector centre, float radius, TArray<uint8_t>* object_types,    \
+         UClass* class_filter, TArray<AActor*>* ignore, TArray<AActor*>* out_actors))             \
   X("FName.ToString", void(FName*, FString * out))                                                \
   X("RCONClientConnection.SendMessageW",                                                          \
-    void(RCONClientConnection*, int32_t request_id, int32_t type, FString * text))               \
+    void(RCONClientConnection*, int32_t request_id, int32_t type, FString * text))                \
   X("AShooterPlayerController.ClientServerSOTFNotificationCustom",                                \
-    void(AShooterPlayerController*, FString * text, FLinearColor, float scale, float time,       \
-         UTexture2D * icon, USoundBase * sound))                                                 \
-  X("AShooterPlayerController.ClientChatMessage", void(AShooterPlayerController*, ChatMessageRecord)) \
+    void(AShooterPlayerController*, FString * text, FLinearColor, float scale, float time,        \
+         UTexture2D* icon, USoundBase* sound))                                                    \
+  X("AShooterPlayerController.ClientChatMessage",                                                 \
+    void(AShooterPlayerController*, ChatMessageRecord))                                           \
   X("AShooterPlayerController.ClientServerChatDirectMessage",                                     \
     void(AShooterPlayerController*, FString * text, FLinearColor, bool))
 
 // Fields: name, owner, type.
-#define TW_FIELDS(X)                                                       \
-  X("UObjectBase.Class", UObjectBase, UClass*)                             \
-  X("UWorld.PersistentLevel", UWorld, ULevel*)                             \
-  X("ULevelBase.Actors", ULevelBase, TArray<AActor*>)                      \
-  X("AActor.TargetingTeam", AActor, int32_t)                               \
-  X("AActor.RootComponent", AActor, USceneComponent*)                      \
-  X("USceneComponent.RelativeLocation", USceneComponent, FVector)          \
-  X("APrimalDinoCharacter.TamingTeamID", APrimalDinoCharacter, int32_t)    \
-  X("AController.PlayerState", AController, APlayerState*)                 \
-  X("APlayerState.PlayerId", APlayerState, int32_t)                        \
-  X("AShooterPlayerState.MyTribeData", AShooterPlayerState, FTribeData)    \
-  X("FTribeData.TribeID", FTribeData, int32_t)                             \
-  X("AShooterWeapon.AssociatedPrimalItem", AShooterWeapon, UPrimalItem*)   \
-  X("UPrimalItem.MyItemType", UPrimalItem, uint8_t)                        \
-  X("UPrimalItem.MyConsumableType", UPrimalItem, uint8_t)                  \
+#define TW_FIELDS(X)                                                     \
+  X("UObjectBase.Class", UObjectBase, UClass*)                           \
+  X("UWorld.PersistentLevel", UWorld, ULevel*)                           \
+  X("ULevelBase.Actors", ULevelBase, TArray<AActor*>)                    \
+  X("AActor.TargetingTeam", AActor, int32_t)                             \
+  X("AActor.RootComponent", AActor, USceneComponent*)                    \
+  X("USceneComponent.RelativeLocation", USceneComponent, FVector)        \
+  X("APrimalDinoCharacter.TamingTeamID", APrimalDinoCharacter, int32_t)  \
+  X("AController.PlayerState", AController, APlayerState*)               \
+  X("APlayerState.PlayerId", APlayerState, int32_t)                      \
+  X("AShooterPlayerState.MyTribeData", AShooterPlayerState, FTribeData)  \
+  X("FTribeData.TribeID", FTribeData, int32_t)                           \
+  X("AShooterWeapon.AssociatedPrimalItem", AShooterWeapon, UPrimalItem*) \
+  X("UPrimalItem.MyItemType", UPrimalItem, uint8_t)                      \
+  X("UPrimalItem.MyConsumableType", UPrimalItem, uint8_t)                \
   X("UPrimalItem.CustomItemDatas", UPrimalItem, TArray<FCustomItemData>)
 
 // Bit fields: name, owner.

@@ -68,7 +68,8 @@ class TArray {
       if (fresh == nullptr) throw std::bad_alloc();
       data_ = static_cast<T*>(fresh);
     } else {
-      T* fresh = static_cast<T*>(host_memory::Malloc(sizeof(T) * static_cast<std::size_t>(capacity)));
+      T* fresh =
+          static_cast<T*>(host_memory::Malloc(sizeof(T) * static_cast<std::size_t>(capacity)));
       if (fresh == nullptr) throw std::bad_alloc();
       for (int32_t i = 0; i < count_; ++i) {
         new (fresh + i) T(std::move(data_[i]));

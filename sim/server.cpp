@@ -73,7 +73,9 @@ std::filesystem::path Server::ConfigPath() const {
   return server_dir_ / "ArkApi" / "Plugins" / "Tamewarden" / "config.json";
 }
 
-std::filesystem::path Server::LogPath() const { return server_dir_ / "ArkApi" / "Logs" / "server.log"; }
+std::filesystem::path Server::LogPath() const {
+  return server_dir_ / "ArkApi" / "Logs" / "server.log";
+}
 
 void Server::AddToGroup(uint64_t steam_id, std::string group) {
   groups_[steam_id].insert(std::move(group));
@@ -86,8 +88,9 @@ bool Server::InGroup(uint64_t steam_id, const std::string& group) const {
 
 LoadResult Server::LoadPlugin(const std::filesystem::path& library) {
   LoadResult result = loader_.Load(library);
-  events_.Add("load", {{"ok", result.ok},
-                       {"error", result.ok ? nlohmann::json(nullptr) : nlohmann::json(result.error)}});
+  events_.Add("load",
+              {{"ok", result.ok},
+               {"error", result.ok ? nlohmann::json(nullptr) : nlohmann::json(result.error)}});
   return result;
 }
 
@@ -100,8 +103,8 @@ void Server::UnloadPlugin() {
 
 void Server::Start() {
   FString map("TheIsland"), options("?listen"), error;
-  Invoke<"AShooterGameMode.InitGame">(ToHost<AShooterGameMode>(&game_->game_mode()), &map,
-                                      &options, &error);
+  Invoke<"AShooterGameMode.InitGame">(ToHost<AShooterGameMode>(&game_->game_mode()), &map, &options,
+                                      &error);
   server_state_ = 1;
 }
 

@@ -92,7 +92,8 @@ std::wstring Utf8Decode(const std::string& utf8) {
       valid = (byte(i + k) & 0xC0) == 0x80;
       code = (code << 6) | (byte(i + k) & 0x3F);
     }
-    valid = valid && code >= kSmallest[extra] && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
+    valid = valid && code >= kSmallest[extra] && code <= 0x10FFFF &&
+            !(code >= 0xD800 && code <= 0xDFFF);
     out.push_back(valid ? static_cast<wchar_t>(code) : L'\uFFFD');
     i += valid ? extra + 1 : 1;
   }

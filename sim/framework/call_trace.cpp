@@ -37,9 +37,8 @@ CallFrame::CallFrame(std::string_view function) : function_(function) {
 CallFrame::~CallFrame() {
   const bool called = Frames().back().called;
   Frames().pop_back();
-  nlohmann::json fields = {{"line", Server::Current().events().line},
-                           {"function", function_},
-                           {"called", called}};
+  nlohmann::json fields = {
+      {"line", Server::Current().events().line}, {"function", function_}, {"called", called}};
   if (value_) fields["value"] = *value_;
   Server::Current().events().Add("result", std::move(fields));
 }
@@ -58,8 +57,7 @@ void CallFrame::Crashed(const std::exception_ptr& error) {
 nlohmann::json ResultValue(bool value) { return value; }
 
 nlohmann::json ResultValue(const AActor* actor) {
-  return actor == nullptr ? nlohmann::json(nullptr)
-                          : nlohmann::json(FromHost<Object>(actor)->name);
+  return actor == nullptr ? nlohmann::json(nullptr) : nlohmann::json(FromHost<Object>(actor)->name);
 }
 
 }  // namespace sim

@@ -93,9 +93,7 @@ bool Commands::RunRcon(RCONClientConnection* connection, RCONPacket& packet, UWo
 }
 
 std::vector<std::string> Commands::ChatNames() const { return NamesOf(chat_); }
-std::vector<std::string> Commands::ConsoleNames() const {
-  return NamesOf(console_);
-}
+std::vector<std::string> Commands::ConsoleNames() const { return NamesOf(console_); }
 std::vector<std::string> Commands::RconNames() const { return NamesOf(rcon_); }
 
 }  // namespace sim

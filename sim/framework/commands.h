@@ -15,7 +15,8 @@ class Commands final : public ArkApi::ICommands {
   explicit Commands(std::function<void(std::string)> on_call) : on_call_(std::move(on_call)) {}
 
   void RegisterChatCommand(const FString& name, const ArkApi::ChatCallback& callback) override;
-  void RegisterConsoleCommand(const FString& name, const ArkApi::ConsoleCallback& callback) override;
+  void RegisterConsoleCommand(const FString& name,
+                              const ArkApi::ConsoleCallback& callback) override;
   void RegisterRconCommand(const FString& name, const ArkApi::RconCallback& callback) override;
   bool UnregisterChatCommand(const FString& name) override;
   bool UnregisterConsoleCommand(const FString& name) override;

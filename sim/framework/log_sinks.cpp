@@ -18,9 +18,10 @@ class EventSink final : public spdlog::sinks::base_sink<std::mutex> {
  protected:
   void sink_it_(const spdlog::details::log_msg& message) override {
     const auto level = spdlog::level::to_string_view(message.level);
-    events_.Add("log", {{"level", std::string(level.data(), level.size())},
-                        {"logger", std::string(message.logger_name.data(), message.logger_name.size())},
-                        {"text", std::string(message.payload.data(), message.payload.size())}});
+    events_.Add("log",
+                {{"level", std::string(level.data(), level.size())},
+                 {"logger", std::string(message.logger_name.data(), message.logger_name.size())},
+                 {"text", std::string(message.payload.data(), message.payload.size())}});
   }
   void flush_() override {}
 
@@ -30,7 +31,8 @@ class EventSink final : public spdlog::sinks::base_sink<std::mutex> {
 
 }  // namespace
 
-std::vector<spdlog::sink_ptr> MakeLogSinks(const std::filesystem::path& log_file, EventLog& events) {
+std::vector<spdlog::sink_ptr> MakeLogSinks(const std::filesystem::path& log_file,
+                                           EventLog& events) {
   return {std::make_shared<spdlog::sinks::basic_file_sink_mt>(log_file.string()),
           std::make_shared<EventSink>(events)};
 }

@@ -84,9 +84,9 @@ void RegisterBitField(Registry& registry) {
   using Owner = decltype(OwnerOf(Member));
   static_assert(std::is_same_v<decltype(std::declval<Owner&>().*Member), uint32_t&>);
   static_assert(Bit < 32);
-  registry.AddBitField(Name.view(), {&Owner::StaticClass,
-                                     [](void* object) { return &(FromHost<Owner>(object)->*Member); },
-                                     Bit, 1});
+  registry.AddBitField(Name.view(),
+                       {&Owner::StaticClass,
+                        [](void* object) { return &(FromHost<Owner>(object)->*Member); }, Bit, 1});
 }
 
 }  // namespace sim

@@ -17,8 +17,8 @@ struct Class;
 class Registry {
  public:
   struct Field {
-    Class* (*owner)();          // the object must be of this class; null for plain records
-    void* (*address)(void*);    // the field inside an object
+    Class* (*owner)();        // the object must be of this class; null for plain records
+    void* (*address)(void*);  // the field inside an object
   };
   struct BitField {
     Class* (*owner)();
@@ -32,9 +32,9 @@ class Registry {
     void** original;
   };
   struct Hook {
-    void** slot;                  // what the game's calls go through
-    void* original;               // the game's own function
-    std::vector<Detour> chain;    // oldest first; the newest is in *slot
+    void** slot;                // what the game's calls go through
+    void* original;             // the game's own function
+    std::vector<Detour> chain;  // oldest first; the newest is in *slot
   };
 
   void AddFunction(std::string_view name, void* address);

@@ -44,8 +44,10 @@ bool SplitObjectPath(std::string_view text, std::string& package, std::string& o
 }
 
 Game::Game() {
-  world_ = &Make<World>(*World::StaticClass(), "TheIsland", "World /Game/Maps/TheIslandSubMaps/TheIsland.TheIsland");
-  level_ = &Make<Level>(*Level::StaticClass(), "PersistentLevel", std::string("Level ") + kLevelPath);
+  world_ = &Make<World>(*World::StaticClass(), "TheIsland",
+                        "World /Game/Maps/TheIslandSubMaps/TheIsland.TheIsland");
+  level_ =
+      &Make<Level>(*Level::StaticClass(), "PersistentLevel", std::string("Level ") + kLevelPath);
   world_->persistent_level = ToHost<ULevel>(level_);
   game_mode_ = &MakeActor<GameMode>(*GameMode::StaticClass(), "GameMode", {});
   game_state_ = &MakeActor<GameState>(*GameState::StaticClass(), "GameState", {});
@@ -55,7 +57,8 @@ template <typename T>
 T& Game::Make(Class& cls, std::string name, std::string full_name) {
   std::unique_ptr<Object> made = cls.make();
   auto* object = dynamic_cast<T*>(made.get());
-  if (object == nullptr) throw std::logic_error("class " + cls.class_name + " makes no such object");
+  if (object == nullptr)
+    throw std::logic_error("class " + cls.class_name + " makes no such object");
   object->cls = ToHost<UClass>(&cls);
   object->name = std::move(name);
   object->full_name = std::move(full_name);
@@ -63,15 +66,17 @@ T& Game::Make(Class& cls, std::string name, std::string full_name) {
   return *object;
 }
 
-std::string Game::NextName(const Class& cls) { return cls.class_name + "_" + std::to_string(++next_serial_); }
+std::string Game::NextName(const Class& cls) {
+  return cls.class_name + "_" + std::to_string(++next_serial_);
+}
 
 template <typename T>
 T& Game::MakeActor(Class& cls, std::string name, FVector at, bool in_level) {
   const std::string object_name = NextName(cls);
   T& actor = Make<T>(cls, std::move(name), cls.class_name + " " + kLevelPath + "." + object_name);
-  auto& root = Make<SceneComponent>(*SceneComponent::StaticClass(), actor.name + ".Root",
-                                    "SceneComponent " + std::string(kLevelPath) + "." +
-                                        object_name + ".DefaultSceneRoot");
+  auto& root = Make<SceneComponent>(
+      *SceneComponent::StaticClass(), actor.name + ".Root",
+      "SceneComponent " + std::string(kLevelPath) + "." + object_name + ".DefaultSceneRoot");
   root.relative_location = at;
   actor.root_component = ToHost<USceneComponent>(&root);
   if (in_level) level_->actors.Add(ToHost<AActor>(&actor));

@@ -13,9 +13,9 @@ namespace sim {
 
 struct PlayerSpec {
   std::string name;
-  int32_t id = 0;          // the player id
+  int32_t id = 0;  // the player id
   uint64_t steam_id = 0;
-  int32_t tribe = 0;       // 0: not in a tribe
+  int32_t tribe = 0;  // 0: not in a tribe
   bool dead = false;
 };
 

@@ -57,8 +57,8 @@ bool DinoTryMultiUse(APrimalDinoCharacter* dino, APlayerController* controller, 
   }
 }
 
-bool AddToTribe(AShooterPlayerState* state, FTribeData* new_tribe, bool merge_tribe, bool,
-                bool, APlayerController*) {
+bool AddToTribe(AShooterPlayerState* state, FTribeData* new_tribe, bool merge_tribe, bool, bool,
+                APlayerController*) {
   auto* joining = FromHost<ShooterPlayerState>(state);
   const auto* tribe = reinterpret_cast<const TribeData*>(new_tribe);
   if (joining == nullptr || tribe == nullptr || tribe->tribe_id == 0 ||

@@ -44,7 +44,8 @@ void ClientServerChatDirectMessage(AShooterPlayerController* controller, FString
                                    FLinearColor colour, bool) {
   auto& player = Player(controller, "ClientServerChatDirectMessage");
   Server::Current().events().Add(
-      "server_message", {{"player", player.name}, {"text", ToUtf8(*text)}, {"color", Colour(colour)}});
+      "server_message",
+      {{"player", player.name}, {"text", ToUtf8(*text)}, {"color", Colour(colour)}});
 }
 
 void StartUnequip(AShooterWeapon* weapon) {

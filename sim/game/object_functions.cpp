@@ -18,7 +18,9 @@ Object* Checked(const void* object, const char* function) {
 }  // namespace
 
 void* Malloc(std::size_t bytes, uint32_t) { return std::malloc(bytes == 0 ? 1 : bytes); }
-void* Realloc(void* pointer, std::size_t bytes) { return std::realloc(pointer, bytes == 0 ? 1 : bytes); }
+void* Realloc(void* pointer, std::size_t bytes) {
+  return std::realloc(pointer, bytes == 0 ? 1 : bytes);
+}
 void Free(void* pointer) { std::free(pointer); }
 
 bool IsA(UObjectBaseUtility* object, UClass* cls) {
@@ -58,8 +60,10 @@ bool IsInTribe(AShooterPlayerState* state) {
 }
 
 AShooterCharacter* GetPlayerCharacter(AShooterPlayerController* controller) {
-  return ToHost<AShooterCharacter>(static_cast<ShooterPlayerController*>(
-      Checked(controller, "AShooterPlayerController.GetPlayerCharacter"))->character);
+  return ToHost<AShooterCharacter>(
+      static_cast<ShooterPlayerController*>(
+          Checked(controller, "AShooterPlayerController.GetPlayerCharacter"))
+          ->character);
 }
 
 AActor* GetAimedActor(APrimalCharacter* character, int32_t channel, UActorComponent** hit_component,
@@ -67,14 +71,15 @@ AActor* GetAimedActor(APrimalCharacter* character, int32_t channel, UActorCompon
                       FHitResult* out_hit, bool force_use_camera, bool ignore_selected,
                       bool use_view) {
   auto* survivor = static_cast<Survivor*>(Checked(character, "APrimalCharacter.GetAimedActor"));
-  survivor->last_aim_query = {channel,          hit_component != nullptr, max_distance,
+  survivor->last_aim_query = {channel,          hit_component != nullptr,  max_distance,
                               check_radius,     hit_body_index != nullptr, out_hit != nullptr,
                               force_use_camera, ignore_selected,           use_view};
   return ToHost<AActor>(survivor->aimed);
 }
 
 bool SphereOverlapActors(UObject*, FVector centre, float radius, TArray<uint8_t>*,
-                         UClass* class_filter, TArray<AActor*>* ignore, TArray<AActor*>* out_actors) {
+                         UClass* class_filter, TArray<AActor*>* ignore,
+                         TArray<AActor*>* out_actors) {
   const Class* filter = FromHost<Class>(class_filter);
   for (AActor* slot : Server::Current().game().level().actors) {
     auto* actor = FromHost<Actor>(slot);

@@ -13,8 +13,7 @@ Class* NativeClass(std::string_view name, Class* super) {
   cls->class_name = name;
   cls->name = std::string(name);
   cls->full_name = "Class /Script/ShooterGame." + cls->class_name;
-  cls->default_full_name =
-      cls->class_name + " /Script/ShooterGame.Default__" + cls->class_name;
+  cls->default_full_name = cls->class_name + " /Script/ShooterGame.Default__" + cls->class_name;
   cls->make = [] { return std::unique_ptr<Object>(new T()); };
   return cls;
 }
@@ -44,14 +43,14 @@ Class* Class::StaticClass() {
   return cls;
 }
 
-#define SIM_NATIVE_CLASS(Type, Name, Super)               \
-  Class* Type::StaticClass() {                            \
-    static Class* const cls = [] {                        \
-      Class* c = NativeClass<Type>(Name, Super);          \
-      c->cls = ToHost<UClass>(Class::StaticClass());      \
-      return c;                                           \
-    }();                                                  \
-    return cls;                                           \
+#define SIM_NATIVE_CLASS(Type, Name, Super)          \
+  Class* Type::StaticClass() {                       \
+    static Class* const cls = [] {                   \
+      Class* c = NativeClass<Type>(Name, Super);     \
+      c->cls = ToHost<UClass>(Class::StaticClass()); \
+      return c;                                      \
+    }();                                             \
+    return cls;                                      \
   }
 SIM_NATIVE_CLASS(Object, "Object", nullptr)
 SIM_NATIVE_CLASS(SceneComponent, "SceneComponent", Object::StaticClass())

@@ -60,7 +60,8 @@ struct Character : Actor {
   static constexpr uint32_t kDeadBit = 5;  // "APrimalCharacter.bIsDead" within character_flags
   bool dead() const { return (character_flags >> kDeadBit) & 1u; }
   void set_dead(bool dead) {
-    character_flags = dead ? character_flags | (1u << kDeadBit) : character_flags & ~(1u << kDeadBit);
+    character_flags =
+        dead ? character_flags | (1u << kDeadBit) : character_flags & ~(1u << kDeadBit);
   }
   uint32_t character_flags = 0b1001;  // neighbouring flags set, so a wrong mask shows
 };
@@ -123,11 +124,14 @@ struct ShooterPlayerController : PlayerController {
   bool dead = false;
 };
 
+struct Weapon;
+
 struct Item : Object {
   static Class* StaticClass();
-  uint8_t item_type = 0;                         // "UPrimalItem.MyItemType"
-  uint8_t consumable_type = 0;                   // "UPrimalItem.MyConsumableType"
-  TArray<FCustomItemData> custom_item_datas;     // "UPrimalItem.CustomItemDatas"
+  uint8_t item_type = 0;                      // "UPrimalItem.MyItemType"
+  uint8_t consumable_type = 0;                // "UPrimalItem.MyConsumableType"
+  TArray<FCustomItemData> custom_item_datas;  // "UPrimalItem.CustomItemDatas"
+  Weapon* weapon = nullptr;                   // the weapon it is equipped as, once made
 };
 
 struct Weapon : Actor {

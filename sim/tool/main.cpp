@@ -11,7 +11,8 @@ namespace {
 
 std::filesystem::path FreshServerDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "tamewarden-sim-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary directory");
+  if (mkdtemp(pattern.data()) == nullptr)
+    throw std::runtime_error("cannot make a temporary directory");
   return pattern;
 }
 
@@ -19,7 +20,8 @@ void AddDefaultWorld(sim::Game& game) {
   game.AddPlayer({"alice", 100001, 76561198000000001ull, 200001});
   game.AddPlayer({"bob", 100002, 76561198000000002ull, 200001});
   game.AddPlayer({"carol", 100003, 76561198000000003ull, 0});
-  sim::Class* rex = game.CreatureClass("/Game/PrimalEarth/Dinos/Rex/Rex_Character_BP.Rex_Character_BP");
+  sim::Class* rex =
+      game.CreatureClass("/Game/PrimalEarth/Dinos/Rex/Rex_Character_BP.Rex_Character_BP");
   sim::Class* raptor =
       game.CreatureClass("/Game/PrimalEarth/Dinos/Raptor/Raptor_Character_BP.Raptor_Character_BP");
   game.AddDino("rex1", *rex, 200001);

@@ -1,0 +1,141 @@
+#include "sim/game/actions.h"
+
+#include "sim/framework/call_trace.h"
+#include "sim/framework/text.h"
+#include "sim/game/names.h"
+#include "sim/server.h"
+
+namespace sim::actions {
+namespace {
+
+template <typename H>
+H* Host(Object& object) {
+  return ToHost<H>(&object);
+}
+
+// An item keeps the weapon it was first equipped as.
+Weapon& WeaponFor(Item& item) {
+  if (item.weapon == nullptr) item.weapon = &Server::Current().game().AddWeapon(item);
+  return *item.weapon;
+}
+
+bool JoinTribe(ShooterPlayerController* inviter, ShooterPlayerController& player, TribeData tribe,
+               bool merge, bool invite) {
+  return Invoke<"AShooterPlayerState.AddToTribe">(
+      ToHost<AShooterPlayerState>(FromHost<ShooterPlayerState>(player.player_state)),
+      reinterpret_cast<FTribeData*>(&tribe), merge, false, invite,
+      inviter == nullptr ? nullptr : Host<APlayerController>(*inviter));
+}
+
+}  // namespace
+
+bool Tame(ShooterPlayerController& player, Dino& dino) {
+  dino.taming_team_id = Game::TeamOf(player);
+  const bool allowed = Invoke<"AShooterGameState.AllowDinoTame">(
+      Host<AShooterGameState>(Server::Current().game().game_state()),
+      Host<APrimalDinoCharacter>(dino), Host<AShooterPlayerController>(player));
+  if (!allowed) return false;
+  Invoke<"APrimalDinoCharacter.TameDino">(Host<APrimalDinoCharacter>(dino),
+                                          Host<AShooterPlayerController>(player), false, 0, false,
+                                          false);
+  return true;
+}
+
+bool MultiUse(ShooterPlayerController& player, Dino& dino, int32_t use_index) {
+  return Invoke<"APrimalDinoCharacter.TryMultiUse">(Host<APrimalDinoCharacter>(dino),
+                                                    Host<APlayerController>(player), use_index);
+}
+
+bool Die(Dino& dino) {
+  return Invoke<"APrimalDinoCharacter.Die">(Host<APrimalDinoCharacter>(dino), 1000.0f, nullptr,
+                                            nullptr, nullptr);
+}
+
+void Destroy(Dino& dino) {
+  Invoke<"APrimalDinoCharacter.Destroyed">(Host<APrimalDinoCharacter>(dino));
+}
+
+void Equip(ShooterPlayerController& player, Item& item) {
+  Invoke<"AShooterCharacter.OnWeaponEquipped">(
+      player.character == nullptr ? nullptr : Host<AShooterCharacter>(*player.character),
+      Host<AShooterWeapon>(WeaponFor(item)));
+}
+
+bool Use(ShooterPlayerController& player, Item& item) {
+  return Invoke<"UPrimalItem.AllowUseInInventory">(Host<UPrimalItem>(item), false,
+                                                   Host<AShooterPlayerController>(player), false);
+}
+
+bool Slot(Item& item) {
+  return Invoke<"UPrimalItem.AllowSlotting">(Host<UPrimalItem>(item), nullptr, false);
+}
+
+UploadedDinoRecord MakeUploadedRecord(Class& kind) {
+  UploadedDinoRecord record;
+  record.Version = 7;
+  record.DinoName = FString("Uploaded " + kind.class_name);
+  record.DinoClass = ToHost<UClass>(&kind);
+  record.DinoData = {1, 2, 3, 4, 5, 6, 7, 8};
+  record.DinoNameInMap = FString("TheIsland");
+  record.TamerName = FString("Tamer");
+  for (int i = 0; i < 12; ++i) record.Stats[i] = FString("stat " + std::to_string(i));
+  record.DinoID1 = 11;
+  record.DinoID2 = 22;
+  record.UploadTime = 33;
+  record.Flags = 44;
+  return record;
+}
+
+void RequestDownload(ShooterPlayerController& player, Class& kind) {
+  Invoke<"AShooterPlayerController.ServerRequestDownloadDino_Implementation">(
+      Host<AShooterPlayerController>(player), MakeUploadedRecord(kind));
+}
+
+bool Download(ShooterPlayerController& player, Class& kind) {
+  return Invoke<"AShooterPlayerController.ServerDownloadDino">(
+      Host<AShooterPlayerController>(player), MakeUploadedRecord(kind));
+}
+
+void InitDownloaded(Dino& dino, int32_t team) {
+  Invoke<"APrimalDinoCharacter.InitDownloadedTamedDino">(Host<APrimalDinoCharacter>(dino), nullptr,
+                                                         team);
+}
+
+bool UseStructure(ShooterPlayerController& player, Structure& structure, int32_t use_index) {
+  return Invoke<"APrimalStructure.TryMultiUse">(Host<APrimalStructure>(structure),
+                                                Host<APlayerController>(player), use_index);
+}
+
+bool NetExec(ShooterPlayerController& player, const std::string& command, Dino* dino) {
+  NetExecParams params;
+  params.object_params[0] = dino == nullptr ? nullptr : Host<UObject>(*dino);
+  Actor* receiver = dino != nullptr ? static_cast<Actor*>(dino) : player.character;
+  return Invoke<"AActor.BPServerHandleNetExecCommand">(
+      receiver == nullptr ? nullptr : Host<AActor>(*receiver), Host<APlayerController>(player),
+      MakeName(command), reinterpret_cast<FBPNetExecParams*>(&params));
+}
+
+AActor* Spawn(ShooterPlayerController& player, const std::string& path) {
+  FString blueprint = FromUtf8(path);
+  return Invoke<"AShooterPlayerController.SpawnActor">(Host<AShooterPlayerController>(player),
+                                                       &blueprint, 500.0f, 0.0f, 0.0f, false);
+}
+
+bool Invite(ShooterPlayerController& inviter, ShooterPlayerController& player) {
+  return JoinTribe(&inviter, player, FromHost<ShooterPlayerState>(inviter.player_state)->tribe,
+                   false, true);
+}
+
+bool Merge(ShooterPlayerController& inviter, ShooterPlayerController& player) {
+  return JoinTribe(&inviter, player, FromHost<ShooterPlayerState>(inviter.player_state)->tribe,
+                   true, true);
+}
+
+bool CreateTribe(ShooterPlayerController& player, int32_t tribe_id) {
+  TribeData tribe;
+  tribe.tribe_id = tribe_id;
+  tribe.tribe_name = FString("Tribe " + std::to_string(tribe_id));
+  return JoinTribe(nullptr, player, std::move(tribe), false, false);
+}
+
+}  // namespace sim::actions

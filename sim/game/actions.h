@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "sim/game/game.h"
+
+// What players and the world do, each running the game's hooked functions through their hooks
+// exactly as the real game would, so installed detours run and "result" events are reported.
+// The running Server is the game they act in.
+namespace sim::actions {
+
+// The player tames the creature: its taming team becomes the player's team while it is being
+// tamed, the game asks "AShooterGameState.AllowDinoTame", and when that allows it,
+// "APrimalDinoCharacter.TameDino" finishes the tame. True when the tame finished.
+bool Tame(ShooterPlayerController& player, Dino& dino);
+// "APrimalDinoCharacter.TryMultiUse" with use index 122 (claim), 121 (unclaim) or any other.
+bool MultiUse(ShooterPlayerController& player, Dino& dino, int32_t use_index);
+inline constexpr int32_t kClaimIndex = 122;
+inline constexpr int32_t kUnclaimIndex = 121;
+// "APrimalDinoCharacter.Die"; true when the creature died.
+bool Die(Dino& dino);
+// "APrimalDinoCharacter.Destroyed": the creature leaves the level.
+void Destroy(Dino& dino);
+
+// The player equips the item as a weapon ("AShooterCharacter.OnWeaponEquipped").
+void Equip(ShooterPlayerController& player, Item& item);
+// "UPrimalItem.AllowUseInInventory" for the player; true when the item may be used.
+bool Use(ShooterPlayerController& player, Item& item);
+// "UPrimalItem.AllowSlotting".
+bool Slot(Item& item);
+
+// "AShooterPlayerController.ServerRequestDownloadDino_Implementation" for an uploaded creature
+// of the kind.
+void RequestDownload(ShooterPlayerController& player, Class& kind);
+// "AShooterPlayerController.ServerDownloadDino": the game spawns the creature for the player's
+// team (without setting it up through "InitDownloadedTamedDino"). True when it arrived.
+bool Download(ShooterPlayerController& player, Class& kind);
+// "APrimalDinoCharacter.InitDownloadedTamedDino" for the team.
+void InitDownloaded(Dino& dino, int32_t team);
+// The record the download actions pass: every field filled, so a lost copy shows.
+UploadedDinoRecord MakeUploadedRecord(Class& kind);
+
+// "APrimalStructure.TryMultiUse" (85821 starts cloning).
+bool UseStructure(ShooterPlayerController& player, Structure& structure, int32_t use_index);
+inline constexpr int32_t kCloneIndex = 85821;
+// "AActor.BPServerHandleNetExecCommand" from the player, with the creature (or none) at offset 24
+// of the parameter block. The creature receives the command, else the player's body.
+bool NetExec(ShooterPlayerController& player, const std::string& command, Dino* dino);
+
+// "AShooterPlayerController.SpawnActor" with the path exactly as given; the spawned actor or null.
+AActor* Spawn(ShooterPlayerController& player, const std::string& path);
+
+// "AShooterPlayerState.AddToTribe": an invitation accepted (invite flag), a merge accepted
+// (merge and invite flags), or a player creating a tribe (neither; no inviter).
+bool Invite(ShooterPlayerController& inviter, ShooterPlayerController& player);
+bool Merge(ShooterPlayerController& inviter, ShooterPlayerController& player);
+bool CreateTribe(ShooterPlayerController& player, int32_t tribe_id);
+
+}  // namespace sim::actions

@@ -1,0 +1,131 @@
+// The configuration file as the plug-in reads it: the all-or-nothing read, message texts and the
+// diagnostic switch.
+#include <string>
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include "plugin/config.h"
+#include "plugin/logger.h"
+#include "tests/support/sim_test.h"
+
+namespace {
+
+class Config : public SimTest {
+ protected:
+  Config() {
+    PluginConfig = nullptr;
+    IgnoreAdminFlag = false;
+    CreateLogger();
+  }
+  ~Config() override { LoggerHolder().reset(); }
+
+  // Reads the file and returns the error text, or "" when the read succeeded.
+  std::string Read() {
+    try {
+      ReadConfig();
+      return "";
+    } catch (const std::exception& error) {
+      return error.what();
+    }
+  }
+};
+
+TEST_F(Config, AMissingFileFailsAndChangesNothing) {
+  WriteConfig(TestConfig());
+  ASSERT_EQ(Read(), "");
+  std::filesystem::remove(server().ConfigPath());
+  EXPECT_EQ(Read(), "Can't open config.json");
+  EXPECT_EQ(LogTexts("error"), std::vector<std::string>{"Can't open config.json"});
+  EXPECT_EQ(PluginConfig, TestConfig());
+}
+
+TEST_F(Config, AFailedReadKeepsTheDocumentAndTheAdminFlag) {
+  auto config = TestConfig();
+  config["General"]["IgnoreAdmin"] = true;
+  WriteConfig(config);
+  ASSERT_EQ(Read(), "");
+  ASSERT_TRUE(IgnoreAdminFlag);
+
+  struct Case {
+    std::string text;
+    std::string error_start;
+  };
+  const Case cases[] = {
+      {R"({"General": {"IgnoreAdmin": false}, "Messages": {)", "[json.exception.parse_error."},
+      {R"("just a string")",
+       "[json.exception.type_error.305] cannot use operator[] with a string argument with string"},
+      {R"({"Messages": {}})", "[json.exception.type_error.306] cannot use value() with null"},
+      {R"({"General": {"IgnoreAdmin": "no"}, "Messages": {}})",
+       "[json.exception.type_error.302] type must be boolean, but is string"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    WriteConfigText(c.text);
+    EXPECT_EQ(Read().substr(0, c.error_start.size()), c.error_start);
+    EXPECT_EQ(PluginConfig, config);
+    EXPECT_TRUE(IgnoreAdminFlag);
+  }
+}
+
+TEST_F(Config, TheSmallestDocumentLoadsAndTextAfterTheFirstValueIsIgnored) {
+  WriteConfigText(R"({"General": {}, "Messages": {}})");
+  EXPECT_EQ(Read(), "");
+  EXPECT_FALSE(IgnoreAdminFlag);
+  EXPECT_EQ(GetText("ShowLimitCmd").View(), u"No message");
+
+  WriteConfigText(R"({"General": {"IgnoreAdmin": true}, "Messages": {}} {"General": 1} garbage)");
+  EXPECT_EQ(Read(), "");
+  EXPECT_TRUE(IgnoreAdminFlag);
+}
+
+TEST_F(Config, GetTextDecodesUtf8AndFailsOnlyOnABrokenMessagesSection) {
+  PluginConfig = {{"Messages", {{"Empty", ""}, {"Accent", "caf\xC3\xA9"}, {"Number", 5}}}};
+  EXPECT_EQ(GetText("Missing").View(), u"No message");
+  EXPECT_EQ(GetText("Empty").Num(), 0);
+  EXPECT_EQ(GetText("Accent").View(), u"caf\u00e9");
+  EXPECT_THROW(GetText("Number"), nlohmann::json::type_error);
+  PluginConfig = {{"General", nlohmann::json::object()}};
+  EXPECT_THROW(GetText("Sender"), nlohmann::json::type_error);
+}
+
+// Counts how often it is formatted.
+struct FormatProbe {
+  int* formatted;
+};
+
+}  // namespace
+
+template <>
+struct fmt::formatter<FormatProbe> : fmt::formatter<int> {
+  auto format(const FormatProbe& probe, fmt::format_context& context) const {
+    return fmt::formatter<int>::format(++*probe.formatted, context);
+  }
+};
+
+namespace {
+
+TEST_F(Config, DiagnosticLinesGoToStandardOutputOnlyWhileDebugIsOn) {
+  int formatted = 0;
+  PluginConfig = {{"Debug", false}};
+  testing::internal::CaptureStdout();
+  LogDebug("UpdateDinoCount: team_id: {}", FormatProbe{&formatted});
+  LogDebug(std::string("a preformatted line"));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(formatted, 0);  // nothing is formatted while the switch is off
+
+  PluginConfig = {{"Debug", true}};
+  testing::internal::CaptureStdout();
+  LogDebug("UpdateDinoCount: team_id: {}", FormatProbe{&formatted});
+  LogDebug(std::string("a preformatted line"));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "UpdateDinoCount: team_id: 1\na preformatted line\n");
+  EXPECT_TRUE(Events("log").empty());  // never in the plug-in log
+
+  PluginConfig = nlohmann::json::object();
+  testing::internal::CaptureStdout();
+  LogDebug("missing switch");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
+}  // namespace

@@ -1,0 +1,186 @@
+// Loading the plug-in library into the stand-in server, and unloading it, as the game does.
+#include <dlfcn.h>
+
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "sim/framework/registry.h"
+#include "tests/support/sim_test.h"
+
+namespace {
+
+const std::vector<std::string> kHookNames = {
+    "AShooterGameMode.InitGame",
+    "AShooterGameState.AllowDinoTame",
+    "APrimalDinoCharacter.TryMultiUse",
+    "AShooterPlayerState.AddToTribe",
+    "APrimalDinoCharacter.TameDino",
+    "AShooterPlayerController.ServerRequestDownloadDino_Implementation",
+    "AShooterPlayerController.SpawnActor",
+    "APrimalDinoCharacter.Die",
+    "APrimalDinoCharacter.Destroyed",
+    "APrimalStructure.TryMultiUse",
+    "APrimalDinoCharacter.InitDownloadedTamedDino",
+    "AShooterPlayerController.ServerDownloadDino",
+    "UPrimalItem.AllowUseInInventory",
+    "UPrimalItem.AllowSlotting",
+    "AActor.BPServerHandleNetExecCommand",
+    "AShooterCharacter.OnWeaponEquipped",
+};
+
+std::vector<std::string> Registrations(const std::string& chat_name) {
+  std::vector<std::string> calls = {
+      "RegisterChatCommand " + chat_name,   "RegisterRconCommand tw.reload",
+      "RegisterRconCommand UpdateDinos",    "RegisterConsoleCommand tw.reload",
+      "RegisterConsoleCommand UpdateDinos", "RegisterConsoleCommand GetDinoBp"};
+  for (const auto& name : kHookNames) calls.push_back("InstallHook " + name);
+  return calls;
+}
+
+std::vector<std::string> Removals(const std::string& chat_name) {
+  std::vector<std::string> calls = {
+      "UnregisterChatCommand " + chat_name,   "UnregisterRconCommand tw.reload",
+      "UnregisterRconCommand UpdateDinos",    "UnregisterConsoleCommand tw.reload",
+      "UnregisterConsoleCommand UpdateDinos", "UnregisterConsoleCommand GetDinoBp"};
+  for (const auto& name : kHookNames) calls.push_back("RemoveHook " + name);
+  return calls;
+}
+
+bool LibraryIsLoaded() {
+  void* handle = dlopen(TW_PLUGIN_PATH, RTLD_NOW | RTLD_NOLOAD);
+  if (handle != nullptr) dlclose(handle);
+  return handle != nullptr;
+}
+
+bool NoDetourInstalled() {
+  for (const auto& name : kHookNames) {
+    if (!sim::TheRegistry().FindHook(name)->chain.empty()) return false;
+  }
+  return true;
+}
+
+class Load : public SimTest {};
+
+TEST_F(Load, IntoARunningWorldRegistersCommandsThenHooksInOrder) {
+  WriteConfig(TestConfig());
+  server().Start();
+  ASSERT_TRUE(LoadPlugin().ok);
+  EXPECT_EQ(server().trace(), Registrations("/limits"));
+  EXPECT_EQ(server().commands().ChatNames(), std::vector<std::string>{"/limits"});
+  EXPECT_EQ(server().commands().RconNames(),
+            (std::vector<std::string>{"tw.reload", "UpdateDinos"}));
+  EXPECT_EQ(server().commands().ConsoleNames(),
+            (std::vector<std::string>{"tw.reload", "UpdateDinos", "GetDinoBp"}));
+}
+
+TEST_F(Load, IntoAStartingWorldLetsTheGameStartThroughTheHook) {
+  WriteConfig(TestConfig());
+  ASSERT_TRUE(LoadPlugin().ok);
+  server().Start();
+  const auto results = Events("result");
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0]["function"], "AShooterGameMode.InitGame");
+  EXPECT_EQ(results[0]["called"], true);
+}
+
+TEST_F(Load, UnloadRemovesExactlyWhatLoadAdded) {
+  WriteConfig(TestConfig());
+  ASSERT_TRUE(LoadPlugin().ok);
+  server().ClearTrace();
+  server().UnloadPlugin();
+  EXPECT_EQ(server().trace(), Removals("/limits"));
+  EXPECT_TRUE(server().commands().ChatNames().empty());
+  EXPECT_TRUE(server().commands().RconNames().empty());
+  EXPECT_TRUE(server().commands().ConsoleNames().empty());
+  EXPECT_TRUE(NoDetourInstalled());
+  EXPECT_FALSE(LibraryIsLoaded());
+}
+
+TEST_F(Load, WithoutAConfigFileFailsLogsTwiceAndRegistersNothing) {
+  const sim::LoadResult result = LoadPlugin();
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.error, "Can't open config.json");
+  EXPECT_EQ(LogTexts("error"),
+            (std::vector<std::string>{"Can't open config.json", "Can't open config.json"}));
+  EXPECT_TRUE(server().trace().empty());
+  EXPECT_TRUE(NoDetourInstalled());
+  EXPECT_FALSE(LibraryIsLoaded());
+
+  // The line in the server's log file carries the plug-in's own pattern.
+  std::ifstream log(server().LogPath());
+  std::string line;
+  ASSERT_TRUE(std::getline(log, line));
+  EXPECT_TRUE(std::regex_match(
+      line,
+      std::regex(R"(\d\d/\d\d/\d\d \d\d:\d\d \[Tamewarden\]\[error\] Can't open config\.json)")))
+      << line;
+}
+
+TEST_F(Load, WithoutMessagesFailsWithAnErrorLineAndRegistersNothing) {
+  auto config = TestConfig();
+  config.erase("Messages");
+  WriteConfig(config);
+  const sim::LoadResult result = LoadPlugin();
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.error, "[json.exception.type_error.306] cannot use value() with null");
+  EXPECT_EQ(LogTexts("error"), std::vector<std::string>{result.error});
+  EXPECT_TRUE(server().trace().empty());
+}
+
+TEST_F(Load, NamesTheChatCommandFromMessages) {
+  auto config = TestConfig();
+  config["Messages"].erase("ShowLimitCmd");
+  WriteConfig(config);
+  ASSERT_TRUE(LoadPlugin().ok);
+  EXPECT_EQ(server().commands().ChatNames(), std::vector<std::string>{"No message"});
+  server().UnloadPlugin();
+
+  config["Messages"]["ShowLimitCmd"] = "";
+  WriteConfig(config);
+  ASSERT_TRUE(LoadPlugin().ok);
+  EXPECT_EQ(server().commands().ChatNames(), std::vector<std::string>{""});
+}
+
+TEST_F(Load, UnloadRemovesTheChatCommandALoadRegisteredAfterAReloadRenamedIt) {
+  WriteConfig(TestConfig());
+  ASSERT_TRUE(LoadPlugin().ok);
+  auto config = TestConfig();
+  config["Messages"]["ShowLimitCmd"] = "/counts";
+  WriteConfig(config);
+  server().Rcon("tw.reload");
+  EXPECT_EQ(server().commands().ChatNames(), std::vector<std::string>{"/limits"});
+  server().UnloadPlugin();
+  EXPECT_TRUE(server().commands().ChatNames().empty());
+}
+
+TEST_F(Load, UnloadsAndLoadsAgainInOneProcess) {
+  WriteConfig(TestConfig());
+  for (int round = 0; round < 3; ++round) {
+    server().ClearTrace();
+    ASSERT_TRUE(LoadPlugin().ok);
+    EXPECT_EQ(server().trace(), Registrations("/limits"));
+    EXPECT_TRUE(LibraryIsLoaded());
+    server().UnloadPlugin();
+    EXPECT_FALSE(LibraryIsLoaded());
+  }
+}
+
+TEST_F(Load, PluginUnloadDoesNothingHoweverOftenItIsCalled) {
+  WriteConfig(TestConfig());
+  ASSERT_TRUE(LoadPlugin().ok);
+  void* handle = dlopen(TW_PLUGIN_PATH, RTLD_NOW | RTLD_NOLOAD);
+  ASSERT_NE(handle, nullptr);
+  auto* plugin_unload = reinterpret_cast<void (*)()>(dlsym(handle, "Plugin_Unload"));
+  ASSERT_NE(plugin_unload, nullptr);
+  server().ClearTrace();
+  for (int i = 0; i < 3; ++i) plugin_unload();
+  EXPECT_TRUE(server().trace().empty());
+  EXPECT_EQ(server().commands().ChatNames().size(), 1u);
+  dlclose(handle);
+}
+
+}  // namespace

@@ -1,0 +1,74 @@
+#include "tests/support/sim_test.h"
+
+#include <fstream>
+#include <stdexcept>
+
+namespace {
+
+std::filesystem::path MakeTempDir() {
+  std::string pattern =
+      (std::filesystem::temp_directory_path() / "tamewarden-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  return pattern;
+}
+
+}  // namespace
+
+SimTest::SimTest() : dir_(MakeTempDir()), server_(std::make_unique<sim::Server>(dir_)) {}
+
+SimTest::~SimTest() {
+  server_.reset();
+  std::error_code ignored;
+  std::filesystem::remove_all(dir_, ignored);
+}
+
+nlohmann::json SimTest::TestConfig() {
+  return {
+      {"General",
+       {{"IgnoreAdmin", false},
+        {"MaxAmount", 20},
+        {"NotificationScale", 1.5},
+        {"NotificationDisplayTime", 5}}},
+      {"Messages",
+       {{"Sender", "Tamewarden"},
+        {"ShowLimitCmd", "/limits"},
+        {"ReachLimit", "Limit reached"},
+        {"RestrictedInRange", "Restricted creature in range"},
+        {"InvitingMergeFail", "Inviting merge fail"},
+        {"InvitedMergeFail", "Invited merge fail"},
+        {"InvitingTribeFail", "Inviting tribe fail"},
+        {"InvitedPlayerFail", "Invited player fail"},
+        {"ShowLimitsType", "Chat"},
+        {"NotificationColor", {{"Red", 1}, {"Green", 0.5}, {"Blue", 0}}},
+        {"ShowLimitsScale", 1.2},
+        {"ShowLimitsDisplayTime", 8},
+        {"ShowLimitMsg", "{0}: {1}/{2}\n"},
+        {"TotalLimitMsg", "Total: {0}/{1}"}}},
+      {"Dinos",
+       {{kRex, {{"Count", 3}, {"Name", "Rex"}}}, {kRaptor, {{"Count", 5}, {"Name", "Raptor"}}}}},
+      {"ItemMap", nlohmann::json::object()},
+      {"Debug", false},
+  };
+}
+
+void SimTest::WriteConfig(const nlohmann::json& config) { WriteConfigText(config.dump(2)); }
+
+void SimTest::WriteConfigText(const std::string& text) {
+  std::ofstream(server_->ConfigPath(), std::ios::trunc) << text;
+}
+
+sim::LoadResult SimTest::LoadPlugin() { return server_->LoadPlugin(TW_PLUGIN_PATH); }
+
+std::vector<std::string> SimTest::LogTexts(const std::string& level) const {
+  std::vector<std::string> texts;
+  for (const auto& event : server_->events().Of("log")) {
+    if (event["level"] == level) texts.push_back(event["text"]);
+  }
+  return texts;
+}
+
+sim::Class& SimTest::Kind(const std::string& path) {
+  sim::Class* kind = game().CreatureClass(path);
+  if (kind == nullptr) throw std::invalid_argument("no creature path: " + path);
+  return *kind;
+}
