@@ -39,11 +39,14 @@ FString GetText(const std::string& key) {
 
 bool DebugEnabled() { return PluginConfig.value("Debug", false); }
 
-void LogDebug(std::string text) {
-  if (!DebugEnabled()) return;
+void WriteDebugLine(std::string text) {
   text.push_back('\n');
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
+}
+
+void LogDebug(std::string text) {
+  if (DebugEnabled()) WriteDebugLine(std::move(text));
 }
 
 void ReloadConfigCmd(APlayerController* controller, FString*, bool) {

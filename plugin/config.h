@@ -30,14 +30,32 @@ FString GetText(const std::string& key);
 // The top-level "Debug" switch, read now (false when missing).
 bool DebugEnabled();
 
+// Writes one line to standard output and flushes it, whatever the switch says.
+void WriteDebugLine(std::string text);
+
 // Writes one diagnostic line to standard output when Debug is on; never to the plug-in log.
 void LogDebug(std::string text);
 
 // The same for a line still to be formatted: nothing is formatted while Debug is off.
 template <typename... Args>
 void LogDebug(fmt::format_string<Args...> format, Args&&... args) {
-  if (DebugEnabled()) LogDebug(fmt::format(format, std::forward<Args>(args)...));
+  if (DebugEnabled()) WriteDebugLine(fmt::format(format, std::forward<Args>(args)...));
 }
+
+// For a function that writes several lines: reads the switch once, then formats and writes a
+// line only when it was on.
+class DebugLines {
+ public:
+  DebugLines() : enabled_(DebugEnabled()) {}
+  explicit operator bool() const { return enabled_; }
+  template <typename... Args>
+  void operator()(fmt::format_string<Args...> format, Args&&... args) const {
+    if (enabled_) WriteDebugLine(fmt::format(format, std::forward<Args>(args)...));
+  }
+
+ private:
+  bool enabled_;
+};
 
 // "tw.reload" on the console: reloads, recounts, and answers the admin in a server message.
 void ReloadConfigCmd(APlayerController* controller, FString* command, bool);

@@ -1,0 +1,57 @@
+#include "counting/blueprint_path.h"
+
+#include <algorithm>
+#include <string>
+
+#include "host/game_access.h"
+
+FString BlueprintPathFromFullName(std::u16string_view full) {
+  const std::size_t space = full.find(u' ');
+  if (space == std::u16string_view::npos) return FString();
+  const std::size_t length = full.size();
+  const std::size_t cut = length >= 2 && full.ends_with(u"_C") ? 3 : 1;
+  const std::size_t start = std::min(space + 1, length);
+  const std::size_t end = std::min(std::max(length + 1 - cut, start), length);
+  const std::u16string_view mid = full.substr(start, end - start);
+
+  // "Default__" is removed where it stands in the wrapped text; text that comes together where
+  // one was removed is not searched again.
+  constexpr std::u16string_view kDefault = u"Default__";
+  const std::u16string wrapped = u"Blueprint'" + std::u16string(mid) + u"'";
+  std::u16string result;
+  result.reserve(wrapped.size());
+  for (std::size_t i = 0; i < wrapped.size();) {
+    if (std::u16string_view(wrapped).substr(i, kDefault.size()) == kDefault) {
+      i += kDefault.size();
+    } else {
+      result.push_back(wrapped[i++]);
+    }
+  }
+  return FString(std::u16string_view(result));
+}
+
+FString GetClassBlueprintPath(UClass* cls) {
+  if (cls == nullptr) return FString();
+  UObject* default_object = Call<"UClass.GetDefaultObject">(cls, true);
+  if (default_object == nullptr) return FString();
+  FString full_name;
+  Call<"UObjectBaseUtility.GetFullName">(default_object, &full_name, nullptr);
+  return BlueprintPathFromFullName(full_name.View());
+}
+
+FString GetBlueprintPath(UObjectBase* object) {
+  if (object == nullptr) return FString();
+  return GetClassBlueprintPath(Field<"UObjectBase.Class">(object));
+}
+
+int32_t FindIgnoreCase(const FString& text, const FString& pattern) {
+  const std::u16string_view haystack = text.View();
+  const std::u16string_view needle = pattern.View();
+  if (needle.empty() || needle.size() > haystack.size()) return -1;
+  for (std::size_t at = 0; at + needle.size() <= haystack.size(); ++at) {
+    std::size_t k = 0;
+    while (k < needle.size() && FoldCase(haystack[at + k]) == FoldCase(needle[k])) ++k;
+    if (k == needle.size()) return static_cast<int32_t>(at);
+  }
+  return -1;
+}
