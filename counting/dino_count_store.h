@@ -51,8 +51,9 @@ DinoCountStore& Store();
 // Empties all three containers.
 void ClearStore();
 
-// Adds a configured kind with no counts, unless a key equal to it ignoring case exists.
-void AddKind(FString path);
+// Adds the kind named by a "Dinos" member with no counts, unless a key equal to it ignoring case
+// exists. The key is the name widened byte by byte, every byte above 0x7F becoming '?'.
+void AddKind(std::string_view member_name);
 
 // The configured kind of a path (ignoring case), or null when the path is no configured kind.
 KindCounts* FindKind(const FString& path);

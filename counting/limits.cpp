@@ -6,7 +6,7 @@
 #include "plugin/config.h"
 #include "plugin/text.h"
 
-void UpdateDinoCount(FString path_name, int32_t team_id, int32_t change) {
+void UpdateDinoCount(const FString& path_name, int32_t team_id, int32_t change) {
   const DebugLines debug;
   debug("UpdateDinoCount: Starting");
   debug("UpdateDinoCount: team_id: {}", team_id);
@@ -39,7 +39,7 @@ void UpdateDinoCount(FString path_name, int32_t team_id, int32_t change) {
   debug("UpdateDinoCount: Finished");
 }
 
-bool DinoAllowed(FString path_name, int32_t team_id) {
+bool DinoAllowed(const FString& path_name, int32_t team_id) {
   const int32_t total = TeamTotal(team_id);
   if (LimitExceeded(team_id)) return false;
   if (total >= TotalLimit()) return false;

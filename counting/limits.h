@@ -12,12 +12,12 @@
 // team of 50000 or less. A change that would make the total or the kind's count negative is
 // dropped for that container. Sets the team's flag when the kind's count passes its limit, and
 // clears it when a decrease ends at or below it.
-void UpdateDinoCount(FString path_name, int32_t team_id, int32_t change);
+void UpdateDinoCount(const FString& path_name, int32_t team_id, int32_t change);
 
 // Whether the team may gain one more creature of the kind: its flag is clear, its total is below
 // General.MaxAmount and its count of a configured kind is below that kind's limit, checked in
 // that order. Changes no count (but leaves zero entries behind for what it read).
-bool DinoAllowed(FString path_name, int32_t team_id);
+bool DinoAllowed(const FString& path_name, int32_t team_id);
 
 // Whether two teams may become one: the sum of their totals and, kind by kind in key order, the
 // sum of their counts stay within the limits (a sum equal to a limit passes).

@@ -28,7 +28,7 @@ struct ClassKind {
 void AddConfiguredKinds() {
   nlohmann::json& dinos = PluginConfig["Dinos"];
   for (auto member = dinos.begin(); member != dinos.end(); ++member) {
-    AddKind(FString(std::string_view(member.key())));
+    AddKind(member.key());
   }
 }
 
