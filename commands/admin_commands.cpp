@@ -1,7 +1,71 @@
+// "UpdateDinos" and "GetDinoBp": admins rebuild every count from the level, and read the
+// blueprint path of the creature they aim at, in the form "Dinos" keys take. The framework
+// checks the rights; the handlers check none.
+#include <exception>
+#include <string>
+
 #include "commands/commands.h"
+#include "commands/messages.h"
+#include "counting/blueprint_path.h"
+#include "counting/recount.h"
+#include "host/ark_api.h"
+#include "host/game_access.h"
+#include "plugin/config.h"
+#include "plugin/guard.h"
+#include "plugin/logger.h"
+#include "plugin/text.h"
 
-void UpdateDinosCmd(APlayerController*, FString*, bool) {}
+namespace {
 
-void UpdateDinosRconCmd(RCONClientConnection*, RCONPacket*, UWorld*) {}
+bool IsDead(APlayerController* controller) {
+  return ArkApi::GetApiUtils().IsPlayerDead(static_cast<AShooterPlayerController*>(controller));
+}
 
-void GetDinoBpCmd(APlayerController*, FString*, bool) {}
+// What the character aims at, asked the way the game's own aiming asks.
+AActor* AimedActorOf(AShooterCharacter* character) {
+  return Call<"APrimalCharacter.GetAimedActor">(character, 6, nullptr, 0.0f, 0.0f, nullptr, nullptr,
+                                                false, false, false);
+}
+
+bool IsCreature(AActor* actor) {
+  return Call<"UObjectBaseUtility.IsA">(actor,
+                                        Call<"APrimalDinoCharacter.GetPrivateStaticClass">());
+}
+
+}  // namespace
+
+void UpdateDinosCmd(APlayerController* controller, FString*, bool) {
+  Guarded("UpdateDinos", [&] {
+    if (IsDead(controller)) return;
+    UpdateDinoCountAll();
+  });
+}
+
+void UpdateDinosRconCmd(RCONClientConnection* connection, RCONPacket* packet, UWorld*) {
+  Guarded("UpdateDinos", [&] {
+    // A failed recount is answered with its error, so the admin does not take it for done.
+    std::string answer = "Updated All Dinos";
+    try {
+      UpdateDinoCountAll();
+    } catch (const std::exception& error) {
+      LogError("UpdateDinos", error.what());
+      answer = error.what();
+    }
+    SendRconAnswer(connection, packet, answer.c_str());
+  });
+}
+
+void GetDinoBpCmd(APlayerController* controller, FString*, bool) {
+  Guarded("GetDinoBp", [&] {
+    auto* player = static_cast<AShooterPlayerController*>(controller);
+    if (player == nullptr || IsDead(controller)) return;
+    AShooterCharacter* character = Call<"AShooterPlayerController.GetPlayerCharacter">(player);
+    if (character == nullptr) return;
+    AActor* aimed = AimedActorOf(character);
+    if (aimed == nullptr || !IsCreature(aimed)) return;
+    const FString path = GetBlueprintPath(aimed);
+    SendChatMessage(player, GetText("Sender"), path.ToWide().c_str());
+    // The bare path, so it can be copied into the configuration as a key.
+    Log().info(ToUtf8(path));
+  });
+}

@@ -1,9 +1,53 @@
+// Admin spawns: an admin's spawn of a creature kind counts against the admin's team like any
+// other gain, unless General.IgnoreAdmin exempts the "Admins" group.
+#include "commands/messages.h"
+#include "counting/limits.h"
+#include "counting/team_identity.h"
 #include "hooks/hooks.h"
+#include "host/ark_api.h"
+#include "host/permissions.h"
+#include "plugin/config.h"
+#include "plugin/guard.h"
+
+namespace {
+
+// Asked only when the player has a platform id and admins are exempt by configuration.
+bool ExemptAdmin(AShooterPlayerController* controller) {
+  const uint64_t steam_id = ArkApi::GetApiUtils().GetSteamIdFromController(controller);
+  return steam_id != 0 && IgnoreAdminFlag &&
+         Permissions::IsPlayerHasPermission(steam_id, FString("Admins"));
+}
+
+// Whether the spawn may go ahead. The path is taken exactly as the admin wrote it.
+bool SpawnAllowed(AShooterPlayerController* controller, const FString& path) {
+  LogDebug("Hook_AShooterPlayerController_SpawnActor");
+  if (ExemptAdmin(controller)) return true;
+  AShooterPlayerState* player_state = PlayerStateOf(controller);
+  if (player_state == nullptr) return false;
+  const int32_t team_id = GetTeamID(player_state);
+  LogDebug("AShooterPlayerController_SpawnActor: team_id {}", team_id);
+  if (team_id == 0) return true;  // no team, so no limit
+  if (!DinoAllowed(path, team_id)) {
+    LogDebug("AShooterPlayerController_SpawnActor: Dino spawn prevented!");
+    NotifyPlayer("ReachLimit", controller);
+    return false;
+  }
+  LogDebug("AShooterPlayerController_SpawnActor: Dino spawn prevention will be ignored.");
+  return true;
+}
+
+}  // namespace
 
 AActor* Hook_AShooterPlayerController_SpawnActor(AShooterPlayerController* controller,
                                                  FString* blueprint_path, float spawn_distance,
                                                  float y_offset, float z_offset,
                                                  bool defer_begin_play) {
+  // A failed check spawns nothing: the failure is logged at error level and null returned.
+  bool allowed = false;
+  Guarded("Hook_AShooterPlayerController_SpawnActor", [&] {
+    allowed = SpawnAllowed(controller, blueprint_path != nullptr ? *blueprint_path : FString());
+  });
+  if (!allowed) return nullptr;
   return Original<"AShooterPlayerController.SpawnActor">(controller, blueprint_path, spawn_distance,
                                                          y_offset, z_offset, defer_begin_play);
 }

@@ -1,8 +1,177 @@
+// Tribe joins and merges: a join that would take the joined team over a limit is refused, and
+// after every join the old team's counts become the new team's, so they follow the creatures
+// without a full recount.
+#include <string_view>
+
+#include "commands/messages.h"
+#include "counting/dino_count_store.h"
+#include "counting/limits.h"
+#include "counting/team_identity.h"
 #include "hooks/hooks.h"
+#include "host/game_access.h"
+#include "plugin/config.h"
+#include "plugin/guard.h"
+
+namespace {
+
+constexpr std::string_view kWhere = "Hook_AShooterPlayerState_AddToTribe";
+
+// The added player's own controller, or null.
+AShooterPlayerController* OwnControllerOf(AShooterPlayerState* player_state) {
+  if (player_state == nullptr) return nullptr;
+  return static_cast<AShooterPlayerController*>(Call<"AActor.GetOwnerController">(player_state));
+}
+
+bool InTribe(AShooterPlayerState* player_state) {
+  return player_state != nullptr && Call<"AShooterPlayerState.IsInTribe">(player_state);
+}
+
+// Moves the old team's counts to the new team and forgets the old team, writing `line` once per
+// configured kind. The new team's total first takes the old total over (`add`: on top of its
+// own; else in place of it); the per-kind moves through UpdateDinoCount add each count once
+// more, which the final subtraction takes back, while the old team's flag is left as those
+// moves set it.
+void TransferCounts(int32_t old_team, int32_t new_team, bool add, std::string_view line) {
+  DinoCountStore& store = Store();
+  const DebugLines debug;
+  if (add) {
+    TeamTotal(new_team) += TeamTotal(old_team);
+  } else {
+    TeamTotal(new_team) = TeamTotal(old_team);
+  }
+  int32_t moved = 0;
+  for (auto& [path, kind] : store.dino_counts) {
+    const auto it = kind.teams.find(old_team);
+    const int32_t count = it == kind.teams.end() ? 0 : it->second;
+    moved += count;
+    UpdateDinoCount(path, new_team, count);
+    UpdateDinoCount(path, old_team, -count);
+    kind.teams.erase(old_team);
+    debug("{}", line);
+  }
+  store.team_totals.erase(old_team);
+  TeamTotal(new_team) -= moved;
+}
+
+// An invitation or merge as the check saw it, before the game joins the teams.
+struct Join {
+  AShooterPlayerController* player = nullptr;  // the added player's own controller
+  int32_t new_team = 0;                        // the inviter's
+  int32_t old_team = 0;                        // the added player's
+};
+
+enum class Verdict { kAllow, kRefuse, kOverLimit };
+
+// Finds both teams and asks whether their creatures fit into one team. A missing player or
+// inviter, or a team of 0, refuses silently.
+Verdict CheckJoin(AShooterPlayerState* player_state, APlayerController* inviter, bool merge,
+                  Join& join) {
+  join.player = OwnControllerOf(player_state);
+  AShooterPlayerState* inviter_state = PlayerStateOf(inviter);
+  if (inviter_state == nullptr || join.player == nullptr) return Verdict::kRefuse;
+  join.new_team = GetTeamID(inviter_state);
+  join.old_team = GetTeamID(player_state);
+  const DebugLines debug;
+  if (merge) {
+    debug("AShooterPlayerState_AddToTribe: team_id1: {}", join.new_team);
+    debug("AShooterPlayerState_AddToTribe: team_id2: {}", join.old_team);
+  } else {
+    debug("|");
+    debug("| AShooterPlayerState_AddToTribe: [Invite]: Find team_id1: {}", join.new_team);
+    debug("| AShooterPlayerState_AddToTribe: [Invite]: Find team_id2: {}", join.old_team);
+    debug("|");
+  }
+  if (join.new_team == 0 || join.old_team == 0) return Verdict::kRefuse;
+  return AllowMergedDinoCounts(join.new_team, join.old_team) ? Verdict::kAllow
+                                                             : Verdict::kOverLimit;
+}
+
+// Tells both sides that the join would take the team over a limit.
+void TellRefused(APlayerController* inviter, const Join& join, bool merge) {
+  auto* inviting = static_cast<AShooterPlayerController*>(inviter);
+  if (merge) {
+    NotifyPlayer("InvitingMergeFail", inviting);
+    NotifyPlayer("InvitedMergeFail", join.player);
+    LogDebug("AShooterPlayerState_AddToTribe: ReachLimit: Tribe merge prevented!");
+  } else {
+    LogDebug("| AShooterPlayerState_AddToTribe: [Invite]: Tribe invite prevented!");
+    NotifyPlayer("InvitingTribeFail", inviting);
+    NotifyPlayer("InvitedPlayerFail", join.player);
+  }
+}
+
+void AfterMerge(const Join& join) {
+  if (TeamTotal(join.old_team) > 0)
+    TransferCounts(join.old_team, join.new_team, true,
+                   "AShooterPlayerState_AddToTribe: Merge allowed: (Code 1)");
+  LogDebug("AShooterPlayerState_AddToTribe: Merge allowed: (Code 2)");
+}
+
+void AfterInvite(const Join& join) {
+  if (TeamTotal(join.old_team) > 0) {
+    TransferCounts(join.old_team, join.new_team, true,
+                   "| AShooterPlayerState_AddToTribe: [Invite]: Tribe invite allowed! (Code 1)");
+  } else {
+    LogDebug("| AShooterPlayerState_AddToTribe: [Invite]: Tribe invite allowed! (Code 2)");
+  }
+}
+
+// A player without a tribe who created one now has the tribe id as team.
+void AfterCreating(AShooterPlayerState* player_state, int32_t old_team) {
+  if (!InTribe(player_state) || old_team <= 0) return;
+  const int32_t new_team = GetTeamID(player_state);
+  if (new_team == old_team) return;
+  if (TeamTotal(old_team) <= 0) {
+    LogDebug("| AShooterPlayerState_AddToTribe: [Creating]: Tribe Created! (Code 3)");
+    return;
+  }
+  TransferCounts(old_team, new_team, false,
+                 "| AShooterPlayerState_AddToTribe: [Creating]: Tribe Created! (Code 1)");
+  LogDebug("| AShooterPlayerState_AddToTribe: [Creating]: Tribe Created! (Code 2)");
+}
+
+}  // namespace
 
 bool Hook_AShooterPlayerState_AddToTribe(AShooterPlayerState* player_state, FTribeData* new_tribe,
                                          bool merge_tribe, bool force, bool is_from_invite,
                                          APlayerController* inviter) {
-  return Original<"AShooterPlayerState.AddToTribe">(player_state, new_tribe, merge_tribe, force,
-                                                    is_from_invite, inviter);
+  const auto join_game = [&] {
+    return Original<"AShooterPlayerState.AddToTribe">(player_state, new_tribe, merge_tribe, force,
+                                                      is_from_invite, inviter);
+  };
+
+  if (merge_tribe || is_from_invite) {
+    // A refusal stands once decided; a failure before it lets the game decide, and the counts
+    // then follow only when both teams were known.
+    Verdict verdict = Verdict::kAllow;
+    Join join;
+    Guarded(kWhere, [&] {
+      LogDebug("::::Hook_AShooterPlayerState_AddToTribe::::");
+      if (merge_tribe && !is_from_invite) {
+        verdict = Verdict::kRefuse;
+        return;
+      }
+      LogDebug(merge_tribe ? "AShooterPlayerState_AddToTribe: Merge Invite"
+                           : "AShooterPlayerState_AddToTribe: Tribe Invite");
+      verdict = CheckJoin(player_state, inviter, merge_tribe, join);
+      if (verdict == Verdict::kOverLimit) TellRefused(inviter, join, merge_tribe);
+    });
+    if (verdict != Verdict::kAllow) return false;
+    if (!join_game()) return false;
+    // Teams unknown after a failed check, or one team joining itself: nothing to move.
+    if (join.new_team != 0 && join.old_team != 0 && join.new_team != join.old_team)
+      Guarded(kWhere, [&] { merge_tribe ? AfterMerge(join) : AfterInvite(join); });
+    return true;
+  }
+
+  // Creating a tribe: no limit applies, only the counts move to the new tribe id.
+  int32_t old_team = 0;
+  Guarded(kWhere, [&] {
+    LogDebug("::::Hook_AShooterPlayerState_AddToTribe::::");
+    old_team = InTribe(player_state) ? 0 : GetTeamID(player_state);
+    LogDebug("AShooterPlayerState_AddToTribe: Creating a tribe");
+  });
+  if (!join_game()) return false;
+  Guarded(kWhere, [&] { AfterCreating(player_state, old_team); });
+  return true;
 }

@@ -106,7 +106,9 @@ std::wstring Utf8Decode(const std::string& utf8) {
 namespace Permissions {
 
 bool IsPlayerHasPermission(uint64_t steam_id, const FString& group) {
-  return sim::Server::Current().InGroup(steam_id, sim::ToUtf8(group));
+  sim::Server& server = sim::Server::Current();
+  server.Trace("IsPlayerHasPermission " + std::to_string(steam_id) + " " + sim::ToUtf8(group));
+  return server.InGroup(steam_id, sim::ToUtf8(group));
 }
 
 }  // namespace Permissions

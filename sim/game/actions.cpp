@@ -138,4 +138,12 @@ bool CreateTribe(ShooterPlayerController& player, int32_t tribe_id) {
   return JoinTribe(nullptr, player, std::move(tribe), false, false);
 }
 
+bool AddToTribe(ShooterPlayerController* inviter, ShooterPlayerController& player, int32_t tribe_id,
+                bool merge, bool invite) {
+  TribeData tribe;
+  tribe.tribe_id = tribe_id;
+  tribe.tribe_name = FString("Tribe " + std::to_string(tribe_id));
+  return JoinTribe(inviter, player, std::move(tribe), merge, invite);
+}
+
 }  // namespace sim::actions

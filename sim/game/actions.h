@@ -56,5 +56,8 @@ AActor* Spawn(ShooterPlayerController& player, const std::string& path);
 bool Invite(ShooterPlayerController& inviter, ShooterPlayerController& player);
 bool Merge(ShooterPlayerController& inviter, ShooterPlayerController& player);
 bool CreateTribe(ShooterPlayerController& player, int32_t tribe_id);
+// The same call with any flags and inviter (null for none), into the tribe with that id.
+bool AddToTribe(ShooterPlayerController* inviter, ShooterPlayerController& player, int32_t tribe_id,
+                bool merge, bool invite);
 
 }  // namespace sim::actions
