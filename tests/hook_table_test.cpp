@@ -17,6 +17,7 @@ std::vector<std::string> trace;
 DieFn* first_original = nullptr;
 DieFn* second_original = nullptr;
 DieFn* seen_at_first_call = nullptr;
+DieFn* refusing_original = nullptr;  // the host writes here for as long as the hook stays
 
 bool FirstDetour(APrimalDinoCharacter* dino, float damage, FDamageEvent* event, AController* killer,
                  AActor* causer) {
@@ -88,8 +89,7 @@ TEST_F(HookTable, NewestDetourRunsFirstAndRemovalFromTheMiddleRelinks) {
 }
 
 TEST_F(HookTable, ADetourThatDoesNotCallOnStopsTheGame) {
-  DieFn* original = nullptr;
-  ArkApi::GetHooks().InstallHook<"APrimalDinoCharacter.Die">(&RefusingDetour, &original);
+  ArkApi::GetHooks().InstallHook<"APrimalDinoCharacter.Die">(&RefusingDetour, &refusing_original);
   const auto result = KillOne();
   EXPECT_EQ(result["called"], false);
   EXPECT_EQ(result["value"], false);
