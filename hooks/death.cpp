@@ -1,12 +1,38 @@
+// Death and destruction: a creature of a player team leaves the counts once, when it dies or
+// when it is removed from the world while still alive.
+#include "counting/blueprint_path.h"
+#include "counting/limits.h"
 #include "hooks/hooks.h"
+#include "host/game_access.h"
+#include "plugin/config.h"
+#include "plugin/guard.h"
 
 bool Hook_APrimalDinoCharacter_Die(APrimalDinoCharacter* dino, float killing_damage,
                                    FDamageEvent* damage_event, AController* killer,
                                    AActor* damage_causer) {
-  return Original<"APrimalDinoCharacter.Die">(dino, killing_damage, damage_event, killer,
-                                              damage_causer);
+  if (!Original<"APrimalDinoCharacter.Die">(dino, killing_damage, damage_event, killer,
+                                            damage_causer)) {
+    return false;
+  }
+  Guarded("Hook_APrimalDinoCharacter_Die", [&] {
+    const FString path_name = GetBlueprintPath(dino);
+    const int32_t team_id = Field<"AActor.TargetingTeam">(dino);
+    // Team 2000000000 is never counted by the recount, so its deaths are not taken off either.
+    if (team_id > 50000 && team_id != 2000000000) {
+      LogDebug("APrimalDinoCharacter_Die: Dino died reduce the counts");
+      UpdateDinoCount(path_name, team_id, -1);
+    }
+  });
+  return true;
 }
 
 void Hook_APrimalDinoCharacter_Destroyed(APrimalDinoCharacter* dino) {
+  // Before the game's function, while the creature can still be read. A dead creature was taken
+  // off at its death.
+  Guarded("Hook_APrimalDinoCharacter_Destroyed", [&] {
+    if (BitFieldValue<"APrimalCharacter.bIsDead">(dino) != 0) return;
+    const int32_t team_id = Field<"AActor.TargetingTeam">(dino);
+    if (team_id > 50000) UpdateDinoCount(GetBlueprintPath(dino), team_id, -1);
+  });
   Original<"APrimalDinoCharacter.Destroyed">(dino);
 }

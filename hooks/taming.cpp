@@ -1,19 +1,105 @@
+// Taming and claiming: a team at a limit may not finish a tame or claim a creature; finished
+// tames, claims and given-up claims change the counts.
+#include "commands/messages.h"
+#include "counting/blueprint_path.h"
+#include "counting/limits.h"
+#include "counting/team_identity.h"
 #include "hooks/hooks.h"
+#include "host/game_access.h"
+#include "plugin/config.h"
+#include "plugin/guard.h"
+
+namespace {
+
+constexpr int32_t kUnclaimIndex = 121;  // the team gives the creature up
+constexpr int32_t kClaimIndex = 122;    // the creature becomes the user's team's
+
+FVector LocationOf(APrimalDinoCharacter* dino) {
+  USceneComponent* root = Field<"AActor.RootComponent">(dino);
+  return root == nullptr ? FVector{} : Field<"USceneComponent.RelativeLocation">(root);
+}
+
+}  // namespace
 
 bool Hook_AShooterGameState_AllowDinoTame(AShooterGameState* game_state, APrimalDinoCharacter* dino,
                                           AShooterPlayerController* controller) {
-  return Original<"AShooterGameState.AllowDinoTame">(game_state, dino, controller);
+  const bool game_allows =
+      Original<"AShooterGameState.AllowDinoTame">(game_state, dino, controller);
+  bool refuse = false;
+  Guarded("Hook_AShooterGameState_AllowDinoTame", [&] {
+    const FString path_name = GetBlueprintPath(dino);
+    // The team the creature is being tamed for; the controller only receives the message.
+    const int32_t team_id = Field<"APrimalDinoCharacter.TamingTeamID">(dino);
+    if (team_id == 0) return;
+    const DebugLines debug;
+    if (debug) {
+      const FVector at = LocationOf(dino);
+      debug("AShooterGameState_AllowDinoTame: team_id: {} Location: {} {} {}", team_id,
+            double{at.X}, double{at.Y}, double{at.Z});
+    }
+    if (DinoAllowed(path_name, team_id)) {
+      debug(
+          "AShooterGameState_AllowDinoTame: Limit Not reached: Taming Preventing will be ignored!");
+      return;
+    }
+    refuse = true;
+    NotifyPlayer("ReachLimit", controller);
+    debug("AShooterGameState_AllowDinoTame: Limit reached: Taming Prevented Over the Limit!");
+  });
+  return refuse ? false : game_allows;
 }
 
 void Hook_APrimalDinoCharacter_TameDino(APrimalDinoCharacter* dino,
                                         AShooterPlayerController* controller,
                                         bool ignore_max_tame_limit, int32_t override_team,
                                         bool prevent_name_dialog, bool skip_tamed_levels) {
+  LogDebug("Hook_APrimalDinoCharacter_TameDino");
+  // This hook never prevents a tame; it counts one the game has finished.
   Original<"APrimalDinoCharacter.TameDino">(dino, controller, ignore_max_tame_limit, override_team,
                                             prevent_name_dialog, skip_tamed_levels);
+  Guarded("Hook_APrimalDinoCharacter_TameDino", [&] {
+    AShooterPlayerState* player_state = PlayerStateOf(controller);
+    if (player_state == nullptr) return;
+    const FString path_name = GetBlueprintPath(dino);
+    const int32_t team_id = GetTeamID(player_state);
+    LogDebug("APrimalDinoCharacter_TameDino: team_id: {}", team_id);
+    // A tame that happens while the team is already at a limit is not counted.
+    if (DinoAllowed(path_name, team_id) && team_id != 0) UpdateDinoCount(path_name, team_id, 1);
+    // Tell the tamer at once when this tame has used up the last place.
+    if (!DinoAllowed(path_name, team_id)) NotifyPlayer("ReachLimit", controller);
+  });
 }
 
 bool Hook_APrimalDinoCharacter_TryMultiUse(APrimalDinoCharacter* dino,
                                            APlayerController* controller, int32_t use_index) {
-  return Original<"APrimalDinoCharacter.TryMultiUse">(dino, controller, use_index);
+  LogDebug("Hook_APrimalDinoCharacter_TryMultiUse");
+  constexpr std::string_view kWhere = "Hook_APrimalDinoCharacter_TryMultiUse";
+  auto* player = static_cast<AShooterPlayerController*>(controller);
+  FString path_name;
+  int32_t team_id = 0;
+  bool refuse = false;
+  Guarded(kWhere, [&] {
+    path_name = GetBlueprintPath(dino);
+    if (use_index != kClaimIndex && use_index != kUnclaimIndex) return;
+    if (AShooterPlayerState* player_state = PlayerStateOf(controller))
+      team_id = GetTeamID(player_state);
+    if (use_index == kClaimIndex && team_id != 0 && !DinoAllowed(path_name, team_id)) {
+      refuse = true;
+      LogDebug("Claiming Prevented Over the Limit!");
+      NotifyPlayer("ReachLimit", player);
+    }
+  });
+  if (refuse) return false;
+
+  const bool used = Original<"APrimalDinoCharacter.TryMultiUse">(dino, controller, use_index);
+  if (!used || team_id == 0) return used;
+  Guarded(kWhere, [&] {
+    if (use_index == kClaimIndex) {
+      UpdateDinoCount(path_name, team_id, 1);
+      Field<"APrimalDinoCharacter.TamingTeamID">(dino) = team_id;
+    } else if (use_index == kUnclaimIndex) {
+      UpdateDinoCount(path_name, team_id, -1);
+    }
+  });
+  return used;
 }
