@@ -1,6 +1,8 @@
 // Cryopods, soul traps and creature-spawning items: a player may not bring out a creature of a
 // kind the team has no room for. These hooks only check; they never change the counts.
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 #include <fmt/format.h>
 
@@ -9,6 +11,7 @@
 #include "counting/limits.h"
 #include "counting/team_identity.h"
 #include "hooks/hooks.h"
+#include "host/ark_api.h"
 #include "host/game_access.h"
 #include "plugin/config.h"
 #include "plugin/guard.h"
@@ -26,9 +29,10 @@ constexpr uint8_t kSpawnerConsumableType = 3;
 // A soul trap keeps its creature's path, without "Blueprint'...'", as the eleventh string.
 constexpr int32_t kSoulTrapPathIndex = 10;
 
-// A game string as UTF-8 through `format`, back byte by byte (bytes above 0x7F become '?').
-FString FormatPath(fmt::format_string<std::string> format, const FString& text) {
-  return FString(std::string_view(fmt::format(format, ToUtf8(text))));
+// The blueprint path of a soul trap's stored creature. The text is formatted as UTF-8 and comes
+// back byte by byte, so a byte above 0x7F becomes '?'.
+FString SoulTrapPath(const FString& stored) {
+  return FString(std::string_view(fmt::format("Blueprint'{}'", ToUtf8(stored))));
 }
 
 // Checks one creature stored in the equipped item. A refused one gets its own message and its
@@ -57,8 +61,8 @@ void CheckSoulTrap(UPrimalItem* item, int32_t team_id, AShooterPlayerController*
   const TArray<FCustomItemData> datas = Field<"UPrimalItem.CustomItemDatas">(item);
   for (const FCustomItemData& data : datas) {
     if (data.CustomDataStrings.Num() <= kSoulTrapPathIndex) continue;
-    CheckStored(FormatPath("Blueprint'{}'", data.CustomDataStrings[kSoulTrapPathIndex]), team_id,
-                controller, weapon);
+    CheckStored(SoulTrapPath(data.CustomDataStrings[kSoulTrapPathIndex]), team_id, controller,
+                weapon);
   }
 }
 

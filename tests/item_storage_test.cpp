@@ -48,13 +48,12 @@ class ItemStorage : public PluginTest {
     return item;
   }
   // A soul-trap entry of `count` strings, the eleventh (if any) holding `stored`.
-  static FCustomItemData SoulTrapEntry(int count, const std::string& stored) {
+  static FCustomItemData SoulTrapEntry(int count, const FString& stored) {
     FCustomItemData data;
-    for (int i = 0; i < count; ++i) data.CustomDataStrings.Add(FString(i == 10 ? stored : "x"));
+    for (int i = 0; i < count; ++i) data.CustomDataStrings.Add(i == 10 ? stored : FString("x"));
     return data;
   }
-  sim::Item& SoulTrap(int count, const std::string& stored,
-                      const std::string& path = kSoulTrapPath) {
+  sim::Item& SoulTrap(int count, const FString& stored, const std::string& path = kSoulTrapPath) {
     sim::Item& item = NewItem(path, "soul trap");
     item.custom_item_datas.Add(SoulTrapEntry(count, stored));
     return item;
@@ -111,7 +110,9 @@ TEST_F(ItemStorage, AnAllowedOrEmptyCryopodStaysEquipped) {
 }
 
 TEST_F(ItemStorage, ASoulTrapChecksTheEleventhStringOfEachEntry) {
-  auto& alice = BootWithAlice();
+  auto config = TestConfig();
+  config["Dinos"]["Blueprint'/Game/Mods/R??x.R??x'"] = {{"Count", 0}};
+  auto& alice = BootWithAlice(config);
   actions::Equip(alice, SoulTrap(10, ""));  // no eleventh string: nothing to check
   actions::Equip(alice, SoulTrap(11, kDodoPath));
   EXPECT_TRUE(Events("notification").empty());
@@ -119,6 +120,10 @@ TEST_F(ItemStorage, ASoulTrapChecksTheEleventhStringOfEachEntry) {
   actions::Equip(alice, SoulTrap(11, kRexPath));
   EXPECT_EQ(NotificationTexts(), Texts({"Limit reached"}));
   EXPECT_EQ(UnequippedItems(), Texts({"soul trap"}));
+
+  // The path comes back from UTF-8 byte by byte: each byte of "\u00eb" becomes '?'.
+  actions::Equip(alice, SoulTrap(11, FString(L"/Game/Mods/R\u00ebx.R\u00ebx")));
+  EXPECT_EQ(UnequippedItems(), Texts({"soul trap", "soul trap"}));
 }
 
 TEST_F(ItemStorage, ItemsAreKnownByTheirFullNameIgnoringCase) {
