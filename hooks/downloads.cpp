@@ -1,8 +1,6 @@
 // Downloads of uploaded creatures: a request is refused when the team has no room for the kind,
 // and a creature that arrives is counted. Uploads need no hook: a creature that leaves the world
 // is counted off by the death and destruction hooks.
-#include <utility>
-
 #include "commands/messages.h"
 #include "counting/blueprint_path.h"
 #include "counting/limits.h"
@@ -59,8 +57,8 @@ void Hook_APrimalDinoCharacter_InitDownloadedTamedDino(APrimalDinoCharacter* din
   Original<"APrimalDinoCharacter.InitDownloadedTamedDino">(dino, tamer, team);
   Guarded(kWhere, [&] {
     if (dino == nullptr) return;
-    FString path_name = GetBlueprintPath(dino);
+    const FString path_name = GetBlueprintPath(dino);
     LogDebug("APrimalDinoCharacter_InitDownloadedTamedDino: team_id: {}", team);
-    if (team > 50000) UpdateDinoCount(std::move(path_name), team, 1);
+    if (team > 50000) UpdateDinoCount(path_name, team, 1);
   });
 }
