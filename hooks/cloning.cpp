@@ -1,11 +1,88 @@
+// Cloning: refused while a creature of a kind the cloning team has no room for is involved.
+// These hooks only check; they never change the counts.
+#include <cstddef>
+#include <cstring>
+
+#include "commands/messages.h"
+#include "counting/blueprint_path.h"
+#include "counting/limits.h"
+#include "counting/team_identity.h"
 #include "hooks/hooks.h"
+#include "host/ark_api.h"
+#include "host/game_access.h"
+#include "plugin/config.h"
+#include "plugin/guard.h"
+
+namespace {
+
+constexpr int32_t kCloneUseIndex = 85821;  // the structure use that starts cloning
+constexpr float kCloneScanRadius = 900.0f;
+constexpr int32_t kCloneMinTeamId = 50000;  // teams up to this one are never refused here
+// Where the game's net-command parameter block keeps the object the command acts on.
+constexpr std::size_t kNetExecObjectOffset = 24;
+
+// The cloning player's team, 0 for a missing controller or player state.
+int32_t ClonerTeam(APlayerController* controller) { return GetTeamID(PlayerStateOf(controller)); }
+
+// Whether the team may clone with this creature involved; tells the player when not.
+bool CloneAllowed(UObjectBase* creature, int32_t team_id, APlayerController* controller,
+                  bool& refuse) {
+  if (DinoAllowed(GetBlueprintPath(creature), team_id)) return true;
+  refuse = true;
+  LogDebug("Cloning Prevented: Restricted Dino within cloning range!");
+  NotifyPlayer("RestrictedInRange", static_cast<AShooterPlayerController*>(controller));
+  return false;
+}
+
+// Every creature within the scan radius of the structure, whoever owns it, in the order the
+// engine's overlap query returns them; the first one refused decides.
+void CheckCloningRange(APrimalStructure* structure, int32_t team_id, APlayerController* controller,
+                       bool& refuse) {
+  USceneComponent* root = Field<"AActor.RootComponent">(structure);
+  if (root == nullptr) return;
+  TArray<uint8_t> object_types;
+  TArray<AActor*> ignore;
+  TArray<AActor*> found;
+  Call<"UKismetSystemLibrary.SphereOverlapActors_NEW">(
+      ArkApi::GetApiUtils().GetGameWorld(), Field<"USceneComponent.RelativeLocation">(root),
+      kCloneScanRadius, &object_types, Call<"APrimalDinoCharacter.GetPrivateStaticClass">(),
+      &ignore, &found);
+  for (AActor* creature : found) {
+    if (!CloneAllowed(creature, team_id, controller, refuse)) return;
+  }
+}
+
+}  // namespace
 
 bool Hook_APrimalStructure_TryMultiUse(APrimalStructure* structure, APlayerController* controller,
                                        int32_t use_index) {
+  bool refuse = false;
+  Guarded("Hook_APrimalStructure_TryMultiUse", [&] {
+    LogDebug("Hook_APrimalStructure_TryMultiUse UseIndex: {}", use_index);
+    if (use_index != kCloneUseIndex || structure == nullptr) return;
+    const int32_t team_id = ClonerTeam(controller);
+    if (team_id <= kCloneMinTeamId) return;
+    CheckCloningRange(structure, team_id, controller, refuse);
+  });
+  if (refuse) return false;
   return Original<"APrimalStructure.TryMultiUse">(structure, controller, use_index);
 }
 
 bool Hook_AActor_BPServerHandleNetExecCommand(AActor* actor, APlayerController* controller,
                                               FName command, FBPNetExecParams* params) {
+  bool refuse = false;
+  Guarded("Hook_AActor_BPServerHandleNetExecCommand", [&] {
+    LogDebug("Hook_AActor_BPServerHandleNetExecCommand");
+    FString name;
+    Call<"FName.ToString">(&command, &name);
+    if (FindIgnoreCase(name, FString("Clone")) < 0) return;
+    const int32_t team_id = ClonerTeam(controller);
+    if (team_id <= kCloneMinTeamId || params == nullptr) return;
+    UObject* creature = nullptr;
+    std::memcpy(&creature, reinterpret_cast<const std::byte*>(params) + kNetExecObjectOffset,
+                sizeof creature);
+    if (creature != nullptr) CloneAllowed(creature, team_id, controller, refuse);
+  });
+  if (refuse) return false;
   return Original<"AActor.BPServerHandleNetExecCommand">(actor, controller, command, params);
 }

@@ -1,17 +1,64 @@
+// Downloads of uploaded creatures: a request is refused when the team has no room for the kind,
+// and a creature that arrives is counted. Uploads need no hook: a creature that leaves the world
+// is counted off by the death and destruction hooks.
+#include "commands/messages.h"
+#include "counting/blueprint_path.h"
+#include "counting/limits.h"
+#include "counting/team_identity.h"
 #include "hooks/hooks.h"
+#include "plugin/config.h"
+#include "plugin/guard.h"
+#include "plugin/text.h"
 
+// The record is the game's by-value copy; passing it on copies it again, strings and byte array
+// deeply, so the game's function gets the record unchanged.
 void Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation(
     AShooterPlayerController* controller, UploadedDinoRecord record) {
+  bool refuse = false;
+  Guarded("Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation", [&] {
+    LogDebug("Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation");
+    AShooterPlayerState* player_state = PlayerStateOf(controller);
+    if (player_state == nullptr) return;
+    const FString path_name = GetClassBlueprintPath(record.DinoClass);
+    const int32_t team_id = GetTeamID(player_state);
+    LogDebug("Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation: team_id: {}",
+             team_id);
+    if (team_id == 0 || DinoAllowed(path_name, team_id)) return;
+    refuse = true;
+    LogDebug(
+        "Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation: Downloading "
+        "Prevented!");
+    NotifyPlayer("ReachLimit", controller);
+  });
+  if (refuse) return;
   Original<"AShooterPlayerController.ServerRequestDownloadDino_Implementation">(controller, record);
 }
 
 bool Hook_AShooterPlayerController_ServerDownloadDino(AShooterPlayerController* controller,
                                                       UploadedDinoRecord record) {
-  return Original<"AShooterPlayerController.ServerDownloadDino">(controller, record);
+  const bool downloaded =
+      Original<"AShooterPlayerController.ServerDownloadDino">(controller, record);
+  Guarded("Hook_AShooterPlayerController_ServerDownloadDino", [&] {
+    AShooterPlayerState* player_state = PlayerStateOf(controller);
+    if (!downloaded || player_state == nullptr) return;
+    const int32_t team_id = GetTeamID(player_state);
+    LogDebug("AShooterPlayerController_ServerDownloadDino: team_id {}", team_id);
+    if (team_id != 0) UpdateDinoCount(GetClassBlueprintPath(record.DinoClass), team_id, 1);
+  });
+  return downloaded;
 }
 
+// Counts for the team the game gives the creature, without a check: the request was checked.
 void Hook_APrimalDinoCharacter_InitDownloadedTamedDino(APrimalDinoCharacter* dino,
                                                        AShooterPlayerController* tamer,
                                                        int32_t team) {
+  constexpr char kWhere[] = "Hook_APrimalDinoCharacter_InitDownloadedTamedDino";
+  Guarded(kWhere, [] { LogDebug("Hook_APrimalDinoCharacter_InitDownloadedTamedDino"); });
   Original<"APrimalDinoCharacter.InitDownloadedTamedDino">(dino, tamer, team);
+  Guarded(kWhere, [&] {
+    if (dino == nullptr) return;
+    const FString path_name = GetBlueprintPath(dino);
+    LogDebug("APrimalDinoCharacter_InitDownloadedTamedDino: team_id: {}", team);
+    if (team > 50000) UpdateDinoCount(path_name, team, 1);
+  });
 }

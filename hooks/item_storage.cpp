@@ -1,14 +1,163 @@
+// Cryopods, soul traps and creature-spawning items: a player may not bring out a creature of a
+// kind the team has no room for. These hooks only check; they never change the counts.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include <fmt/format.h>
+
+#include "commands/messages.h"
+#include "counting/blueprint_path.h"
+#include "counting/limits.h"
+#include "counting/team_identity.h"
 #include "hooks/hooks.h"
+#include "host/ark_api.h"
+#include "host/game_access.h"
+#include "plugin/config.h"
+#include "plugin/guard.h"
+#include "plugin/logger.h"
+#include "plugin/text.h"
+
+namespace {
+
+constexpr char kEquipped[] = "Hook_AShooterCharacter_OnWeaponEquipped";
+constexpr char kUse[] = "Hook_UPrimalItem_AllowUseInInventory";
+
+// A consumable of this item and consumable type spawns a creature when used.
+constexpr uint8_t kConsumableItemType = 4;
+constexpr uint8_t kSpawnerConsumableType = 3;
+// A soul trap keeps its creature's path, without "Blueprint'...'", as the eleventh string.
+constexpr int32_t kSoulTrapPathIndex = 10;
+
+// The blueprint path of a soul trap's stored creature. The text is formatted as UTF-8 and comes
+// back byte by byte, so a byte above 0x7F becomes '?'.
+FString SoulTrapPath(const FString& stored) {
+  return FString(std::string_view(fmt::format("Blueprint'{}'", ToUtf8(stored))));
+}
+
+// Checks one creature stored in the equipped item. A refused one gets its own message and its
+// own unequip request; the unequip happens even when the message cannot be sent.
+void CheckStored(const FString& path_name, int32_t team_id, AShooterPlayerController* controller,
+                 AShooterWeapon* weapon) {
+  LogDebug("Hook_AShooterCharacter_OnWeaponEquipped - path_name: {}", ToUtf8(path_name));
+  if (DinoAllowed(path_name, team_id)) return;
+  Guarded(kEquipped, [&] { NotifyPlayer("ReachLimit", controller); });
+  Call<"AShooterWeapon.StartUnequip">(weapon);
+}
+
+// Every creature class a cryopod holds, in order; the walk goes on past a refusal.
+void CheckCryopod(UPrimalItem* item, int32_t team_id, AShooterPlayerController* controller,
+                  AShooterWeapon* weapon) {
+  const TArray<FCustomItemData> datas = Field<"UPrimalItem.CustomItemDatas">(item);
+  for (const FCustomItemData& data : datas) {
+    for (UClass* cls : data.CustomDataClasses)
+      CheckStored(GetClassBlueprintPath(cls), team_id, controller, weapon);
+  }
+}
+
+// The eleventh string of every soul-trap entry that has one.
+void CheckSoulTrap(UPrimalItem* item, int32_t team_id, AShooterPlayerController* controller,
+                   AShooterWeapon* weapon) {
+  const TArray<FCustomItemData> datas = Field<"UPrimalItem.CustomItemDatas">(item);
+  for (const FCustomItemData& data : datas) {
+    if (data.CustomDataStrings.Num() <= kSoulTrapPathIndex) continue;
+    CheckStored(SoulTrapPath(data.CustomDataStrings[kSoulTrapPathIndex]), team_id, controller,
+                weapon);
+  }
+}
+
+void CheckEquipped(AShooterCharacter* character, AShooterWeapon* weapon) {
+  AShooterPlayerController* controller =
+      ArkApi::GetApiUtils().FindControllerFromCharacter(character);
+  if (controller == nullptr || weapon == nullptr) return;
+  UPrimalItem* item = Field<"AShooterWeapon.AssociatedPrimalItem">(weapon);
+  if (item == nullptr) return;
+  FString full_name;
+  Call<"UObjectBaseUtility.GetFullName">(item, &full_name, nullptr);
+  if (full_name.IsEmpty()) return;
+  LogDebug("Hook_AShooterCharacter_OnWeaponEquipped - itemNameFull: {}", ToUtf8(full_name));
+
+  if (FindIgnoreCase(full_name, FString("PrimalItem_WeaponEmptyCryopod_C")) >= 0) {
+    if (const int32_t team_id = GetTeamID(PlayerStateOf(controller)); team_id != 0)
+      CheckCryopod(item, team_id, controller, weapon);
+  }
+  if (FindIgnoreCase(full_name, FString("SoulTrap_DS_C")) >= 0) {
+    if (const int32_t team_id = GetTeamID(PlayerStateOf(controller)); team_id != 0)
+      CheckSoulTrap(item, team_id, controller, weapon);
+  }
+}
+
+// The creature an item spawns: its "ItemMap" entry, else the item's own path. A map that is
+// no object, or an entry that is no text, is a configuration fault: it is logged and the item
+// is checked under its own path, so a broken map neither blocks nor frees every spawner.
+FString SpawnedCreature(const FString& item_path) {
+  const auto map = PluginConfig.find("ItemMap");  // end() also when the document is no object
+  if (map == PluginConfig.end() || !map->is_object()) {
+    LogError(kUse, "\"ItemMap\" is no object; the item is checked under its own path");
+    return item_path;
+  }
+  const std::string key = ToUtf8(item_path);
+  const auto entry = map->find(key);
+  if (entry == map->end()) return item_path;
+  if (!entry->is_string()) {
+    LogError(kUse,
+             "\"ItemMap\" entry " + key + " is no text; the item is checked under its own path");
+    return item_path;
+  }
+  return FString(std::string_view(entry->get_ref<const std::string&>()));
+}
+
+// Refuses (sets `refuse`, then tells the player) a creature-spawning consumable that the game
+// allowed when the player's team has no room for the creature it spawns.
+void CheckSpawn(UPrimalItem* item, bool allowed, AShooterPlayerController* controller,
+                bool& refuse) {
+  const DebugLines debug;
+  const FString item_path = GetBlueprintPath(item);
+  if (debug) debug("Hook_UPrimalItem_AllowUseInInventory: path_name: {}", ToUtf8(item_path));
+  if (!allowed || controller == nullptr ||
+      Field<"UPrimalItem.MyItemType">(item) != kConsumableItemType ||
+      Field<"UPrimalItem.MyConsumableType">(item) != kSpawnerConsumableType) {
+    return;
+  }
+  AShooterPlayerState* player_state = PlayerStateOf(controller);
+  if (player_state == nullptr) return;
+  const int32_t team_id = GetTeamID(player_state);
+  debug("Hook_UPrimalItem_AllowUseInInventory: team_id {}", team_id);
+  if (team_id == 0) return;
+  const FString creature = SpawnedCreature(item_path);
+  if (debug) debug("Hook_UPrimalItem_AllowUseInInventory path_name: {}", ToUtf8(creature));
+  if (DinoAllowed(creature, team_id)) return;
+  debug("Hook_UPrimalItem_AllowUseInInventory: Dino spawn prevented!");
+  refuse = true;
+  NotifyPlayer("ReachLimit", controller);
+}
+
+}  // namespace
 
 void Hook_AShooterCharacter_OnWeaponEquipped(AShooterCharacter* character, AShooterWeapon* weapon) {
+  // The equip always happens; a refusal unequips afterwards.
   Original<"AShooterCharacter.OnWeaponEquipped">(character, weapon);
+  Guarded(kEquipped, [&] { CheckEquipped(character, weapon); });
 }
 
 bool Hook_UPrimalItem_AllowUseInInventory(UPrimalItem* item, bool is_remote_inventory,
                                           AShooterPlayerController* controller,
                                           bool dont_check_actor) {
-  return Original<"UPrimalItem.AllowUseInInventory">(item, is_remote_inventory, controller,
-                                                     dont_check_actor);
+  Guarded(kUse, [&] {
+    const DebugLines debug;
+    debug("Hook_UPrimalItem_AllowUseInInventory");
+    debug("bIsRemoteInventory: {}", is_remote_inventory);
+    debug("DontCheckActor: {}", dont_check_actor);
+    if (item == nullptr) return;
+    debug("MyItemTypeField {}", Field<"UPrimalItem.MyItemType">(item));
+    debug("MyConsumableTypeField: {}", Field<"UPrimalItem.MyConsumableType">(item));
+  });
+  const bool allowed = Original<"UPrimalItem.AllowUseInInventory">(item, is_remote_inventory,
+                                                                   controller, dont_check_actor);
+  // The game's own refusal stands without a look at the team or the limits.
+  bool refuse = false;
+  if (item != nullptr) Guarded(kUse, [&] { CheckSpawn(item, allowed, controller, refuse); });
+  return allowed && !refuse;
 }
 
 bool Hook_UPrimalItem_AllowSlotting(UPrimalItem* item, UPrimalInventoryComponent* inventory,

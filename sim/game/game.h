@@ -61,6 +61,9 @@ class Game {
   // The world's own count of living tamed creatures (team above 50000), per team and kind path.
   std::map<int32_t, std::map<std::string, int>> Truth() const;
 
+  // The uploaded-creature records that the game's download functions received, in order.
+  std::vector<UploadedDinoRecord>& received_uploads() { return received_uploads_; }
+
  private:
   template <typename T>
   T& Make(Class& cls, std::string name, std::string full_name);
@@ -73,6 +76,7 @@ class Game {
   std::vector<std::unique_ptr<Object>> objects_;
   std::map<std::string, std::unique_ptr<Class>, std::less<>> classes_;  // by default full name
   std::vector<ShooterPlayerController*> players_;
+  std::vector<UploadedDinoRecord> received_uploads_;
   World* world_ = nullptr;
   Level* level_ = nullptr;
   GameMode* game_mode_ = nullptr;

@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "sim/framework/text.h"
 #include "sim/game/functions.h"
 #include "sim/server.h"
@@ -96,7 +98,9 @@ void TameDino(APrimalDinoCharacter* dino, AShooterPlayerController* controller, 
   SetTeam(*d, team);
 }
 
-void ServerRequestDownloadDino(AShooterPlayerController*, UploadedDinoRecord) {}
+void ServerRequestDownloadDino(AShooterPlayerController*, UploadedDinoRecord record) {
+  TheGame().received_uploads().push_back(std::move(record));
+}
 
 AActor* SpawnActor(AShooterPlayerController* controller, FString* blueprint_path,
                    float spawn_distance, float, float, bool) {
@@ -129,6 +133,7 @@ void InitDownloadedTamedDino(APrimalDinoCharacter* dino, AShooterPlayerControlle
 bool ServerDownloadDino(AShooterPlayerController* controller, UploadedDinoRecord record) {
   auto* player = FromHost<ShooterPlayerController>(controller);
   auto* kind = FromHost<Class>(record.DinoClass);
+  TheGame().received_uploads().push_back(record);
   if (player == nullptr || kind == nullptr || !kind->IsChildOf(Dino::StaticClass())) return false;
   SpawnNear(*player, *kind, Game::TeamOf(*player), 300.0f);
   return true;

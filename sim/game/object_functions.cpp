@@ -77,9 +77,11 @@ AActor* GetAimedActor(APrimalCharacter* character, int32_t channel, UActorCompon
   return ToHost<AActor>(survivor->aimed);
 }
 
-bool SphereOverlapActors(UObject*, FVector centre, float radius, TArray<uint8_t>*,
+bool SphereOverlapActors(UObject* world_context, FVector centre, float radius, TArray<uint8_t>*,
                          UClass* class_filter, TArray<AActor*>* ignore,
                          TArray<AActor*>* out_actors) {
+  // The engine searches the world it is given; the stand-in has only the one.
+  if (world_context != ToHost<UObject>(&Server::Current().game().world())) return false;
   const Class* filter = FromHost<Class>(class_filter);
   for (AActor* slot : Server::Current().game().level().actors) {
     auto* actor = FromHost<Actor>(slot);
