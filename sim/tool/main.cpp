@@ -85,66 +85,63 @@ struct RemoveAtExit {
 };
 
 int Run(const Options& options) {
+  std::unique_ptr<LineSource> source = OpenScript(options);
+  const fs::path script_dir = options.script && *options.script != "-"
+                                  ? fs::absolute(*options.script).parent_path()
+                                  : fs::current_path();
   const bool temporary = !options.server_dir;
   const fs::path dir = fs::absolute(temporary ? FreshServerDir() : *options.server_dir);
   const RemoveAtExit remove{temporary ? dir : fs::path()};
-  EventPrinter printer(stdout, options.json);
+  if (!options.json && temporary)
+    std::fprintf(stderr, "tamewarden-sim: server directory %s\n", dir.c_str());
+
+  EventPrinter printer(stdout, options.json);  // outlives the server, which reports to it
   int crashes = 0;
-  {
-    sim::Server server(dir);
-    if (temporary) std::ofstream(server.ConfigPath(), std::ios::binary) << kDefaultConfig;
-    server.events().SetListener([&](const nlohmann::json& event) {
-      if (event.value("event", std::string()) == "crash") ++crashes;
-      printer.Print(event);
+  sim::Server server(dir);
+  if (temporary) std::ofstream(server.ConfigPath(), std::ios::binary) << kDefaultConfig;
+  server.events().SetListener([&](const nlohmann::json& event) {
+    if (event.value("event", std::string()) == "crash") ++crashes;
+    printer.Print(event);
+  });
+  ScriptRunner runner(server, {fs::absolute(options.plugin), script_dir, kDefaultWorld});
+
+  GameQueue queue;
+  std::unique_ptr<RconServer> rcon;  // declared after the queue it hands commands to
+  if (options.rcon_port) {
+    rcon = std::make_unique<RconServer>(
+        RconSettings{*options.rcon_port, options.rcon_password,
+                     std::chrono::seconds(options.rcon_auth_timeout_s)},
+        queue);
+    std::string error;
+    if (!rcon->Start(error)) return Usage(error);
+    std::fprintf(stderr, "tamewarden-sim: RCON listening on 127.0.0.1:%u\n", rcon->port());
+  }
+  const auto serve = [&] {
+    queue.Serve([&](const std::string& text, int32_t id) {
+      std::string answer = runner.RunRcon(text, id);
+      server.events().Clear();  // printed already; a long-running server keeps none
+      return answer;
     });
-    if (!options.json && temporary)
-      std::fprintf(stderr, "tamewarden-sim: server directory %s\n", dir.c_str());
+  };
+  const Idle idle{[&] { return queue.HasWork(); }, serve, [] { return stop_signal != 0; }};
 
-    GameQueue queue;
-    std::unique_ptr<RconServer> rcon;
-    if (options.rcon_port) {
-      rcon = std::make_unique<RconServer>(
-          RconSettings{*options.rcon_port, options.rcon_password,
-                       std::chrono::seconds(options.rcon_auth_timeout_s)},
-          queue);
-      std::string error;
-      if (!rcon->Start(error)) return Usage(error);
-      std::fprintf(stderr, "tamewarden-sim: RCON listening on 127.0.0.1:%u\n", rcon->port());
-    }
-    const auto serve = [&] {
-      queue.Serve([&](const std::string& text, int32_t id) {
-        std::string answer;
-        for (const auto& reply : server.Rcon(text, id)) answer += reply.text;
-        server.events().Clear();  // printed already; a long-running server keeps none
-        return answer;
-      });
-    };
-    const Idle idle{[&] { return queue.HasWork(); }, serve, [] { return stop_signal != 0; }};
-
-    const fs::path script_dir = options.script && *options.script != "-"
-                                    ? fs::absolute(*options.script).parent_path()
-                                    : fs::current_path();
-    ScriptRunner runner(server, {fs::absolute(options.plugin), script_dir, kDefaultWorld});
-    std::unique_ptr<LineSource> source = OpenScript(options);
-    for (int line = 1; auto text = source->Next(idle); ++line) {
-      if (!source->typed() && WorthEchoing(*text)) printer.Echo(line, *text);
-      runner.RunLine(*text, line);
-      server.events().Clear();
+  for (int line = 1; auto text = source->Next(idle); ++line) {
+    if (!source->typed() && WorthEchoing(*text)) printer.Echo(line, *text);
+    runner.RunLine(*text, line);
+    server.events().Clear();
+    serve();
+  }
+  if (rcon && !source->interrupted()) {
+    std::fprintf(stderr, "tamewarden-sim: serving RCON until interrupted (Ctrl-C)\n");
+    while (stop_signal == 0) {
+      queue.Wait(std::chrono::milliseconds(200));
       serve();
     }
-
-    if (rcon && !source->interrupted()) {
-      std::fprintf(stderr, "tamewarden-sim: serving RCON until interrupted (Ctrl-C)\n");
-      while (stop_signal == 0) {
-        queue.Wait(std::chrono::milliseconds(200));
-        serve();
-      }
-    }
-    queue.Close();
-    if (rcon) rcon->Stop();
-    server.UnloadPlugin();
-    return runner.failed() || crashes > 0 ? 1 : 0;
   }
+  queue.Close();
+  if (rcon) rcon->Stop();
+  server.UnloadPlugin();
+  return runner.failed() || crashes > 0 ? 1 : 0;
 }
 
 }  // namespace

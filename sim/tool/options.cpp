@@ -99,7 +99,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args,
     return std::nullopt;
   }
   if (options.script && *options.script != "-" &&
-      !std::filesystem::is_regular_file(*options.script)) {
+      (!std::filesystem::exists(*options.script) ||
+       std::filesystem::is_directory(*options.script))) {
     error = "no script file " + options.script->string();
     return std::nullopt;
   }

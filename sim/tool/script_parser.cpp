@@ -1,6 +1,5 @@
 #include "sim/tool/script_parser.h"
 
-#include <charconv>
 #include <limits>
 
 #include "sim/game/game.h"
@@ -136,29 +135,6 @@ std::string Statement::Option(std::string_view key, std::string fallback) const 
   return it == options.end() ? fallback : it->second;
 }
 
-bool ParseInt(std::string_view text, int32_t& value) {
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size() && !text.empty();
-}
-
-bool ParseUint64(std::string_view text, uint64_t& value) {
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size() && !text.empty();
-}
-
-bool ParseVector(std::string_view text, float& x, float& y, float& z) {
-  float* parts[] = {&x, &y, &z};
-  std::size_t at = 0;
-  for (int i = 0; i < 3; ++i) {
-    const std::size_t comma = i < 2 ? text.find(',', at) : text.size();
-    if (comma == std::string_view::npos || comma == at) return false;
-    const auto [end, error] = std::from_chars(text.data() + at, text.data() + comma, *parts[i]);
-    if (error != std::errc() || end != text.data() + comma) return false;
-    at = comma + 1;
-  }
-  return true;
-}
-
 void ScriptParser::Declare(Thing thing, std::string name) { names_[thing].insert(std::move(name)); }
 
 bool ScriptParser::Knows(Thing thing, std::string_view name) const {
@@ -176,7 +152,8 @@ std::string CheckValue(const ScriptParser& parser, std::string_view verb, std::s
     if (!IsName(value)) return "bad name " + shown + " (letters, digits, _ - . only)";
     const Thing thing = *ThingMadeBy(verb);
     if (parser.Knows(thing, value))
-      return std::string("a ") + ThingWord(thing) + " named " + shown + " already exists";
+      return std::string(thing == Thing::kItem || thing == Thing::kActor ? "an " : "a ") +
+             ThingWord(thing) + " named " + shown + " already exists";
     return "";
   }
   if (placeholder == "DINO|none" && value == "none") return "";

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/tool/script_tokens.h"
+
 // The stand-in server's script language: one statement per line, `#` starts a comment. A line is
 // either a world line (it sets the scene, no hook runs) or an action (it runs game functions
 // through the hook table). Every form is described by its usage text, such as
@@ -60,12 +62,5 @@ class ScriptParser {
  private:
   std::map<Thing, std::set<std::string, std::less<>>> names_;
 };
-
-// Number conversions shared by the parser and the runner; false when the text is not entirely
-// a number in range.
-bool ParseInt(std::string_view text, int32_t& value);
-bool ParseUint64(std::string_view text, uint64_t& value);
-// "X,Y,Z" as three numbers.
-bool ParseVector(std::string_view text, float& x, float& y, float& z);
 
 }  // namespace sim::tool

@@ -57,15 +57,11 @@ bool ScriptRunner::RunLine(std::string_view text, int line) {
   server_.events().line = line;
   std::string error;
   try {
-    if (!action_seen_ && ScriptParser::StartsAction(text)) {
-      // The scene comes before the first action is read, since it may name what the scene has.
-      action_seen_ = true;
-      if (!scene_set_) RunDefaultWorld();
-      server_.events().line = line;
-    }
+    // The scene comes before the first action is read, since it may name what the scene has.
+    if (ScriptParser::StartsAction(text)) SetScene(line);
     Parsed parsed = parser_.Parse(text);
     if (parsed.statement) {
-      if (parsed.statement->action) Boot(*parsed.statement);
+      if (parsed.statement->action) Boot(parsed.statement->verb);
       error = Run(*parsed.statement);
     } else {
       error = std::move(parsed.error);
@@ -90,8 +86,26 @@ std::string ScriptRunner::Run(const Statement& statement) {
   return error;
 }
 
-void ScriptRunner::Boot(const Statement& statement) {
-  const std::string_view verb = statement.verb;
+std::string ScriptRunner::RunRcon(const std::string& text, int32_t id) {
+  std::string answer;
+  try {
+    SetScene(0);
+    Boot("rcon");
+    for (const auto& reply : server_.Rcon(text, id)) answer += reply.text;
+  } catch (const std::exception& e) {
+    ReportError(0, e.what());
+  }
+  return answer;
+}
+
+void ScriptRunner::SetScene(int line) {
+  if (action_seen_) return;
+  action_seen_ = true;
+  if (!scene_set_) RunDefaultWorld();
+  server_.events().line = line;
+}
+
+void ScriptRunner::Boot(std::string_view verb) {
   if (verb == "load" || verb == "start") {
     booted_ = true;
   } else if (!booted_ && verb != "unload") {

@@ -31,16 +31,31 @@ class ScriptRunner {
 
   // Parses and runs one line. False when it failed.
   bool RunLine(std::string_view text, int line);
+  // An RCON command from a network client, run as an `rcon` line would be, outside any line.
+  // Its answers, joined.
+  std::string RunRcon(const std::string& text, int32_t id);
+  // The things lines named, or null; the game owns them.
+  ShooterPlayerController* FindPlayer(std::string_view name) const { return Find(players_, name); }
+  Dino* FindDino(std::string_view name) const { return Find(dinos_, name); }
+  Item* FindItem(std::string_view name) const { return Find(items_, name); }
   // Whether any line has failed so far.
   bool failed() const { return failed_; }
 
  private:
+  template <typename T>
+  static T* Find(const std::map<std::string, T*, std::less<>>& things, std::string_view name) {
+    const auto it = things.find(name);
+    return it == things.end() ? nullptr : it->second;
+  }
+
   using Handler = std::string (ScriptRunner::*)(const Statement&);
   static const std::map<std::string_view, Handler>& Handlers();
 
   void ReportError(int line, const std::string& text);
+  // Before the first action: the default world, unless a player or creature was defined.
+  void SetScene(int line);
   // Starts the server and loads the plug-in before the first action that needs them.
-  void Boot(const Statement& statement);
+  void Boot(std::string_view verb);
   void RunDefaultWorld();
   // Gives names to creatures the game made during an action, so later lines can use them.
   void AdoptNewCreatures();

@@ -1,5 +1,7 @@
 #include "sim/tool/script_tokens.h"
 
+#include <charconv>
+
 namespace sim::tool {
 namespace {
 
@@ -79,6 +81,29 @@ std::string RestOfLine(const Token& token) {
     if (!closed_early) return Unquote(rest);
   }
   return rest;
+}
+
+bool ParseInt(std::string_view text, int32_t& value) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+bool ParseUint64(std::string_view text, uint64_t& value) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+bool ParseVector(std::string_view text, float& x, float& y, float& z) {
+  float* parts[] = {&x, &y, &z};
+  std::size_t at = 0;
+  for (int i = 0; i < 3; ++i) {
+    const std::size_t comma = i < 2 ? text.find(',', at) : text.size();
+    if (comma == std::string_view::npos || comma == at) return false;
+    const auto [end, error] = std::from_chars(text.data() + at, text.data() + comma, *parts[i]);
+    if (error != std::errc() || end != text.data() + comma) return false;
+    at = comma + 1;
+  }
+  return true;
 }
 
 }  // namespace sim::tool
