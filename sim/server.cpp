@@ -39,19 +39,6 @@ class ApiUtils final : public ArkApi::IApiUtils {
 
 Server* Server::current_ = nullptr;
 
-std::string Server::GameRconAnswer(std::string_view text) const {
-  const std::string_view word = text.substr(0, text.find(' '));
-  if (!EqualsIgnoringCase(FString(word).View(), u"ListPlayers")) return kRconNoResponse;
-  if (game_->Players().empty()) return "No Players Connected";
-  std::string list;
-  int index = 0;
-  for (const ShooterPlayerController* player : game_->Players()) {
-    list += std::to_string(index++) + ". " + player->name + ", " +
-            std::to_string(player->steam_id) + "\n";
-  }
-  return list;
-}
-
 void Fault(const std::string& what) {
   std::fprintf(stderr, "stand-in game: fault: %s\n", what.c_str());
   std::fflush(stderr);
@@ -139,7 +126,7 @@ std::vector<RconConnection::Reply> Server::Rcon(std::string_view text, int32_t r
   packet.Length = 10 + static_cast<int32_t>(text.size());
   auto* host_connection = reinterpret_cast<RCONClientConnection*>(&connection);
   if (!commands_.RunRcon(host_connection, packet, ToHost<UWorld>(&game_->world()))) {
-    FString answer(GameRconAnswer(text));
+    FString answer(kRconNoResponse);
     game_functions::RconSendMessage(host_connection, request_id, 0, &answer);
   }
   return std::move(connection.replies);

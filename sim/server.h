@@ -66,15 +66,11 @@ class Server {
   // A player types a chat line or a console command; false when no command has its first word.
   bool Chat(ShooterPlayerController& player, std::string_view text);
   bool Console(ShooterPlayerController& player, std::string_view text);
-  // An RCON request. Plug-in commands answer through "RCONClientConnection.SendMessageW"; the
-  // game answers its own "ListPlayers" (one line per player: "N. name, steam id") and gives any
-  // other command its answer for a command without output.
+  // An RCON request. Plug-in commands answer through "RCONClientConnection.SendMessageW"; any
+  // other command gets the game's answer for a command without output.
   std::vector<RconConnection::Reply> Rcon(std::string_view text, int32_t request_id = 1);
 
  private:
-  // The game's own answer to an RCON command no plug-in took.
-  std::string GameRconAnswer(std::string_view text) const;
-
   static Server* current_;
 
   std::filesystem::path server_dir_;
