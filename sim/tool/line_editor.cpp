@@ -121,6 +121,8 @@ std::optional<LineEditor::Status> LineEditor::HandleKeys(std::string& line) {
     }
     pending_.erase(0, 1);
     if (key == '\r' || key == '\n') {
+      cursor_ = buffer_.size();
+      Redraw();  // keys that came with the Enter have not been shown yet
       Write("\r\n");
       line = buffer_;
       if (!buffer_.empty() && (history_.empty() || history_.back() != buffer_))
