@@ -88,7 +88,8 @@ TEST_F(HookTable, NewestDetourRunsFirstAndRemovalFromTheMiddleRelinks) {
 }
 
 TEST_F(HookTable, ADetourThatDoesNotCallOnStopsTheGame) {
-  DieFn* original = nullptr;
+  // Static: the fixture's teardown removes the hook, which reads this place again.
+  static DieFn* original = nullptr;
   ArkApi::GetHooks().InstallHook<"APrimalDinoCharacter.Die">(&RefusingDetour, &original);
   const auto result = KillOne();
   EXPECT_EQ(result["called"], false);

@@ -131,6 +131,8 @@ int Run(const Options& options) {
     server.events().Clear();
     serve();
   }
+  // A script stopped by a signal did not run every line; typed input may end either way.
+  const bool cut_short = stop_signal != 0 && !source->typed();
   if (rcon && !source->interrupted()) {
     std::fprintf(stderr, "tamewarden-sim: serving RCON until interrupted (Ctrl-C)\n");
     while (stop_signal == 0) {
@@ -141,7 +143,7 @@ int Run(const Options& options) {
   queue.Close();
   if (rcon) rcon->Stop();
   server.UnloadPlugin();
-  return runner.failed() || crashes > 0 ? 1 : 0;
+  return runner.failed() || crashes > 0 || cut_short ? 1 : 0;
 }
 
 }  // namespace

@@ -29,18 +29,18 @@ void SetDead(ShooterPlayerController& player, bool dead) {
 }  // namespace
 
 std::string ScriptRunner::Player(const Statement& s) {
-  PlayerSpec spec;
-  spec.name = s.args.at(0);
-  spec.id = IntOption(s, "id");
-  spec.tribe = IntOption(s, "tribe");
-  spec.dead = s.Has("dead");
+  PlayerSpec details;
+  details.name = s.args.at(0);
+  details.id = IntOption(s, "id");
+  details.tribe = IntOption(s, "tribe");
+  details.dead = s.Has("dead");
   // Without steam=, an id in the range Steam gives individual accounts.
-  spec.steam_id = kSteamIdBase + static_cast<uint32_t>(spec.id);
+  details.steam_id = kSteamIdBase + static_cast<uint32_t>(details.id);
   if (const auto it = s.options.find("steam"); it != s.options.end())
-    ParseUint64(it->second, spec.steam_id);
-  ShooterPlayerController& player = server_.game().AddPlayer(spec);
-  if (s.Has("admin")) server_.AddToGroup(spec.steam_id, "Admins");
-  players_.emplace(spec.name, &player);
+    ParseUint64(it->second, details.steam_id);
+  ShooterPlayerController& player = server_.game().AddPlayer(details);
+  if (s.Has("admin")) server_.AddToGroup(details.steam_id, "Admins");
+  players_.emplace(details.name, &player);
   return "";
 }
 

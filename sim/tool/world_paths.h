@@ -7,7 +7,7 @@
 // Real game paths and numbers the script language builds its things from.
 namespace sim::tool {
 
-// The empty cryopod and the soul trap of the dino storage mod, as the game names them.
+// The empty cryopod, and the soul trap that a creature storage mod adds, as the game names them.
 inline constexpr char kCryopodPath[] =
     "/Game/Extinction/CoreBlueprints/Weapons/PrimalItem_WeaponEmptyCryopod."
     "PrimalItem_WeaponEmptyCryopod";
