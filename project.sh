@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The project's two jobs, each doing its own set-up on a fresh Debian machine:
-#   ./project.sh run [ARGS...]   build, then run the stand-in server (ARGS go to tamewarden-sim)
+#   ./project.sh run [ARGS...]   build, then run the stand-in server (ARGS go to tamewarden-sim;
+#                                without ARGS it runs the demo, examples/demo.tws)
 #   ./project.sh test            build, run every test, then run them again under ASan and UBSan
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -33,7 +34,7 @@ case "${1:-}" in
     shift
     install_missing
     build build
-    exec build/sim/tamewarden-sim "$@"
+    exec build/sim/tamewarden-sim "${@:-examples/demo.tws}"
     ;;
   test)
     install_missing
@@ -43,7 +44,7 @@ case "${1:-}" in
     ctest --test-dir build-asan --output-on-failure -j2
     ;;
   *)
-    sed -n '2,4p' "$0" >&2
+    sed -n '2,5p' "$0" >&2
     exit 2
     ;;
 esac

@@ -1,0 +1,9 @@
+#pragma once
+
+// Files from examples/, built into the tool so that it runs wherever it is copied.
+namespace sim::tool {
+
+extern const char kDefaultWorld[];   // examples/default_world.tws
+extern const char kDefaultConfig[];  // examples/config.json
+
+}  // namespace sim::tool

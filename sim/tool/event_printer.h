@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+namespace sim::tool {
+
+// Writes what the server observes to a stream as it happens: each event as one JSON object per
+// line, or as readable text under the script line that caused it. Writes go through C stdio and
+// are flushed at once, so they stay in order with the plug-in's own diagnostic lines on stdout.
+class EventPrinter {
+ public:
+  EventPrinter(std::FILE* out, bool json) : out_(out), json_(json) {}
+
+  void Print(const nlohmann::json& event);
+  // A script line about to run; shown in text mode only.
+  void Echo(int line, std::string_view text);
+
+  // The readable form of one event, without indentation or newline.
+  static std::string Describe(const nlohmann::json& event);
+  // One event as a line of JSON, its "event" member first.
+  static std::string Json(const nlohmann::json& event);
+
+ private:
+  void Write(const std::string& text);
+
+  std::FILE* out_;
+  bool json_;
+};
+
+}  // namespace sim::tool

@@ -1,0 +1,74 @@
+// How tamewarden-sim shows events: readable lines, and JSON with the kind first.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "sim/tool/event_printer.h"
+
+namespace {
+
+using nlohmann::json;
+using sim::tool::EventPrinter;
+
+TEST(EventPrinter, DescribesEveryKindOfEvent) {
+  struct Case {
+    json event;
+    std::string text;
+  };
+  const std::vector<Case> cases = {
+      {{{"event", "result"}, {"function", "F.G"}, {"called", false}, {"value", false}},
+       "result F.G: game function skipped, returned false"},
+      {{{"event", "result"}, {"function", "F.G"}, {"called", true}, {"value", "Rex_C_3"}},
+       "result F.G: game function ran, returned Rex_C_3"},
+      {{{"event", "result"}, {"function", "F.G"}, {"called", true}, {"value", nullptr}},
+       "result F.G: game function ran, returned null"},
+      {{{"event", "result"}, {"function", "F.G"}, {"called", true}},
+       "result F.G: game function ran"},
+      {{{"event", "notification"},
+        {"player", "bob"},
+        {"text", "Limit\nreached"},
+        {"color", {1.0, 0.0, 0.0, 1.0}},
+        {"scale", 1.2999999523162842},
+        {"time", 6.0}},
+       R"(notification to bob: "Limit\nreached" (colour 1,0,0,1, scale 1.3, 6 s))"},
+      {{{"event", "chat"}, {"player", "bob"}, {"sender", "Tamewarden"}, {"text", "Rex: 1/2"}},
+       R"(chat to bob from Tamewarden: "Rex: 1/2")"},
+      {{{"event", "server_message"},
+        {"player", "bob"},
+        {"text", "Reloaded config"},
+        {"color", {0, 1, 0, 1}}},
+       R"(server message to bob: "Reloaded config" (colour 0,1,0,1))"},
+      {{{"event", "rcon"}, {"id", 4}, {"type", 0}, {"text", "ok"}},
+       R"(rcon answer to request 4: "ok")"},
+      {{{"event", "unequip"}, {"player", "bob"}, {"item", "pod"}}, "unequip: bob puts away pod"},
+      {{{"event", "unequip"}, {"player", nullptr}, {"item", "pod"}},
+       "unequip: (nobody) puts away pod"},
+      {{{"event", "log"}, {"level", "info"}, {"logger", "Tamewarden"}, {"text", "Reloaded Config"}},
+       "log info [Tamewarden] Reloaded Config"},
+      {{{"event", "truth"},
+        {"team", 200001},
+        {"total", 3},
+        {"kinds", {{"Blueprint'/Game/A/Rex.Rex'", 2}, {"Blueprint'/Game/B/Dodo.Dodo'", 1}}}},
+       "truth: team 200001 owns 3 living tamed (Rex 2, Dodo 1)"},
+      {{{"event", "truth"}, {"team", 5}, {"total", 0}, {"kinds", json::object()}},
+       "truth: team 5 owns 0 living tamed"},
+      {{{"event", "load"}, {"ok", true}, {"error", nullptr}}, "plug-in loaded"},
+      {{{"event", "load"}, {"ok", false}, {"error", "Can't open config.json"}},
+       R"(plug-in failed to load: "Can't open config.json")"},
+      {{{"event", "unload"}}, "plug-in unloaded"},
+      {{{"event", "error"}, {"line", 12}, {"text", "no player \"zed\""}},
+       R"(error on line 12: no player "zed")"},
+      {{{"event", "crash"}, {"function", "F.G"}, {"text", "boom"}}, R"(CRASH in "F.G": "boom")"},
+      {{{"event", "novel"}, {"x", 1}}, R"({"event":"novel","x":1})"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(EventPrinter::Describe(c.event), c.text) << c.event;
+}
+
+TEST(EventPrinter, JsonPutsTheKindFirstAndSurvivesBadUtf8) {
+  const json event = {{"event", "chat"}, {"a", 1}, {"text", std::string("bad \xff byte")}};
+  EXPECT_EQ(EventPrinter::Json(event),
+            "{\"event\":\"chat\",\"a\":1,\"text\":\"bad \xEF\xBF\xBD byte\"}");
+}
+
+}  // namespace

@@ -1,0 +1,208 @@
+// Reading script lines: every form of line, its values, and what makes a line wrong.
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "sim/tool/script_parser.h"
+
+namespace {
+
+using sim::tool::ScriptParser;
+using sim::tool::Thing;
+
+constexpr char kPath[] = "/Game/PrimalEarth/Dinos/Rex/Rex_Character_BP.Rex_Character_BP";
+
+// A parser that knows the things most lines refer to.
+ScriptParser KnowingParser() {
+  ScriptParser parser;
+  parser.Declare(Thing::kPlayer, "alice");
+  parser.Declare(Thing::kPlayer, "bob");
+  parser.Declare(Thing::kDino, "rex1");
+  parser.Declare(Thing::kItem, "pod");
+  parser.Declare(Thing::kStructure, "chamber");
+  return parser;
+}
+
+struct Good {
+  std::string line;
+  std::string verb;
+  std::vector<std::string> args;
+  std::map<std::string, std::string> options = {};
+  std::set<std::string> flags = {};
+};
+
+const std::string kp = kPath;
+const std::vector<Good> kGoodLines = {
+    {"player p1 id=5 steam=76561198000000009 tribe=9 admin dead",
+     "player",
+     {"p1"},
+     {{"id", "5"}, {"steam", "76561198000000009"}, {"tribe", "9"}},
+     {"admin", "dead"}},
+    {"dino d1 kind=" + kp + " team=3 dead at=1,2.5,-3",
+     "dino",
+     {"d1"},
+     {{"kind", kp}, {"team", "3"}, {"at", "1,2.5,-3"}},
+     {"dead"}},
+    {R"(dino d2 fullname="B_C /Game/A/B.Default__B_C")",
+     "dino",
+     {"d2"},
+     {{"fullname", "B_C /Game/A/B.Default__B_C"}}},
+    {"structure s1 at=0,0,0", "structure", {"s1"}, {{"at", "0,0,0"}}},
+    {"cryopod c1", "cryopod", {"c1"}},
+    {"cryopod c2 holds=" + kp + ",Blueprint'/Game/A/B.B'",
+     "cryopod",
+     {"c2"},
+     {{"holds", kp + ",Blueprint'/Game/A/B.B'"}}},
+    {"soultrap t1 holds=" + kp, "soultrap", {"t1"}, {{"holds", kp}}},
+    {"item i1 kind=/Game/I/J.J type=4 consumable=3",
+     "item",
+     {"i1"},
+     {{"kind", "/Game/I/J.J"}, {"type", "4"}, {"consumable", "3"}}},
+    {"actor a1", "actor", {"a1"}},
+    {"null_actor", "null_actor", {}},
+    {"config my.json", "config", {"my.json"}},
+    {"config_delete", "config_delete", {}},
+    {"aim alice rex1", "aim", {"alice", "rex1"}},
+    {"aim alice none", "aim", {"alice", "none"}},
+    {"kill_player alice", "kill_player", {"alice"}},
+    {"revive alice", "revive", {"alice"}},
+    {"server_state 1", "server_state", {"1"}},
+    {"load", "load", {}},
+    {"unload", "unload", {}},
+    {"start", "start", {}},
+    {"tame alice rex1", "tame", {"alice", "rex1"}},
+    {"claim bob rex1", "claim", {"bob", "rex1"}},
+    {"unclaim bob rex1", "unclaim", {"bob", "rex1"}},
+    {"multiuse alice rex1 -7", "multiuse", {"alice", "rex1", "-7"}},
+    {"die rex1", "die", {"rex1"}},
+    {"destroy rex1", "destroy", {"rex1"}},
+    {"equip alice pod", "equip", {"alice", "pod"}},
+    {"use alice pod", "use", {"alice", "pod"}},
+    {"slot pod", "slot", {"pod"}},
+    {"request_download alice " + kp, "request_download", {"alice", kp}},
+    {"download alice Blueprint'" + kp + "'", "download", {"alice", "Blueprint'" + kp + "'"}},
+    {"init_downloaded rex1 200001", "init_downloaded", {"rex1", "200001"}},
+    {"clone alice chamber", "clone", {"alice", "chamber"}},
+    {"clone alice chamber 85820", "clone", {"alice", "chamber", "85820"}},
+    {"netexec alice ServerCloneDino rex1", "netexec", {"alice", "ServerCloneDino", "rex1"}},
+    {"netexec alice Ping", "netexec", {"alice", "Ping"}},
+    {"spawn alice  not a path at all  ", "spawn", {"alice", "not a path at all"}},
+    {"invite alice bob", "invite", {"alice", "bob"}},
+    {"merge alice bob", "merge", {"alice", "bob"}},
+    {"create_tribe bob 300001", "create_tribe", {"bob", "300001"}},
+    {"chat alice /limits   please # the rest is a comment", "chat", {"alice", "/limits   please"}},
+    {R"(chat alice "  #1 fan  ")", "chat", {"alice", "  #1 fan  "}},
+    {R"(console alice say "hi")", "console", {"alice", R"(say "hi")"}},
+    {"rcon tw.reload", "rcon", {"tw.reload"}},
+    {R"(rcon "")", "rcon", {""}},
+    {"truth", "truth", {}},
+    {"\ttruth 200001\r", "truth", {"200001"}},
+};
+
+TEST(ScriptParser, ReadsEveryFormOfLine) {
+  for (const Good& good : kGoodLines) {
+    SCOPED_TRACE(good.line);
+    ScriptParser parser = KnowingParser();
+    const auto parsed = parser.Parse(good.line);
+    ASSERT_EQ(parsed.error, "");
+    ASSERT_TRUE(parsed.statement);
+    EXPECT_EQ(parsed.statement->verb, good.verb);
+    EXPECT_EQ(parsed.statement->args, good.args);
+    const std::map<std::string, std::string> options(parsed.statement->options.begin(),
+                                                     parsed.statement->options.end());
+    EXPECT_EQ(options, good.options);
+    const std::set<std::string> flags(parsed.statement->flags.begin(),
+                                      parsed.statement->flags.end());
+    EXPECT_EQ(flags, good.flags);
+  }
+}
+
+TEST(ScriptParser, TellsActionsFromWorldLines) {
+  ScriptParser parser = KnowingParser();
+  EXPECT_TRUE(parser.Parse("tame alice rex1").statement->action);
+  EXPECT_TRUE(parser.Parse("truth").statement->action);
+  EXPECT_FALSE(parser.Parse("aim alice none").statement->action);
+  EXPECT_TRUE(ScriptParser::StartsAction("tame nobody nothing at all"));
+  EXPECT_FALSE(ScriptParser::StartsAction("player p id=1"));
+  EXPECT_FALSE(ScriptParser::StartsAction("# tame alice rex1"));
+}
+
+TEST(ScriptParser, BlankAndCommentLinesAreNothing) {
+  ScriptParser parser;
+  for (const char* line : {"", "   ", "# tame alice rex1", "  # indented comment"}) {
+    const auto parsed = parser.Parse(line);
+    EXPECT_FALSE(parsed.statement) << line;
+    EXPECT_EQ(parsed.error, "") << line;
+  }
+}
+
+struct Bad {
+  std::string line;
+  std::string error;
+};
+
+const std::vector<Bad> kBadLines = {
+    {"tmae alice rex1", "unknown line \"tmae\""},
+    {"tame alice", "missing DINO; usage: tame PLAYER DINO"},
+    {"tame alice rex1 now", "unexpected \"now\"; usage: tame PLAYER DINO"},
+    {"tame zed rex1", "no player \"zed\""},
+    {"tame alice nessie", "no dino \"nessie\""},
+    {"equip alice rex1", "no item \"rex1\""},
+    {"clone alice pod", "no structure \"pod\""},
+    {"aim alice pod", "no dino \"pod\""},
+    {"player alice id=1", "a player named \"alice\" already exists"},
+    {"player p2", "missing id=N"},
+    {"player p2 id=x", "id=: \"x\" is no whole number"},
+    {"player p2 id=99999999999", "id=: \"99999999999\" is no whole number"},
+    {"player p2 id=1 steam=-1", "steam=: \"-1\" is no Steam id"},
+    {"player p2 id=1 colour=red", "unknown option colour="},
+    {"player p2 id=1 id=2", "id= given twice"},
+    {"player p/2 id=1", "bad name \"p/2\""},
+    {"player none id=1", "bad name \"none\""},
+    {"dino d kind=Rex", "kind=: \"Rex\" is no path like /Game/Dir/Name.Name"},
+    {"dino d", "missing kind=KIND or fullname=\"...\""},
+    {"dino d kind=/Game/A/B.B fullname=\"B_C x\"", "give only one of kind=KIND"},
+    {"dino d kind=/Game/A/B.B at=1,2", "at=: \"1,2\" is no location X,Y,Z"},
+    {"cryopod c holds=/Game/A/B.B,", "holds=: \"\" is no path"},
+    {"soultrap t", "missing holds=KIND"},
+    {"item i kind=/Game/I/J.J type=256", "type=: \"256\" is not within 0 to 255"},
+    {"multiuse alice rex1 x", "\"x\" is no whole number"},
+    {"truth everyone", "\"everyone\" is no whole number"},
+    {"config a.json b.json", "unexpected \"b.json\"; usage: config FILE"},
+    {"chat alice \"unterminated", "unterminated quote"},
+    {"chat alice", "missing TEXT; usage: chat PLAYER TEXT"},
+};
+
+TEST(ScriptParser, ReportsWhatIsWrongWithALine) {
+  for (const Bad& bad : kBadLines) {
+    ScriptParser parser = KnowingParser();
+    const auto parsed = parser.Parse(bad.line);
+    EXPECT_FALSE(parsed.statement) << bad.line;
+    EXPECT_NE(parsed.error.find(bad.error), std::string::npos)
+        << bad.line << "\n  error: " << parsed.error << "\n  wanted: " << bad.error;
+  }
+}
+
+TEST(ScriptParser, NamesAreUniquePerKindOfThing) {
+  ScriptParser parser = KnowingParser();
+  // A structure may share a player's name; a second structure may not.
+  EXPECT_EQ(parser.Parse("structure alice").error, "");
+  EXPECT_EQ(parser.Parse("structure alice").error, "a structure named \"alice\" already exists");
+  // Cryopods, soul traps and items are all items.
+  EXPECT_EQ(parser.Parse("cryopod thing").error, "");
+  EXPECT_EQ(parser.Parse("item thing kind=/Game/I/J.J").error,
+            "an item named \"thing\" already exists");
+}
+
+TEST(ScriptParser, ALineWithAnErrorDefinesNothing) {
+  ScriptParser parser = KnowingParser();
+  EXPECT_NE(parser.Parse("player p3 id=x").error, "");
+  EXPECT_EQ(parser.Parse("tame p3 rex1").error, "no player \"p3\"");
+  EXPECT_EQ(parser.Parse("player p3 id=3").error, "");
+  EXPECT_EQ(parser.Parse("tame p3 rex1").error, "");
+}
+
+}  // namespace
