@@ -87,10 +87,15 @@ bool Server::InGroup(uint64_t steam_id, const std::string& group) const {
 }
 
 LoadResult Server::LoadPlugin(const std::filesystem::path& library) {
+  const std::size_t before = trace_.size();
   LoadResult result = loader_.Load(library);
+  // What the plug-in registered with the framework while it loaded, in order.
+  const std::vector<std::string> registered(trace_.begin() + static_cast<std::ptrdiff_t>(before),
+                                            trace_.end());
   events_.Add("load",
               {{"ok", result.ok},
-               {"error", result.ok ? nlohmann::json(nullptr) : nlohmann::json(result.error)}});
+               {"error", result.ok ? nlohmann::json(nullptr) : nlohmann::json(result.error)},
+               {"registered", registered}});
   return result;
 }
 

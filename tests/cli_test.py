@@ -60,12 +60,16 @@ class CommandLine(unittest.TestCase):
     def test_text_output_echoes_lines_and_describes_events(self):
         result = run(stdin="# a comment is not echoed\nrcon tw.reload\n")
         self.assertEqual(result.returncode, 0)
-        self.assertEqual(result.stdout.splitlines()[:4], [
+        lines = result.stdout.splitlines()
+        self.assertEqual(lines[:4], [
             "   2> rcon tw.reload",
             "    result AShooterGameMode.InitGame: game function ran",
             "    plug-in loaded",
-            "    rcon answer to request 1: \"Reloaded config\"",
+            "      RegisterChatCommand /limits",
         ])
+        # The six commands and sixteen hooks the plug-in registered, then the answer.
+        self.assertEqual(lines[24], "      InstallHook AShooterCharacter.OnWeaponEquipped")
+        self.assertEqual(lines[25], "    rcon answer to request 1: \"Reloaded config\"")
 
     def test_the_temporary_server_directory_is_removed_at_exit(self):
         result = run(stdin="truth\n")

@@ -91,8 +91,14 @@ std::string EventPrinter::Describe(const json& event) {
   }
   if (kind == "truth") return DescribeTruth(event);
   if (kind == "load") {
-    return event.value("ok", false) ? "plug-in loaded"
-                                    : "plug-in failed to load: " + Text(event, "error");
+    if (!event.value("ok", false)) return "plug-in failed to load: " + Text(event, "error");
+    std::string text = "plug-in loaded";
+    if (const auto calls = event.find("registered"); calls != event.end() && calls->is_array()) {
+      for (const auto& call : *calls) {
+        if (call.is_string()) text += "\n      " + call.get<std::string>();
+      }
+    }
+    return text;
   }
   if (kind == "unload") return "plug-in unloaded";
   if (kind == "error") {
