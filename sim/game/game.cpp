@@ -129,20 +129,20 @@ int32_t Game::TeamOf(const ShooterPlayerController& player) {
   return state->tribe.tribe_id != 0 ? state->tribe.tribe_id : state->player_id;
 }
 
-ShooterPlayerController& Game::AddPlayer(const PlayerSpec& spec) {
-  auto& state = MakeActor<ShooterPlayerState>(*ShooterPlayerState::StaticClass(), spec.name, {});
-  state.player_id = spec.id;
-  state.tribe.tribe_id = spec.tribe;
-  if (spec.tribe != 0) state.tribe.tribe_name = FString("Tribe " + std::to_string(spec.tribe));
+ShooterPlayerController& Game::AddPlayer(const PlayerSpec& who) {
+  auto& state = MakeActor<ShooterPlayerState>(*ShooterPlayerState::StaticClass(), who.name, {});
+  state.player_id = who.id;
+  state.tribe.tribe_id = who.tribe;
+  if (who.tribe != 0) state.tribe.tribe_name = FString("Tribe " + std::to_string(who.tribe));
   auto& controller =
-      MakeActor<ShooterPlayerController>(*ShooterPlayerController::StaticClass(), spec.name, {});
+      MakeActor<ShooterPlayerController>(*ShooterPlayerController::StaticClass(), who.name, {});
   controller.player_state = ToHost<APlayerState>(&state);
-  controller.steam_id = spec.steam_id;
-  controller.dead = spec.dead;
+  controller.steam_id = who.steam_id;
+  controller.dead = who.dead;
   state.controller = &controller;
-  auto& body = MakeActor<Survivor>(*Survivor::StaticClass(), spec.name, {});
+  auto& body = MakeActor<Survivor>(*Survivor::StaticClass(), who.name, {});
   body.controller = &controller;
-  body.set_dead(spec.dead);
+  body.set_dead(who.dead);
   controller.character = &body;
   controller.targeting_team = body.targeting_team = state.targeting_team = TeamOf(controller);
   players_.push_back(&controller);

@@ -41,7 +41,7 @@ class Game {
   // The class of an item given as "/Game/.../X.X" (or null when the text is no such path).
   Class* ItemClass(std::string_view path);
 
-  ShooterPlayerController& AddPlayer(const PlayerSpec& spec);
+  ShooterPlayerController& AddPlayer(const PlayerSpec& who);
   Dino& AddDino(std::string name, Class& kind, int32_t team, FVector at = {});
   Structure& AddStructure(std::string name, FVector at = {});
   Actor& AddActor(std::string name);  // an actor that is no creature
