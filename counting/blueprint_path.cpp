@@ -18,15 +18,16 @@ FString BlueprintPathFromFullName(std::u16string_view full) {
   // one was removed is not searched again.
   constexpr std::u16string_view kDefault = u"Default__";
   const std::u16string wrapped = u"Blueprint'" + std::u16string(mid) + u"'";
+  const std::u16string_view rest(wrapped);
   std::u16string result;
   result.reserve(wrapped.size());
-  for (std::size_t i = 0; i < wrapped.size();) {
-    if (std::u16string_view(wrapped).substr(i, kDefault.size()) == kDefault) {
-      i += kDefault.size();
-    } else {
-      result.push_back(wrapped[i++]);
-    }
+  std::size_t from = 0;
+  for (std::size_t at = rest.find(kDefault); at != std::u16string_view::npos;
+       at = rest.find(kDefault, from)) {
+    result.append(rest.substr(from, at - from));
+    from = at + kDefault.size();
   }
+  result.append(rest.substr(from));
   return FString(std::u16string_view(result));
 }
 

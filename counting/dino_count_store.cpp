@@ -1,5 +1,6 @@
 #include "counting/dino_count_store.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "counting/blueprint_path.h"
@@ -8,7 +9,10 @@
 bool CaseInsensitiveLess::operator()(const FString& a, const FString& b) const {
   const std::u16string_view x = a.View(), y = b.View();
   const std::size_t n = std::min(x.size(), y.size());
-  for (std::size_t i = 0; i < n; ++i) {
+  // Paths share long prefixes spelled alike: skip those before folding.
+  std::size_t i = static_cast<std::size_t>(
+      std::mismatch(x.begin(), x.begin() + n, y.begin()).first - x.begin());
+  for (; i < n; ++i) {
     const char16_t cx = FoldCase(x[i]), cy = FoldCase(y[i]);
     if (cx != cy) return cx < cy;
   }
