@@ -17,7 +17,7 @@ const std::vector<Form>& Forms() {
       {"null_actor", false},
       {"config FILE", false},
       {"config_delete", false},
-      {"aim PLAYER DINO|none", false},
+      {"aim PLAYER DINO|STRUCTURE|none", false},
       {"kill_player PLAYER", false},
       {"revive PLAYER", false},
       {"server_state N", false},

@@ -11,7 +11,7 @@ namespace {
 // One form's usage text taken apart: positional slots, key=value options and bare flags.
 struct Grammar {
   struct Slot {
-    std::string placeholder;  // such as "PLAYER" or "DINO|none"
+    std::string placeholder;  // such as "PLAYER" or "DINO|STRUCTURE|none"
     bool optional = false;
   };
   struct Option {
@@ -91,7 +91,7 @@ std::optional<Thing> ThingMadeBy(std::string_view verb) {
 // The kind of thing a placeholder refers to.
 std::optional<Thing> ThingNamedBy(std::string_view placeholder) {
   if (placeholder == "PLAYER" || placeholder == "INVITER") return Thing::kPlayer;
-  if (placeholder == "DINO" || placeholder == "DINO|none") return Thing::kDino;
+  if (placeholder == "DINO") return Thing::kDino;
   if (placeholder == "ITEM") return Thing::kItem;
   if (placeholder == "STRUCTURE") return Thing::kStructure;
   return std::nullopt;
@@ -156,7 +156,13 @@ std::string CheckValue(const ScriptParser& parser, std::string_view verb, std::s
              ThingWord(thing) + " named " + shown + " already exists";
     return "";
   }
-  if (placeholder == "DINO|none" && value == "none") return "";
+  if (placeholder == "DINO|STRUCTURE|none") {
+    if (value == "none" || parser.Knows(Thing::kDino, value) ||
+        parser.Knows(Thing::kStructure, value)) {
+      return "";
+    }
+    return "no dino or structure " + shown;
+  }
   if (const auto thing = ThingNamedBy(placeholder)) {
     if (!parser.Knows(*thing, value)) return std::string("no ") + ThingWord(*thing) + " " + shown;
     return "";

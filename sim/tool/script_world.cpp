@@ -127,7 +127,14 @@ std::string ScriptRunner::ConfigDelete(const Statement&) {
 std::string ScriptRunner::Aim(const Statement& s) {
   ShooterPlayerController& player = PlayerArg(s, 0);
   if (player.character == nullptr) return "player " + player.name + " has no body";
-  player.character->aimed = s.args.at(1) == "none" ? nullptr : &DinoArg(s, 1);
+  const std::string& target = s.args.at(1);
+  if (target == "none") {
+    player.character->aimed = nullptr;
+  } else if (Dino* dino = FindDino(target)) {
+    player.character->aimed = dino;
+  } else {
+    player.character->aimed = structures_.at(target);
+  }
   return "";
 }
 
