@@ -4,7 +4,7 @@ function(tw_defaults target)
                                            -Wno-missing-field-initializers)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
     # GCC 12 reports false out-of-bounds copies inside std::string's operator+.
-    target_compile_options(${target} PRIVATE -Wno-array-bounds)
+    target_compile_options(${target} PRIVATE -Wno-array-bounds -Wno-stringop-overflow)
   endif()
   if(TW_SANITIZE)
     target_compile_options(${target} PRIVATE -fsanitize=address,undefined
