@@ -37,7 +37,11 @@ FString GetText(const std::string& key) {
   return FString(ArkApi::Tools::Utf8Decode(text));
 }
 
-bool DebugEnabled() { return PluginConfig.value("Debug", false); }
+bool DebugEnabled() noexcept {
+  // Diagnostics must never break what they describe: a "Debug" that is no boolean reads as off.
+  const auto debug = PluginConfig.find("Debug");  // end() too when the document is no object
+  return debug != PluginConfig.end() && debug->is_boolean() && debug->get<bool>();
+}
 
 void WriteDebugLine(std::string text) {
   text.push_back('\n');

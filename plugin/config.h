@@ -27,8 +27,8 @@ void ReadConfig();
 // library's type error when Messages is missing or no object, or the text is no string.
 FString GetText(const std::string& key);
 
-// The top-level "Debug" switch, read now (false when missing).
-bool DebugEnabled();
+// The top-level "Debug" switch, read now: false when missing or no boolean. Never throws.
+bool DebugEnabled() noexcept;
 
 // Writes one line to standard output and flushes it, whatever the switch says.
 void WriteDebugLine(std::string text);

@@ -122,10 +122,15 @@ TEST_F(Config, DiagnosticLinesGoToStandardOutputOnlyWhileDebugIsOn) {
             "UpdateDinoCount: team_id: 1\na preformatted line\n");
   EXPECT_TRUE(Events("log").empty());  // never in the plug-in log
 
-  PluginConfig = nlohmann::json::object();
-  testing::internal::CaptureStdout();
-  LogDebug("missing switch");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  // Missing, or no boolean: off, and never an exception that would reach a detour's caller.
+  for (const nlohmann::json& config :
+       {nlohmann::json::object(), nlohmann::json{{"Debug", "yes"}}, nlohmann::json{{"Debug", 1}},
+        nlohmann::json(nullptr), nlohmann::json::array()}) {
+    PluginConfig = config;
+    testing::internal::CaptureStdout();
+    EXPECT_NO_THROW(LogDebug("switch {}", config.dump()));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  }
 }
 
 }  // namespace
