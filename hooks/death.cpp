@@ -15,12 +15,11 @@ bool Hook_APrimalDinoCharacter_Die(APrimalDinoCharacter* dino, float killing_dam
     return false;
   }
   Guarded("Hook_APrimalDinoCharacter_Die", [&] {
-    const FString path_name = GetBlueprintPath(dino);
     const int32_t team_id = Field<"AActor.TargetingTeam">(dino);
     // Team 2000000000 is never counted by the recount, so its deaths are not taken off either.
     if (team_id > 50000 && team_id != 2000000000) {
       LogDebug("APrimalDinoCharacter_Die: Dino died reduce the counts");
-      UpdateDinoCount(path_name, team_id, -1);
+      UpdateDinoCount(GetBlueprintPath(dino), team_id, -1);
     }
   });
   return true;

@@ -27,10 +27,10 @@ bool Hook_AShooterGameState_AllowDinoTame(AShooterGameState* game_state, APrimal
       Original<"AShooterGameState.AllowDinoTame">(game_state, dino, controller);
   bool refuse = false;
   Guarded("Hook_AShooterGameState_AllowDinoTame", [&] {
-    const FString path_name = GetBlueprintPath(dino);
     // The team the creature is being tamed for; the controller only receives the message.
     const int32_t team_id = Field<"APrimalDinoCharacter.TamingTeamID">(dino);
     if (team_id == 0) return;
+    const FString path_name = GetBlueprintPath(dino);
     const DebugLines debug;
     if (debug) {
       const FVector at = LocationOf(dino);
@@ -79,8 +79,9 @@ bool Hook_APrimalDinoCharacter_TryMultiUse(APrimalDinoCharacter* dino,
   int32_t team_id = 0;
   bool refuse = false;
   Guarded(kWhere, [&] {
-    path_name = GetBlueprintPath(dino);
+    // Only claims and unclaims touch the counts; every other use of a creature goes straight on.
     if (use_index != kClaimIndex && use_index != kUnclaimIndex) return;
+    path_name = GetBlueprintPath(dino);
     if (AShooterPlayerState* player_state = PlayerStateOf(controller))
       team_id = GetTeamID(player_state);
     if (use_index == kClaimIndex && team_id != 0 && !DinoAllowed(path_name, team_id)) {

@@ -23,12 +23,9 @@ class Downloads : public PluginTest {
 
   // Whether the game's own function ran in the last call of `function`.
   bool Called(const std::string& function) const {
-    const auto results = Events("result");
-    for (auto it = results.rbegin(); it != results.rend(); ++it) {
-      if ((*it)["function"] == function) return (*it)["called"];
-    }
-    ADD_FAILURE() << "no call of " << function;
-    return false;
+    const nlohmann::json result = LastResult(function);
+    if (result.is_null()) ADD_FAILURE() << "no call of " << function;
+    return result.is_object() && result["called"] == true;
   }
 
   // Every field of a record the game received against the one the action sent.

@@ -9,12 +9,7 @@ namespace {
 
 constexpr int32_t kTribe = 200001;
 
-class Recount : public PluginTest {
- protected:
-  void AddDinos(const char* path, int32_t team, int n) {
-    for (int i = 0; i < n; ++i) game().AddDino("d", Kind(path), team);
-  }
-};
+class Recount : public PluginTest {};
 
 TEST_F(Recount, CountsLivingCreaturesOfPlayerTeamsOnly) {
   AddDinos(kRexPath, kTribe, 2);

@@ -16,19 +16,8 @@ class HookTest : public PluginTest {
 
   void TearDown() override { EXPECT_EQ(nlohmann::json(Events("crash")).dump(), "[]"); }
 
-  // Creatures of `team` already in the level; the load's recount counts them.
-  void AddDinos(const char* path, int32_t team, int n) {
-    for (int i = 0; i < n; ++i) game().AddDino("owned", Kind(path), team);
-  }
   sim::Dino& Wild(const char* path) { return game().AddDino("wild", Kind(path), 0); }
 
-  // The last "result" event of a game function: {called, value}.
-  nlohmann::json LastResult(const std::string& function) const {
-    const auto results = Events("result");
-    for (auto it = results.rbegin(); it != results.rend(); ++it)
-      if ((*it)["function"] == function) return *it;
-    return nullptr;
-  }
   // The texts of every notification so far.
   std::vector<std::string> Notified() const {
     std::vector<std::string> texts;

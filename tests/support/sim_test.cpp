@@ -67,6 +67,18 @@ std::vector<std::string> SimTest::LogTexts(const std::string& level) const {
   return texts;
 }
 
+nlohmann::json SimTest::LastResult(const std::string& function) const {
+  const auto results = Events("result");
+  for (auto it = results.rbegin(); it != results.rend(); ++it) {
+    if ((*it)["function"] == function) return *it;
+  }
+  return nullptr;
+}
+
+void SimTest::AddDinos(const char* path, int32_t team, int n) {
+  for (int i = 0; i < n; ++i) game().AddDino("owned", Kind(path), team);
+}
+
 sim::Class& SimTest::Kind(const std::string& path) {
   sim::Class* kind = game().CreatureClass(path);
   if (kind == nullptr) throw std::invalid_argument("no creature path: " + path);

@@ -37,6 +37,12 @@ class SimTest : public ::testing::Test {
     return server_->events().Of(kind);
   }
 
+  // The last "result" event of a game function ({function, called, value}), or null.
+  nlohmann::json LastResult(const std::string& function) const;
+
+  // n creatures of a kind owned by `team` (0: wild), added to the level.
+  void AddDinos(const char* path, int32_t team, int n);
+
   // A kind's class by its path, such as
   // "/Game/PrimalEarth/Dinos/Rex/Rex_Character_BP.Rex_Character_BP".
   sim::Class& Kind(const std::string& path);
