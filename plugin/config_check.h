@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+// The check of a whole configuration document before it goes live. It knows every section and
+// key the plug-in reads, with their types, and reports what the plug-in could not use (errors:
+// the document must not go live) and what it can use but probably not as the owner meant
+// (warnings). It reads the document without copying or changing it, walks it without recursion
+// (so any nesting depth is safe), and needs nothing of the game or the framework, so the
+// stand-in's checker links it as well as the plug-in.
+
+enum class Severity { kError, kWarning };
+
+struct Finding {
+  Severity severity;
+  // Where the value stands, as the owner finds it in the file: "General.MaxAmount",
+  // "Dinos[\"Blueprint'/Game/.../X.X'\"].Count", "(document)" for the top level.
+  std::string key;
+  // What is wrong, what the plug-in would do, and what to write instead.
+  std::string message;
+};
+
+// Bounds the check enforces, so that no configuration can make one answer costly.
+inline constexpr std::size_t kMaxNesting = 32;           // levels of objects and arrays
+inline constexpr std::size_t kMaxTemplateOutput = 4096;  // characters one text may format to
+
+// Every finding for `document`, in the order of the file's sections. A document without
+// error findings can be read by every part of the plug-in without a configuration failure.
+std::vector<Finding> CheckConfig(const nlohmann::json& document);
+
+std::size_t CountFindings(const std::vector<Finding>& findings, Severity severity);
+
+// "error: KEY: message" or "warning: KEY: message".
+std::string FormatFinding(const Finding& finding);
+
+// The candidate most like `word` (edit distance, letter case ignored) when it is close enough to
+// be a slip of the keyboard; empty when none is.
+std::string NearestName(std::string_view word, const std::vector<std::string>& candidates);
