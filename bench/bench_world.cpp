@@ -67,10 +67,10 @@ BenchWorld::BenchWorld(int64_t actors) : kinds_(LoadKinds()) {
   nlohmann::json dinos = nlohmann::json::object();
   for (int k = 0; k < kConfiguredKinds; ++k)
     dinos[Wrapped(kinds_[k])] = {{"Count", 40}, {"Name", kinds_[k]}};
-  PluginConfig = {{"General", {{"MaxAmount", 500}, {"IgnoreAdmin", false}}},
-                  {"Messages", nlohmann::json::object()},
-                  {"Dinos", dinos},
-                  {"Debug", false}};
+  InstallConfig({{"General", {{"MaxAmount", 500}, {"IgnoreAdmin", false}}},
+                 {"Messages", nlohmann::json::object()},
+                 {"Dinos", dinos},
+                 {"Debug", false}});
   CreateLogger();
 
   sim::Game& game = server_->game();

@@ -38,10 +38,10 @@ void BM_Recount(benchmark::State& state) {
   BenchWorld& world = BenchWorld::Get(state.range(0));
   for (auto _ : state) {
     UpdateDinoCountAll();
-    benchmark::DoNotOptimize(Store().team_totals.size());
+    benchmark::DoNotOptimize(Store().KindCount());
   }
   int64_t total = 0;
-  for (const auto& [team, count] : Store().team_totals) total += count;
+  Store().ForEachTeam([&](int32_t, int32_t count) { total += count; });
   if (total != world.tamed_living()) state.SkipWithError("the recount missed creatures");
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }

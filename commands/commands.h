@@ -4,6 +4,11 @@
 
 // Command handlers the plug-in registers with the framework.
 
+// "tw.reload" on the console and over RCON: reloads the configuration when the check passes it,
+// then recounts; answers the admin in a server message or on the connection.
+void ReloadConfigCmd(APlayerController* controller, FString* command, bool);
+void ReloadConfigRcon(RCONClientConnection* connection, RCONPacket* packet, UWorld*);
+
 // The show-limits chat command: the player's team's counts against every limit.
 void ShowLimitsCmd(AShooterPlayerController* controller, FString* message,
                    EChatSendMode::Type mode);

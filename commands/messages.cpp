@@ -4,13 +4,19 @@
 
 #include "host/game_access.h"
 #include "plugin/config.h"
+#include "plugin/logger.h"
 
 void NotifyPlayer(const std::string& key, AShooterPlayerController* controller) {
-  auto& general = PluginConfig["General"];
-  const auto scale = general["NotificationScale"].get<float>();
-  const auto time = general["NotificationDisplayTime"].get<float>();
+  const std::optional<RefusalDisplay> display = RefusalNotification();
+  if (!display) {
+    // The configuration check warned about this at load: the refusal stands, unseen.
+    Log().warn(
+        "{} not shown: General.NotificationScale and NotificationDisplayTime must be numbers", key);
+    return;
+  }
   const std::wstring text = GetText(key).ToWide();
-  SendNotification(controller, {1.0f, 0.0f, 0.0f, 1.0f}, scale, time, text.c_str());
+  SendNotification(controller, {1.0f, 0.0f, 0.0f, 1.0f}, display->scale, display->time,
+                   text.c_str());
 }
 
 void SendNotification(AShooterPlayerController* controller, FLinearColor colour, float scale,

@@ -37,36 +37,47 @@ std::wstring FormatTemplate(const std::wstring& tmpl, const Args&... args) {
   return fmt::format(fmt::runtime(std::wstring_view(tmpl)), args...);
 }
 
+// A member read without a default: a missing one reads as null, so reading it as a number or
+// text fails with the JSON library's type error ("type must be number, but is null").
+const nlohmann::json& Required(const nlohmann::json* object, std::string_view key) {
+  static const nlohmann::json kNull;
+  const nlohmann::json* value = object != nullptr ? ConfigMember(*object, key) : nullptr;
+  return value != nullptr ? *value : kNull;
+}
+
 // The display name of a kind: "Name" of its "Dinos" member, empty when there is none.
 std::wstring DisplayName(const KindCounts& kind) {
-  const nlohmann::json entry =
-      PluginConfig["Dinos"].value(kind.config_name, nlohmann::json::object());
-  return ArkApi::Tools::Utf8Decode(entry.value("Name", std::string()));
+  const nlohmann::json* dinos = ConfigMember(PluginConfig(), "Dinos");
+  const nlohmann::json* entry = dinos != nullptr ? ConfigMember(*dinos, kind.config_name) : nullptr;
+  const nlohmann::json* name = entry != nullptr ? ConfigMember(*entry, "Name") : nullptr;
+  if (name == nullptr) return {};
+  return ArkApi::Tools::Utf8Decode(name->get_ref<const std::string&>());
 }
 
 // Sends the answer; throws on a missing or mistyped setting and on a rejected template.
 void SendLimits(AShooterPlayerController* controller) {
   const int32_t team_id = Field<"AActor.TargetingTeam">(controller);
-  const int32_t total = TeamTotal(team_id);
-  const auto max_amount = PluginConfig["General"]["MaxAmount"].get<int32_t>();
-  nlohmann::json& messages = PluginConfig["Messages"];
-  const auto type = messages["ShowLimitsType"].get<std::string>();
-  nlohmann::json& colour = messages["NotificationColor"];
-  const FLinearColor color{colour["Red"].get<float>(), colour["Green"].get<float>(),
-                           colour["Blue"].get<float>(), 1.0f};
-  const auto scale = messages["ShowLimitsScale"].get<float>();
-  const auto display_time = messages["ShowLimitsDisplayTime"].get<float>();
+  const int32_t total = Store().TeamTotal(team_id);
+  const nlohmann::json* general = ConfigMember(PluginConfig(), "General");
+  const int32_t max_amount = ReadInt32(Required(general, "MaxAmount"));
+  const nlohmann::json* messages = ConfigMember(PluginConfig(), "Messages");
+  const auto type = Required(messages, "ShowLimitsType").get<std::string>();
+  const nlohmann::json& colour = Required(messages, "NotificationColor");
+  const FLinearColor color{ReadFloat(Required(&colour, "Red")),
+                           ReadFloat(Required(&colour, "Green")),
+                           ReadFloat(Required(&colour, "Blue")), 1.0f};
+  const float scale = ReadFloat(Required(messages, "ShowLimitsScale"));
+  const float display_time = ReadFloat(Required(messages, "ShowLimitsDisplayTime"));
 
   std::wstring answer;
-  const DinoCounts& kinds = Store().dino_counts;
-  if (!kinds.empty()) {
+  const DinoCountStore& store = Store();
+  if (store.KindCount() > 0) {
     const std::wstring kind_template = GetText("ShowLimitMsg").ToWide();
-    for (const auto& [path, kind] : kinds) {
-      const auto it = kind.teams.find(team_id);  // no entry is made for a team without any
-      const int32_t count = it == kind.teams.end() ? 0 : it->second;
-      answer +=
-          FormatTemplate(kind_template, EscapeBraces(DisplayName(kind)), count, KindLimit(kind));
-    }
+    store.ForEachKind([&](const FString&, const KindCounts& kind) {
+      // No entry is made for a team without any.
+      answer += FormatTemplate(kind_template, EscapeBraces(DisplayName(kind)),
+                               DinoCountStore::CountOf(kind, team_id), kind.limit);
+    });
   }
   answer += FormatTemplate(GetText("TotalLimitMsg").ToWide(), total, max_amount);
 

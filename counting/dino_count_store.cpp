@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "counting/blueprint_path.h"
-#include "plugin/config.h"
 
 bool CaseInsensitiveLess::operator()(const FString& a, const FString& b) const {
   const std::u16string_view x = a.View(), y = b.View();
@@ -50,44 +49,50 @@ DinoCountStore& Store() {
   return store;
 }
 
-void ClearStore() {
-  DinoCountStore& store = Store();
-  store.kind_index.clear();
-  store.dino_counts.clear();
-  store.team_totals.clear();
-  store.limit_exceeded.clear();
-}
-
-void AddKind(std::string_view member_name) {
-  DinoCountStore& store = Store();
+void DinoCountStore::AddKind(std::string_view member_name, int32_t limit) {
   // The key's own UTF-8 text: the name with the bytes the key turned into '?' replaced alike.
   std::string config_name(member_name);
   for (char& c : config_name) {
     if (static_cast<unsigned char>(c) > 0x7F) c = '?';
   }
-  const auto [it, added] = store.dino_counts.try_emplace(FString(member_name));
+  const auto [it, added] = dino_counts_.try_emplace(FString(member_name));
   if (!added) return;
   it->second.config_name = std::move(config_name);
-  store.kind_index.emplace(it->first.View(), it);
+  it->second.limit = limit;
+  kind_index_.emplace(it->first.View(), it);
 }
 
-KindCounts* FindKind(const FString& path) {
-  DinoCountStore& store = Store();
-  const auto it = store.kind_index.find(path.View());
-  return it == store.kind_index.end() ? nullptr : &it->second->second;
+KindCounts* DinoCountStore::FindKind(const FString& path) {
+  const auto it = kind_index_.find(path.View());
+  return it == kind_index_.end() ? nullptr : &it->second->second;
 }
 
-int32_t& TeamTotal(int32_t team_id) { return Store().team_totals[team_id]; }
-
-bool& LimitExceeded(int32_t team_id) { return Store().limit_exceeded[team_id]; }
-
-int32_t KindLimit(const KindCounts& kind) {
-  nlohmann::json& dinos = PluginConfig["Dinos"];
-  // Reads Dinos[name] with an empty object as default, without copying the member.
-  if (!dinos.is_object())
-    return dinos.value(kind.config_name, nlohmann::json::object()).value("Count", 9999);
-  const auto member = dinos.find(kind.config_name);
-  return member == dinos.end() ? 9999 : member->value("Count", 9999);
+const KindCounts* DinoCountStore::FindKind(const FString& path) const {
+  const auto it = kind_index_.find(path.View());
+  return it == kind_index_.end() ? nullptr : &it->second->second;
 }
 
-int32_t TotalLimit() { return PluginConfig["General"].value("MaxAmount", 0); }
+int32_t DinoCountStore::TotalOf(int32_t team_id) const {
+  const auto it = team_totals_.find(team_id);
+  return it == team_totals_.end() ? 0 : it->second;
+}
+
+bool DinoCountStore::FlagOf(int32_t team_id) const {
+  const auto it = limit_exceeded_.find(team_id);
+  return it != limit_exceeded_.end() && it->second;
+}
+
+int32_t DinoCountStore::CountOf(const KindCounts& kind, int32_t team_id) {
+  const auto it = kind.teams.find(team_id);
+  return it == kind.teams.end() ? 0 : it->second;
+}
+
+bool DinoCountStore::operator==(const DinoCountStore& other) const {
+  const auto same_kind = [](const auto& a, const auto& b) {
+    return a.first.View() == b.first.View() && a.second.config_name == b.second.config_name &&
+           a.second.limit == b.second.limit && a.second.teams == b.second.teams;
+  };
+  return team_totals_ == other.team_totals_ && limit_exceeded_ == other.limit_exceeded_ &&
+         std::equal(dino_counts_.begin(), dino_counts_.end(), other.dino_counts_.begin(),
+                    other.dino_counts_.end(), same_kind);
+}

@@ -11,7 +11,7 @@
 // Who owns which creatures, in memory only: per configured kind and team the living creatures,
 // per team all of them, and per team whether one of its kinds has gone over that kind's limit.
 // Rebuilt by UpdateDinoCountAll, kept current by UpdateDinoCount and the tribe-merge
-// bookkeeping. Game thread only; reading an entry through the functions below creates it.
+// bookkeeping. Game thread only.
 
 // Orders paths as the runtime's case-insensitive comparison does: A-Z folded to a-z, then code
 // units compared by value. Paths that differ only in case are one key.
@@ -23,15 +23,63 @@ struct CaseInsensitiveLess {
 struct KindCounts {
   // The key as UTF-8: the name of the "Dinos" member that holds this kind's limit and display name.
   std::string config_name;
+  int32_t limit = 9999;  // its "Count", as the configuration read when the kind was added
   std::unordered_map<int32_t, int32_t> teams;  // team_id -> living creatures of the kind
 };
 
-using DinoCounts = std::map<FString, KindCounts, CaseInsensitiveLess>;
+class DinoCountStore {
+ public:
+  DinoCountStore() = default;
+  // Moving keeps the kind index valid (the ordered map's nodes move along); a copy would not.
+  DinoCountStore(DinoCountStore&&) noexcept = default;
+  DinoCountStore& operator=(DinoCountStore&&) noexcept = default;
+  DinoCountStore(const DinoCountStore&) = delete;
+  DinoCountStore& operator=(const DinoCountStore&) = delete;
 
-struct DinoCountStore {
-  DinoCounts dino_counts;                            // configured kinds, in key order
-  std::unordered_map<int32_t, int32_t> team_totals;  // team_id -> living creatures of any kind
-  std::unordered_map<int32_t, bool> limit_exceeded;  // team_id -> some kind is over its limit
+  // Adds the kind named by a "Dinos" member with no counts and the given limit, unless a key
+  // equal to it ignoring case exists. The key is the name widened byte by byte, every byte above
+  // 0x7F becoming '?'.
+  void AddKind(std::string_view member_name, int32_t limit);
+
+  // The configured kind of a path (ignoring case), or null when the path is no configured kind.
+  KindCounts* FindKind(const FString& path);
+  const KindCounts* FindKind(const FString& path) const;
+
+  // A team's total and flag, created as 0 and clear when missing.
+  int32_t& TeamTotal(int32_t team_id) { return team_totals_[team_id]; }
+  bool& LimitExceeded(int32_t team_id) { return limit_exceeded_[team_id]; }
+
+  // The same without creating anything: 0 and clear for a team the store does not know.
+  int32_t TotalOf(int32_t team_id) const;
+  bool FlagOf(int32_t team_id) const;
+  static int32_t CountOf(const KindCounts& kind, int32_t team_id);
+  // Whether the store holds a total for the team.
+  bool KnowsTeam(int32_t team_id) const { return team_totals_.contains(team_id); }
+
+  // Every kind in key order, with its path.
+  template <typename Visit>
+  void ForEachKind(Visit&& visit) {
+    for (auto& [path, kind] : dino_counts_) visit(path, kind);
+  }
+  template <typename Visit>
+  void ForEachKind(Visit&& visit) const {
+    for (const auto& [path, kind] : dino_counts_) visit(path, kind);
+  }
+  // Every team with a total, in no particular order.
+  template <typename Visit>
+  void ForEachTeam(Visit&& visit) const {
+    for (const auto& [team, total] : team_totals_) visit(team, total);
+  }
+  std::size_t KindCount() const { return dino_counts_.size(); }
+
+  // Forgets a team's total (its flag and kind counts stay).
+  void EraseTotal(int32_t team_id) { team_totals_.erase(team_id); }
+
+  // Equal counts, flags and kinds (with their limits).
+  bool operator==(const DinoCountStore& other) const;
+
+ private:
+  using DinoCounts = std::map<FString, KindCounts, CaseInsensitiveLess>;
 
   // Finds a kind by path in one hash lookup instead of a walk down the ordered map.
   struct FoldedHash {
@@ -42,29 +90,14 @@ struct DinoCountStore {
     using is_transparent = void;
     bool operator()(std::u16string_view a, std::u16string_view b) const;
   };
-  std::unordered_map<std::u16string_view, DinoCounts::iterator, FoldedHash, FoldedEqual> kind_index;
+
+  DinoCounts dino_counts_;                            // configured kinds, in key order
+  std::unordered_map<int32_t, int32_t> team_totals_;  // team_id -> living creatures of any kind
+  std::unordered_map<int32_t, bool> limit_exceeded_;  // team_id -> some kind is over its limit
+  // Every key of dino_counts_ ignoring case; views into those keys.
+  std::unordered_map<std::u16string_view, DinoCounts::iterator, FoldedHash, FoldedEqual>
+      kind_index_;
 };
 
 // The process's one store.
 DinoCountStore& Store();
-
-// Empties all three containers.
-void ClearStore();
-
-// Adds the kind named by a "Dinos" member with no counts, unless a key equal to it ignoring case
-// exists. The key is the name widened byte by byte, every byte above 0x7F becoming '?'.
-void AddKind(std::string_view member_name);
-
-// The configured kind of a path (ignoring case), or null when the path is no configured kind.
-KindCounts* FindKind(const FString& path);
-
-// A team's total and flag, created as 0 and clear when missing.
-int32_t& TeamTotal(int32_t team_id);
-bool& LimitExceeded(int32_t team_id);
-
-// A kind's limit: "Count" of its "Dinos" member, 9999 when there is none. Throws the JSON
-// library's type error for a member that is no object or a "Count" that is no number.
-int32_t KindLimit(const KindCounts& kind);
-
-// General.MaxAmount, 0 when missing. Throws when General is missing or no object.
-int32_t TotalLimit();

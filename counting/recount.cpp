@@ -1,6 +1,5 @@
 #include "counting/recount.h"
 
-#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -10,6 +9,7 @@
 #include "host/ark_api.h"
 #include "host/game_access.h"
 #include "plugin/config.h"
+#include "plugin/debug.h"
 #include "plugin/guard.h"
 #include "plugin/text.h"
 
@@ -18,26 +18,35 @@ namespace {
 // What the recount knows about one creature class. A class's path does not change during one
 // recount, so it is built once per class instead of once per creature.
 struct ClassKind {
-  KindCounts* kind = nullptr;    // null: no configured kind
-  std::optional<int32_t> limit;  // read at the first counted creature of the kind
-  std::string path_utf8;         // for the diagnostic lines
+  KindCounts* kind = nullptr;  // null: no configured kind
+  std::string path_utf8;       // for the diagnostic lines
 };
 
-// Every member of "Dinos" is a kind. A section that is an array, string, number or boolean
-// fails here, at key(), before any creature is counted; null or empty counts as no kinds.
-void AddConfiguredKinds() {
-  nlohmann::json& dinos = PluginConfig["Dinos"];
-  for (auto member = dinos.begin(); member != dinos.end(); ++member) {
-    AddKind(member.key());
+// Every member of "Dinos" is a kind, limited by its "Count" (9999 without one). A section that
+// is an array, string, number or boolean fails here, at key(), before any creature is counted;
+// null or empty counts as no kinds. A kind's limit is read under its key as the store holds it,
+// so a name with bytes the key turned into '?' finds no member and is limited to 9999.
+void AddConfiguredKinds(DinoCountStore& store) {
+  const nlohmann::json* dinos = ConfigMember(PluginConfig(), "Dinos");
+  if (dinos == nullptr) return;
+  for (auto member = dinos->begin(); member != dinos->end(); ++member) {
+    const std::string& name = member.key();
+    std::string key = name;
+    for (char& c : key) {
+      if (static_cast<unsigned char>(c) > 0x7F) c = '?';
+    }
+    int32_t limit = 9999;
+    if (const nlohmann::json* entry = ConfigMember(*dinos, key)) {
+      if (!entry->is_object()) (void)entry->value("Count", 0);  // the library's type error
+      if (const nlohmann::json* count = ConfigMember(*entry, "Count")) limit = ReadInt32(*count);
+    }
+    store.AddKind(name, limit);
   }
 }
 
-}  // namespace
-
-void UpdateDinoCountAll() {
-  ClearStore();
-  AddConfiguredKinds();
-
+// Every living creature of a counted team in the running level, once for its team and, when its
+// kind is configured, once for the kind.
+void CountLevel(DinoCountStore& store) {
   UWorld* world = ArkApi::GetApiUtils().GetGameWorld();
   if (world == nullptr) return;
   ULevel* level = Field<"UWorld.PersistentLevel">(world);
@@ -54,24 +63,33 @@ void UpdateDinoCountAll() {
     auto* dino = static_cast<APrimalDinoCharacter*>(actor);
     if (BitFieldValue<"APrimalCharacter.bIsDead">(dino) != 0) continue;
 
-    ++TeamTotal(team);
+    ++store.TeamTotal(team);
     UClass* cls = Field<"UObjectBase.Class">(actor);
-    auto [entry, fresh] = class_kinds.try_emplace(cls);
+    auto [entry, added] = class_kinds.try_emplace(cls);
     ClassKind& class_kind = entry->second;
-    if (fresh) {
+    if (added) {
       const FString path = GetClassBlueprintPath(cls);
-      class_kind.kind = FindKind(path);
+      class_kind.kind = store.FindKind(path);
       if (debug) class_kind.path_utf8 = ToUtf8(path);
     }
     if (class_kind.kind == nullptr) continue;
 
     const int32_t count = ++class_kind.kind->teams[team];
-    if (!class_kind.limit) class_kind.limit = KindLimit(*class_kind.kind);
-    if (count > *class_kind.limit) LimitExceeded(team) = true;
+    if (count > class_kind.kind->limit) store.LimitExceeded(team) = true;
     debug("UpdateDinoCountAll: team_id: {}", team);
     debug("UpdateDinoCountAll: path_name: {}", class_kind.path_utf8);
     debug("UpdateDinoCountAll: count: {}", count);
   }
+}
+
+}  // namespace
+
+void UpdateDinoCountAll() {
+  // Built aside and swapped in at the end, so a recount that fails leaves the counts it found.
+  DinoCountStore fresh;
+  AddConfiguredKinds(fresh);
+  CountLevel(fresh);
+  Store() = std::move(fresh);
 }
 
 void Hook_AShooterGameMode_InitGame(AShooterGameMode* game_mode, FString* map_name,

@@ -6,7 +6,7 @@
 #include "hooks/hooks.h"
 #include "host/ark_api.h"
 #include "host/permissions.h"
-#include "plugin/config.h"
+#include "plugin/debug.h"
 #include "plugin/guard.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "hooks/hooks.h"
 #include "host/ark_api.h"
 #include "host/game_access.h"
-#include "plugin/config.h"
+#include "plugin/debug.h"
 #include "plugin/guard.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include "counting/limits.h"
 #include "hooks/hooks.h"
 #include "host/game_access.h"
-#include "plugin/config.h"
+#include "plugin/debug.h"
 #include "plugin/guard.h"
 
 bool Hook_APrimalDinoCharacter_Die(APrimalDinoCharacter* dino, float killing_damage,

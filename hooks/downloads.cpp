@@ -6,7 +6,7 @@
 #include "counting/limits.h"
 #include "counting/team_identity.h"
 #include "hooks/hooks.h"
-#include "plugin/config.h"
+#include "plugin/debug.h"
 #include "plugin/guard.h"
 #include "plugin/text.h"
 

@@ -14,6 +14,7 @@
 #include "host/ark_api.h"
 #include "host/game_access.h"
 #include "plugin/config.h"
+#include "plugin/debug.h"
 #include "plugin/guard.h"
 #include "plugin/logger.h"
 #include "plugin/text.h"
@@ -87,18 +88,20 @@ void CheckEquipped(AShooterCharacter* character, AShooterWeapon* weapon) {
   }
 }
 
-// The creature an item spawns: its "ItemMap" entry, else the item's own path. A map that is
-// no object, or an entry that is no text, is a configuration fault: it is logged and the item
-// is checked under its own path, so a broken map neither blocks nor frees every spawner.
+// The creature an item spawns: its "ItemMap" entry, else the item's own path (also without an
+// "ItemMap", which the configuration check warns about). A map that is no object, or an entry
+// that is no text, cannot pass the check; should one be live anyway it is logged and the item is
+// checked under its own path, so a broken map neither blocks nor frees every spawner.
 FString SpawnedCreature(const FString& item_path) {
-  const auto map = PluginConfig.find("ItemMap");  // end() also when the document is no object
-  if (map == PluginConfig.end() || !map->is_object()) {
+  const nlohmann::json* map = ConfigMember(PluginConfig(), "ItemMap");
+  if (map == nullptr) return item_path;
+  if (!map->is_object()) {
     LogError(kUse, "\"ItemMap\" is no object; the item is checked under its own path");
     return item_path;
   }
   const std::string key = ToUtf8(item_path);
-  const auto entry = map->find(key);
-  if (entry == map->end()) return item_path;
+  const nlohmann::json* entry = ConfigMember(*map, key);
+  if (entry == nullptr) return item_path;
   if (!entry->is_string()) {
     LogError(kUse,
              "\"ItemMap\" entry " + key + " is no text; the item is checked under its own path");

@@ -6,7 +6,7 @@
 #include "counting/team_identity.h"
 #include "hooks/hooks.h"
 #include "host/game_access.h"
-#include "plugin/config.h"
+#include "plugin/debug.h"
 #include "plugin/guard.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "counting/team_identity.h"
 #include "hooks/hooks.h"
 #include "host/game_access.h"
-#include "plugin/config.h"
+#include "plugin/debug.h"
 #include "plugin/guard.h"
 
 namespace {
@@ -35,22 +35,21 @@ void TransferCounts(int32_t old_team, int32_t new_team, bool add, std::string_vi
   DinoCountStore& store = Store();
   const DebugLines debug;
   if (add) {
-    TeamTotal(new_team) += TeamTotal(old_team);
+    store.TeamTotal(new_team) += store.TeamTotal(old_team);
   } else {
-    TeamTotal(new_team) = TeamTotal(old_team);
+    store.TeamTotal(new_team) = store.TeamTotal(old_team);
   }
   int32_t moved = 0;
-  for (auto& [path, kind] : store.dino_counts) {
-    const auto it = kind.teams.find(old_team);
-    const int32_t count = it == kind.teams.end() ? 0 : it->second;
+  store.ForEachKind([&](const FString& path, KindCounts& kind) {
+    const int32_t count = DinoCountStore::CountOf(kind, old_team);
     moved += count;
     UpdateDinoCount(path, new_team, count);
     UpdateDinoCount(path, old_team, -count);
     kind.teams.erase(old_team);
     debug("{}", line);
-  }
-  store.team_totals.erase(old_team);
-  TeamTotal(new_team) -= moved;
+  });
+  store.EraseTotal(old_team);
+  store.TeamTotal(new_team) -= moved;
 }
 
 // An invitation or merge as the check saw it, before the game joins the teams.
@@ -101,14 +100,14 @@ void TellRefused(APlayerController* inviter, const Join& join, bool merge) {
 }
 
 void AfterMerge(const Join& join) {
-  if (TeamTotal(join.old_team) > 0)
+  if (Store().TeamTotal(join.old_team) > 0)
     TransferCounts(join.old_team, join.new_team, true,
                    "AShooterPlayerState_AddToTribe: Merge allowed: (Code 1)");
   LogDebug("AShooterPlayerState_AddToTribe: Merge allowed: (Code 2)");
 }
 
 void AfterInvite(const Join& join) {
-  if (TeamTotal(join.old_team) > 0) {
+  if (Store().TeamTotal(join.old_team) > 0) {
     TransferCounts(join.old_team, join.new_team, true,
                    "| AShooterPlayerState_AddToTribe: [Invite]: Tribe invite allowed! (Code 1)");
   } else {
@@ -121,7 +120,7 @@ void AfterCreating(AShooterPlayerState* player_state, int32_t old_team) {
   if (!InTribe(player_state) || old_team <= 0) return;
   const int32_t new_team = GetTeamID(player_state);
   if (new_team == old_team) return;
-  if (TeamTotal(old_team) <= 0) {
+  if (Store().TeamTotal(old_team) <= 0) {
     LogDebug("| AShooterPlayerState_AddToTribe: [Creating]: Tribe Created! (Code 3)");
     return;
   }

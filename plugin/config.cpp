@@ -1,47 +1,171 @@
 #include "plugin/config.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <stdexcept>
 
-#include "commands/messages.h"
-#include "counting/recount.h"
+#include <fmt/format.h>
+
 #include "host/ark_api.h"
+#include "plugin/debug.h"
 #include "plugin/logger.h"
 
-nlohmann::json PluginConfig;
 bool IgnoreAdminFlag = false;
 
-void ReadConfig() {
+namespace {
+
+nlohmann::json& LiveDocument() {
+  static nlohmann::json document;
+  return document;
+}
+
+// What the checks read at every call, resolved once per document: the document changes only
+// as a whole, so these always agree with it.
+struct Resolved {
+  bool debug = false;
+  int32_t total_limit = 0;
+  std::optional<RefusalDisplay> refusal;
+};
+Resolved resolved;
+
+const nlohmann::json kNull;
+
+void Resolve(const nlohmann::json& document) {
+  resolved = {};
+  if (const nlohmann::json* debug = ConfigMember(document, "Debug"); debug && debug->is_boolean())
+    resolved.debug = debug->get<bool>();
+  const nlohmann::json* general = ConfigMember(document, "General");
+  if (general == nullptr) return;
+  // A value the check would refuse reads as missing: resolving never throws.
+  const auto number = [general](std::string_view key) -> const nlohmann::json* {
+    const nlohmann::json* value = ConfigMember(*general, key);
+    return value != nullptr && (value->is_number() || value->is_boolean()) ? value : nullptr;
+  };
+  if (const nlohmann::json* max = number("MaxAmount")) resolved.total_limit = ReadInt32(*max);
+  const nlohmann::json* scale = number("NotificationScale");
+  const nlohmann::json* time = number("NotificationDisplayTime");
+  if (scale != nullptr && time != nullptr)
+    resolved.refusal = RefusalDisplay{ReadFloat(*scale), ReadFloat(*time)};
+}
+
+bool ReadIgnoreAdmin(const nlohmann::json& document) {
+  const nlohmann::json* general = ConfigMember(document, "General");
+  const nlohmann::json* flag = general != nullptr ? ConfigMember(*general, "IgnoreAdmin") : nullptr;
+  return flag != nullptr && flag->is_boolean() && flag->get<bool>();
+}
+
+void LogFinding(const Finding& finding) {
+  const std::string line = "config.json: " + finding.key + ": " + finding.message;
+  if (finding.severity == Severity::kError) {
+    Log().error(line);
+  } else {
+    Log().warn(line);
+  }
+}
+
+}  // namespace
+
+const nlohmann::json& PluginConfig() { return LiveDocument(); }
+
+ConfigRead ReadCheckedConfig() {
+  ConfigRead read;
   try {
     const std::string path =
         ArkApi::Tools::GetCurrentDir() + "/ArkApi/Plugins/Tamewarden/config.json";
     std::ifstream file(path);
     if (!file.is_open()) throw std::runtime_error("Can't open config.json");
-    // Parsed into a separate document so that a failed reload keeps the running one. The
-    // stream read stops after the first complete value.
+    // The stream read stops after the first complete value.
     nlohmann::json fresh;
     file >> fresh;
     file.close();
-    const bool ignore_admin = fresh["General"].value("IgnoreAdmin", false);
-    PluginConfig = std::move(fresh);
-    IgnoreAdminFlag = ignore_admin;
+    read.findings = CheckConfig(fresh);
+    std::for_each(read.findings.begin(), read.findings.end(), LogFinding);
+    // The reads made at once, with the JSON library's own texts for a top level that is no
+    // object, a missing General, or an IgnoreAdmin that is no boolean. The document is not live
+    // yet, so the writing lookup changes nothing anyone reads.
+    (void)fresh["General"].value("IgnoreAdmin", false);
+    read.document = std::move(fresh);
   } catch (const std::exception& error) {
-    Log().error(error.what());
-    throw;
+    read.error = error.what();
+    Log().error(read.error);
   }
+  return read;
+}
+
+std::string ConfigRead::Failure() const {
+  if (!error.empty()) return error;
+  const std::size_t errors = CountFindings(findings, Severity::kError);
+  if (errors == 0) return "";
+  return fmt::format("config.json was refused: {} error{}, each logged above", errors,
+                     errors == 1 ? "" : "s");
+}
+
+SavedConfig InstallConfig(nlohmann::json document) {
+  SavedConfig saved{std::move(LiveDocument()), IgnoreAdminFlag};
+  LiveDocument() = std::move(document);
+  IgnoreAdminFlag = ReadIgnoreAdmin(LiveDocument());
+  Resolve(LiveDocument());
+  return saved;
+}
+
+void RestoreConfig(SavedConfig saved) {
+  LiveDocument() = std::move(saved.document);
+  IgnoreAdminFlag = saved.ignore_admin;
+  Resolve(LiveDocument());
+}
+
+void ReadConfig() {
+  ConfigRead read = ReadCheckedConfig();
+  if (const std::string failure = read.Failure(); !failure.empty()) {
+    throw std::runtime_error(failure);
+  }
+  InstallConfig(std::move(read.document));
+}
+
+const nlohmann::json* ConfigMember(const nlohmann::json& object, std::string_view key) {
+  if (!object.is_object()) return nullptr;
+  const auto it = object.find(key);
+  return it == object.end() ? nullptr : &*it;
+}
+
+int32_t ReadInt32(const nlohmann::json& value) {
+  constexpr int32_t kLow = std::numeric_limits<int32_t>::min();
+  constexpr int32_t kHigh = std::numeric_limits<int32_t>::max();
+  if (value.is_boolean()) return value.get<bool>() ? 1 : 0;
+  if (value.is_number_unsigned())
+    return static_cast<int32_t>(std::min<uint64_t>(value.get<uint64_t>(), kHigh));
+  if (value.is_number_integer())
+    return static_cast<int32_t>(std::clamp<int64_t>(value.get<int64_t>(), kLow, kHigh));
+  if (value.is_number_float()) {
+    const double number = std::trunc(value.get<double>());
+    if (std::isnan(number)) return 0;
+    return static_cast<int32_t>(std::clamp<double>(number, kLow, kHigh));
+  }
+  return value.get<int32_t>();  // throws the library's type error
+}
+
+float ReadFloat(const nlohmann::json& value) {
+  if (!value.is_number_float()) return value.get<float>();  // integers, booleans; else throws
+  constexpr double kMax = std::numeric_limits<float>::max();
+  const double number = value.get<double>();
+  return std::isnan(number) ? 0.0f : static_cast<float>(std::clamp(number, -kMax, kMax));
 }
 
 FString GetText(const std::string& key) {
-  const std::string text = PluginConfig["Messages"].value(key, "No message");
+  const nlohmann::json* messages = ConfigMember(PluginConfig(), "Messages");
+  // The library's own type error when Messages is missing or no object, without writing.
+  const std::string text = (messages != nullptr ? *messages : kNull).value(key, "No message");
   return FString(ArkApi::Tools::Utf8Decode(text));
 }
 
-bool DebugEnabled() noexcept {
-  // Diagnostics must never break what they describe: a "Debug" that is no boolean reads as off.
-  const auto debug = PluginConfig.find("Debug");  // end() too when the document is no object
-  return debug != PluginConfig.end() && debug->is_boolean() && debug->get<bool>();
-}
+int32_t TotalLimit() { return resolved.total_limit; }
+
+std::optional<RefusalDisplay> RefusalNotification() { return resolved.refusal; }
+
+bool DebugEnabled() noexcept { return resolved.debug; }
 
 void WriteDebugLine(std::string text) {
   text.push_back('\n');
@@ -51,51 +175,4 @@ void WriteDebugLine(std::string text) {
 
 void LogDebug(std::string text) {
   if (DebugEnabled()) WriteDebugLine(std::move(text));
-}
-
-void ReloadConfigCmd(APlayerController* controller, FString*, bool) {
-  auto* player = static_cast<AShooterPlayerController*>(controller);
-  try {
-    try {
-      ReadConfig();
-    } catch (const std::exception& error) {
-      SendServerMessage(player, {1, 0, 0, 1}, "Failed to reload config");
-      Log().error(error.what());
-      return;
-    }
-    try {
-      UpdateDinoCountAll();
-    } catch (const std::exception& error) {
-      LogError("UpdateDinoCountAll", error.what());
-      SendServerMessage(player, {1, 0, 0, 1}, "Failed to reload config");
-      return;
-    }
-    SendServerMessage(player, {0, 1, 0, 1}, "Reloaded config");
-    Log().info("Reloaded Config");
-  } catch (const std::exception& error) {
-    LogError("tw.reload", error.what());
-  }
-}
-
-void ReloadConfigRcon(RCONClientConnection* connection, RCONPacket* packet, UWorld*) {
-  try {
-    try {
-      ReadConfig();
-    } catch (const std::exception& error) {
-      Log().error(error.what());
-      SendRconAnswer(connection, packet, error.what());
-      return;
-    }
-    try {
-      UpdateDinoCountAll();
-    } catch (const std::exception& error) {
-      LogError("UpdateDinoCountAll", error.what());
-      SendRconAnswer(connection, packet, error.what());
-      return;
-    }
-    SendRconAnswer(connection, packet, "Reloaded config");
-    Log().info("Reloaded Config");
-  } catch (const std::exception& error) {
-    LogError("tw.reload", error.what());
-  }
 }

@@ -1,63 +1,81 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
-#include <utility>
+#include <string_view>
+#include <vector>
 
-#include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
-#include "host/game_types.h"
+#include "host/fstring.h"
+#include "plugin/config_check.h"
 
-// The configuration file, config.json in the plug-in's folder under the server directory, and
-// the helpers every other part reads it through. Everything here runs on the game thread.
+// The configuration file, config.json in the plug-in's folder under the server directory: read,
+// checked before it goes live, and held for every other part to read. Everything here runs on
+// the game thread (or the thread that loads the plug-in).
 
-// The live configuration: every reader looks its keys up at the moment of use, so a reload
-// takes effect at once. Null until the first successful read.
-extern nlohmann::json PluginConfig;
-// General.IgnoreAdmin as of the last successful read.
+// The live document: null until the first successful read, then replaced only as a whole (at
+// load and reload). Readers find values in place; nothing ever writes into it.
+const nlohmann::json& PluginConfig();
+
+// General.IgnoreAdmin of the live document (false when missing).
 extern bool IgnoreAdminFlag;
 
-// Reads the file into PluginConfig and refreshes IgnoreAdminFlag, all or nothing: on failure
-// (no file: "Can't open config.json"; bad JSON; a top level that is no object; General missing;
-// IgnoreAdmin no boolean) both stay as they were, the error text is logged at error level and
-// the exception passed on.
+// What a read found before the document went live (or did not).
+struct ConfigRead {
+  nlohmann::json document;        // null when the read failed
+  std::vector<Finding> findings;  // the check's, in order; none when the file did not parse
+  std::string error;              // the read's own failure: no file, a parse or a type error
+
+  // Why the document must not go live: `error`, else a summary of the error findings; empty
+  // when it may.
+  std::string Failure() const;
+};
+
+// Reads config.json into a separate document and checks it, logging every finding (errors at
+// error level, warnings at warning level) and a failure's text at error level. The live
+// configuration is not touched. Fails on a missing file ("Can't open config.json"), a parse
+// error or a type error of the JSON library (their texts), or error findings.
+ConfigRead ReadCheckedConfig();
+
+// The previous live configuration, kept to put back when what follows a swap fails.
+struct SavedConfig {
+  nlohmann::json document;
+  bool ignore_admin = false;
+};
+
+// Makes `document` the live configuration, resolving the values read at every check, and
+// returns the one it replaces. Meant for documents the check passed (and for tests).
+SavedConfig InstallConfig(nlohmann::json document);
+void RestoreConfig(SavedConfig saved);
+
+// At load: ReadCheckedConfig, then InstallConfig; throws the failure as a runtime error (its
+// text already logged) and leaves the live configuration as it was.
 void ReadConfig();
+
+// The member `key` of `object`, found in place: null when `object` is no object or lacks it.
+const nlohmann::json* ConfigMember(const nlohmann::json& object, std::string_view key);
+
+// A JSON number or boolean as the plug-in reads it: fractions cut toward zero and values outside
+// the type's range clamped to it; booleans are 1 and 0. Anything else throws the JSON library's
+// type error ("type must be number, but is ...").
+int32_t ReadInt32(const nlohmann::json& value);
+float ReadFloat(const nlohmann::json& value);
 
 // Messages[key] as a game string, "No message" when Messages lacks the key. Throws the JSON
 // library's type error when Messages is missing or no object, or the text is no string.
 FString GetText(const std::string& key);
 
-// The top-level "Debug" switch, read now: false when missing or no boolean. Never throws.
-bool DebugEnabled() noexcept;
+// General.MaxAmount of the live document, 0 when it is missing.
+int32_t TotalLimit();
 
-// Writes one line to standard output and flushes it, whatever the switch says.
-void WriteDebugLine(std::string text);
-
-// Writes one diagnostic line to standard output when Debug is on; never to the plug-in log.
-void LogDebug(std::string text);
-
-// The same for a line still to be formatted: nothing is formatted while Debug is off.
-template <typename... Args>
-void LogDebug(fmt::format_string<Args...> format, Args&&... args) {
-  if (DebugEnabled()) WriteDebugLine(fmt::format(format, std::forward<Args>(args)...));
-}
-
-// For a function that writes several lines: reads the switch once, then formats and writes a
-// line only when it was on.
-class DebugLines {
- public:
-  DebugLines() : enabled_(DebugEnabled()) {}
-  explicit operator bool() const { return enabled_; }
-  template <typename... Args>
-  void operator()(fmt::format_string<Args...> format, Args&&... args) const {
-    if (enabled_) WriteDebugLine(fmt::format(format, std::forward<Args>(args)...));
-  }
-
- private:
-  bool enabled_;
+// The size and seconds of a refusal notification, or nothing when the live document lacks them.
+struct RefusalDisplay {
+  float scale;
+  float time;
 };
+std::optional<RefusalDisplay> RefusalNotification();
 
-// "tw.reload" on the console: reloads, recounts, and answers the admin in a server message.
-void ReloadConfigCmd(APlayerController* controller, FString* command, bool);
-// "tw.reload" over RCON: the same, answering on the connection.
-void ReloadConfigRcon(RCONClientConnection* connection, RCONPacket* packet, UWorld*);
+// The top-level "Debug" switch of the live document. Never throws.
+bool DebugEnabled() noexcept;

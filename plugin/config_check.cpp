@@ -2,9 +2,21 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <map>
 #include <string>
 
+#include <fmt/format.h>
+#include <fmt/xchar.h>
+
+#include "plugin/config_schema.h"
+
 namespace {
+
+using nlohmann::json;
+using namespace config_schema;
 
 char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
@@ -25,9 +37,527 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
   return row[b.size()];
 }
 
+// A text as JSON writes it, in quotes; bytes that are no UTF-8 are replaced, never thrown on.
+std::string Quote(std::string_view text) {
+  return json(std::string(text)).dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+bool IsIdentifier(std::string_view name) {
+  if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0]))) return false;
+  return std::all_of(name.begin(), name.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+  });
+}
+
+// The key of a member as the owner finds it: General.MaxAmount, Dinos["Blueprint'...'"].Count.
+std::string Child(const std::string& parent, std::string_view name) {
+  if (IsIdentifier(name))
+    return parent.empty() ? std::string(name) : parent + "." + std::string(name);
+  return parent + "[" + Quote(name) + "]";
+}
+
+std::string Article(const json& value) {
+  switch (value.type()) {
+    case json::value_t::null:
+      return "null";
+    case json::value_t::object:
+      return "an object";
+    case json::value_t::array:
+      return "an array";
+    case json::value_t::string:
+      return "a text (" + Quote(value.get_ref<const std::string&>().substr(0, 60)) + ")";
+    case json::value_t::boolean:
+      return value.get<bool>() ? "true" : "false";
+    default:
+      return "the number " + value.dump();
+  }
+}
+
+// A text holding only a number, as when a number was written in quotes.
+bool LooksNumeric(const json& value) {
+  if (!value.is_string()) return false;
+  const auto& text = value.get_ref<const std::string&>();
+  const json parsed = json::parse(text, nullptr, false);
+  return !parsed.is_discarded() && parsed.is_number();
+}
+
+// UTF-8 to code points, each byte of a malformed sequence becoming U+FFFD, as the framework's
+// converter does: the texts are formatted as wide text at run time.
+std::wstring DecodeUtf8(std::string_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const int length = byte < 0x80         ? 1
+                       : (byte >> 5) == 6  ? 2
+                       : (byte >> 4) == 14 ? 3
+                       : (byte >> 3) == 30 ? 4
+                                           : 0;
+    char32_t code = length == 1   ? byte
+                    : length == 2 ? byte & 0x1F
+                    : length == 3 ? byte & 0x0F
+                                  : byte & 0x07;
+    bool ok = length > 0 && i + length <= text.size();
+    for (int k = 1; ok && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      ok = (next >> 6) == 2;
+      code = (code << 6) | (next & 0x3F);
+    }
+    if (!ok) {
+      out.push_back(L'\uFFFD');
+      ++i;
+      continue;
+    }
+    out.push_back(static_cast<wchar_t>(code));
+    i += length;
+  }
+  return out;
+}
+
+// Doubles the braces of a value shown through a template, as the show-limits answer does.
+std::wstring EscapeBraces(std::wstring_view value) {
+  std::wstring escaped;
+  for (wchar_t c : value) {
+    escaped.push_back(c);
+    if (c == L'{' || c == L'}') escaped.push_back(c);
+  }
+  return escaped;
+}
+
+// What a replacement field scan found wrong before formatting, or empty.
+std::string ScanFields(std::wstring_view text) {
+  std::size_t widths = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != L'{') continue;
+    if (i + 1 < text.size() && text[i + 1] == L'{') {
+      ++i;
+      continue;
+    }
+    const std::size_t close = text.find(L'}', i + 1);
+    if (close == std::wstring_view::npos) return "";  // the formatting step names this one
+    const std::wstring_view field = text.substr(i + 1, close - i - 1);
+    if (field.find(L'{') != std::wstring_view::npos)
+      return "a width or precision taken from a value is not supported";
+    const std::size_t colon = field.find(L':');
+    if (colon != std::wstring_view::npos) {
+      const std::wstring_view spec = field.substr(colon + 1);
+      for (std::size_t k = 0; k < spec.size();) {
+        if (spec[k] < L'0' || spec[k] > L'9') {
+          ++k;
+          continue;
+        }
+        std::size_t number = 0;
+        for (; k < spec.size() && spec[k] >= L'0' && spec[k] <= L'9'; ++k)
+          number = std::min<std::size_t>(number * 10 + (spec[k] - L'0'), kMaxTemplateOutput + 1);
+        if (number > kMaxTemplateOutput)
+          return fmt::format("a width or precision above {} is not allowed", kMaxTemplateOutput);
+        widths += number;
+      }
+    }
+    i = close;
+  }
+  if (widths > kMaxTemplateOutput)
+    return fmt::format("its widths add up to more than {} characters", kMaxTemplateOutput);
+  return "";
+}
+
+// Formats `text` with `args` as the plug-in does, then once more with no arguments as every
+// sender does; what the formatting library rejected, or what exceeds the output bound.
+template <typename... Args>
+std::string TryFormat(const std::wstring& text, const Args&... args) {
+  if (std::string scan = ScanFields(text); !scan.empty()) return scan;
+  try {
+    wchar_t first[kMaxTemplateOutput + 1];
+    const auto result =
+        fmt::format_to_n(static_cast<wchar_t*>(first), kMaxTemplateOutput + 1,
+                         fmt::basic_string_view<wchar_t>(text.data(), text.size()), args...);
+    if (result.size > kMaxTemplateOutput)
+      return fmt::format("it makes lines longer than {} characters", kMaxTemplateOutput);
+    if constexpr (sizeof...(Args) > 0) {
+      const std::wstring once(first, result.size);
+      (void)fmt::format(fmt::runtime(std::wstring_view(once)));
+    }
+  } catch (const std::exception& error) {
+    return std::string("the formatting step rejects it (") + error.what() + ")";
+  }
+  return "";
+}
+
+// One value of the schema was checked: the key where it stands and what it is.
+class Checker {
+ public:
+  explicit Checker(const json& document) : document_(document) {}
+
+  std::vector<Finding> Run() {
+    if (!document_.is_object()) {
+      Error("(document)", "the file holds " + Article(document_) +
+                              ", but must hold one object with the sections \"General\" and "
+                              "\"Messages\": write {\"General\": {...}, \"Messages\": {...}}");
+      return std::move(findings_);
+    }
+    CheckNesting();
+    const json* general = Section("General", "the plug-in cannot load without it");
+    const json* messages =
+        Section("Messages", "the plug-in cannot name its chat command without it");
+    if (general != nullptr) CheckMembers("General", *general, kGeneralKeys);
+    if (messages != nullptr) CheckMessages(*messages);
+    CheckDinos();
+    CheckItemMap();
+    CheckUnknown("", document_, kTopLevelKeys);
+    if (const json* debug = Find(document_, "Debug"); debug != nullptr && !debug->is_boolean())
+      Error("Debug", "is " + Article(*debug) + ", but must be true or false");
+    return std::move(findings_);
+  }
+
+ private:
+  static const json* Find(const json& object, std::string_view key) {
+    if (!object.is_object()) return nullptr;
+    const auto it = object.find(key);
+    return it == object.end() ? nullptr : &*it;
+  }
+
+  void Error(std::string key, std::string message) {
+    findings_.push_back({Severity::kError, std::move(key), std::move(message)});
+  }
+  void Warn(std::string key, std::string message) {
+    findings_.push_back({Severity::kWarning, std::move(key), std::move(message)});
+  }
+
+  // Finds the first value nested deeper than the bound, without recursion: deep nesting is
+  // exactly what would exhaust the stack of anything recursive.
+  void CheckNesting() {
+    struct Frame {
+      const json* value;
+      std::size_t depth;
+      std::string key;
+    };
+    std::vector<Frame> stack{{&document_, 1, ""}};
+    while (!stack.empty()) {
+      Frame frame = std::move(stack.back());
+      stack.pop_back();
+      if (frame.depth > kMaxNesting) {
+        Error(frame.key, fmt::format("nests objects and arrays deeper than {} levels, which the "
+                                     "plug-in does not read; write the value without the nesting",
+                                     kMaxNesting));
+        return;
+      }
+      if (frame.value->is_object()) {
+        for (auto it = frame.value->begin(); it != frame.value->end(); ++it) {
+          if (it->is_structured())
+            stack.push_back({&*it, frame.depth + 1, Child(frame.key, it.key())});
+        }
+      } else if (frame.value->is_array()) {
+        for (std::size_t i = 0; i < frame.value->size(); ++i) {
+          const json& element = (*frame.value)[i];
+          if (element.is_structured())
+            stack.push_back({&element, frame.depth + 1, frame.key + "[" + std::to_string(i) + "]"});
+        }
+      }
+    }
+  }
+
+  // A section that must be an object; null when it is missing or no object (reported).
+  const json* Section(std::string_view name, std::string_view without) {
+    const json* section = Find(document_, name);
+    const std::string key(name);
+    if (section == nullptr) {
+      Error(key, std::string("is missing, and ") + std::string(without) + ": write \"" + key +
+                     "\": {...}");
+      return nullptr;
+    }
+    if (!section->is_object()) {
+      Error(key,
+            "is " + Article(*section) + ", but must be an object: write \"" + key + "\": {...}");
+      return nullptr;
+    }
+    return section;
+  }
+
+  template <std::size_t N>
+  void CheckMembers(const std::string& parent, const json& object, const Key (&keys)[N]) {
+    for (const Key& key : keys) {
+      const json* value = Find(object, key.name);
+      const std::string name = Child(parent, key.name);
+      if (value == nullptr) {
+        if (!key.when_missing.empty())
+          Warn(name, "is missing, so " + std::string(key.when_missing));
+        continue;
+      }
+      CheckValue(name, key, *value);
+    }
+    CheckUnknown(parent, object, keys);
+  }
+
+  // Unknown members, with the known key nearest to each or the section it belongs in.
+  template <std::size_t N>
+  void CheckUnknown(const std::string& parent, const json& object, const Key (&keys)[N]) {
+    std::vector<std::string> names;
+    for (const Key& key : keys) names.emplace_back(key.name);
+    for (auto it = object.begin(); it != object.end(); ++it) {
+      if (std::find(names.begin(), names.end(), it.key()) != names.end()) continue;
+      std::string message = "is not a key the plug-in knows, so it is ignored";
+      if (const std::string near = NearestName(it.key(), names); !near.empty()) {
+        message += "; did you mean \"" + near + "\"?";
+      } else if (const std::string_view home = SectionOf(it.key());
+                 !home.empty() && home != parent) {
+        message += "; it belongs in \"" + std::string(home) + "\"";
+      }
+      Warn(Child(parent, it.key()), message);
+    }
+  }
+
+  void CheckValue(const std::string& name, const Key& key, const json& value) {
+    switch (key.type) {
+      case Type::kBoolean:
+        if (!value.is_boolean())
+          Error(name, "is " + Article(value) + ", but must be true or false");
+        break;
+      case Type::kInteger:
+        CheckInteger(name, value, key.when_negative);
+        break;
+      case Type::kNumber:
+        CheckNumber(name, value);
+        break;
+      case Type::kPlainText:
+        CheckString(name, value);
+        break;
+      case Type::kCommandName:
+        if (CheckString(name, value)) CheckCommandName(name, value.get_ref<const std::string&>());
+        break;
+      case Type::kText:
+        if (CheckString(name, value)) CheckFormat(name, value, "it takes no placeholders");
+        break;
+      case Type::kSender:
+        if (CheckString(name, value) && ShowLimitsType() == "Notification")
+          CheckFormat(name, value, "it is the title of the /limits notification");
+        break;
+      case Type::kKindTemplate:
+        if (CheckString(name, value)) CheckKindTemplate(name, value.get_ref<const std::string&>());
+        break;
+      case Type::kTotalTemplate:
+        if (CheckString(name, value)) CheckTotalTemplate(name, value.get_ref<const std::string&>());
+        break;
+      case Type::kShowLimitsType:
+        if (CheckString(name, value))
+          CheckShowLimitsType(name, value.get_ref<const std::string&>());
+        break;
+      case Type::kColour:
+        CheckColour(name, value);
+        break;
+    }
+  }
+
+  bool CheckString(const std::string& name, const json& value) {
+    if (value.is_string()) return true;
+    Error(name, "is " + Article(value) + ", but must be a text in double quotes");
+    return false;
+  }
+
+  void CheckNumber(const std::string& name, const json& value) {
+    if (value.is_boolean()) return;  // reads as 1 or 0
+    if (!value.is_number()) {
+      Error(name, "is " + Article(value) + ", but must be a number" +
+                      (LooksNumeric(value) ? ": write it without the quotes" : ", such as 1.5"));
+      return;
+    }
+    const double number = value.get<double>();
+    if (std::abs(number) > std::numeric_limits<float>::max())
+      Warn(name, "is beyond the largest number the plug-in reads, so it is clamped to " +
+                     fmt::format("{}", std::numeric_limits<float>::max()));
+  }
+
+  void CheckInteger(const std::string& name, const json& value, std::string_view when_negative) {
+    if (value.is_boolean()) return;  // reads as 1 or 0
+    if (!value.is_number()) {
+      Error(name, "is " + Article(value) + ", but must be a whole number" +
+                      (LooksNumeric(value) ? ": write it without the quotes" : ", such as 10"));
+      return;
+    }
+    constexpr double kLow = std::numeric_limits<int32_t>::min();
+    constexpr double kHigh = std::numeric_limits<int32_t>::max();
+    const double number = value.is_number_unsigned()  ? double(value.get<uint64_t>())
+                          : value.is_number_integer() ? double(value.get<int64_t>())
+                                                      : value.get<double>();
+    if (number > kHigh || number < kLow) {
+      Warn(name, fmt::format("is outside {}..{}, so it is clamped to {}", kLow, kHigh,
+                             number > kHigh ? kHigh : kLow));
+    } else if (value.is_number_float() && std::trunc(number) != number) {
+      Warn(name, fmt::format("is not a whole number, so the fraction is cut: it reads as {}",
+                             std::trunc(number)));
+    }
+    if (number < 0 && !when_negative.empty())
+      Warn(name, "is negative, so " + std::string(when_negative));
+  }
+
+  void CheckCommandName(const std::string& name, const std::string& text) {
+    if (text.empty() || text.find(' ') != std::string::npos)
+      Warn(name,
+           "can never be typed: a chat command is found by the first word of a line; "
+           "write one word, such as \"/limits\"");
+  }
+
+  void CheckFormat(const std::string& name, const json& value, std::string_view about) {
+    const std::string problem = TryFormat(DecodeUtf8(value.get_ref<const std::string&>()));
+    if (!problem.empty())
+      Error(name, problem + "; " + std::string(about) + ": write {{ and }} for a brace");
+  }
+
+  // ShowLimitMsg: formatted for every configured kind, with its display name, and counts and
+  // limits of the widest kind.
+  void CheckKindTemplate(const std::string& name, const std::string& text) {
+    const std::wstring tmpl = DecodeUtf8(text);
+    std::vector<std::wstring> names;
+    if (const json* dinos = Find(document_, "Dinos"); dinos != nullptr && dinos->is_object()) {
+      for (const json& member : *dinos) {
+        const json* display = Find(member, "Name");
+        if (display != nullptr && display->is_string())
+          names.push_back(EscapeBraces(DecodeUtf8(display->get_ref<const std::string&>())));
+      }
+    }
+    if (names.empty()) names.emplace_back(L"Rex");
+    for (const std::wstring& display : names) {
+      const std::string problem =
+          TryFormat(tmpl, display, std::numeric_limits<int32_t>::min(), int32_t{9999});
+      if (problem.empty()) continue;
+      Error(name, problem +
+                      "; its placeholders are {0} the kind's name, {1} the team's count and {2} "
+                      "the kind's limit; write {{{{ and }}}} for a brace");
+      return;
+    }
+  }
+
+  void CheckTotalTemplate(const std::string& name, const std::string& text) {
+    const std::string problem = TryFormat(DecodeUtf8(text), std::numeric_limits<int32_t>::min(),
+                                          std::numeric_limits<int32_t>::min());
+    if (!problem.empty())
+      Error(name, problem +
+                      "; its placeholders are {0} the team's total and {1} General.MaxAmount; "
+                      "write {{{{ and }}}} for a brace");
+  }
+
+  std::string ShowLimitsType() const {
+    const json* messages = Find(document_, "Messages");
+    const json* type = messages != nullptr ? Find(*messages, "ShowLimitsType") : nullptr;
+    return type != nullptr && type->is_string() ? type->get<std::string>() : std::string();
+  }
+
+  void CheckShowLimitsType(const std::string& name, const std::string& text) {
+    if (text == "Notification" || text == "Chat") return;
+    std::string message = "is neither \"Notification\" nor \"Chat\", so /limits answers nothing";
+    if (const std::string near = NearestName(text, {"Notification", "Chat"}); !near.empty())
+      message += "; did you mean \"" + near + "\"?";
+    Warn(name, message);
+  }
+
+  void CheckColour(const std::string& name, const json& value) {
+    if (!value.is_object()) {
+      Error(name,
+            "is " + Article(value) +
+                ", but must be an object: write {\"Red\": 1.0, \"Green\": 0.75, \"Blue\": 0.0}");
+      return;
+    }
+    CheckMembers(name, value, kColourKeys);
+  }
+
+  void CheckMessages(const json& messages) { CheckMembers("Messages", messages, kMessagesKeys); }
+
+  void CheckDinos() {
+    const json* dinos = Find(document_, "Dinos");
+    if (dinos == nullptr || dinos->is_null() || (dinos->is_array() && dinos->empty())) return;
+    if (!dinos->is_object()) {
+      Error("Dinos",
+            "is " + Article(*dinos) +
+                ", but must be an object with one member per creature kind: write "
+                "\"Dinos\": {\"Blueprint'/Game/.../X.X'\": {\"Count\": 10, \"Name\": \"X\"}}");
+      return;
+    }
+    std::map<std::string, std::string> by_folded;  // lower-case key -> first key
+    for (auto it = dinos->begin(); it != dinos->end(); ++it) {
+      const std::string name = Child("Dinos", it.key());
+      CheckKindKey(name, it.key());
+      std::string folded = it.key();
+      for (char& c : folded) c = Lower(c);
+      const auto [first, fresh] = by_folded.try_emplace(folded, it.key());
+      if (!fresh)
+        Warn(name, "equals " + Quote(first->second) +
+                       " but for letter case; they are one kind, limited by the Count of " +
+                       Quote(first->second));
+      if (!it->is_object()) {
+        Error(name, "is " + Article(*it) +
+                        ", but must be an object: write {\"Count\": 10, \"Name\": \"Rex\"}");
+        continue;
+      }
+      CheckMembers(name, *it, kKindKeys);
+    }
+  }
+
+  void CheckKindKey(const std::string& name, const std::string& key) {
+    if (std::any_of(key.begin(), key.end(),
+                    [](char c) { return static_cast<unsigned char>(c) > 0x7F; })) {
+      Warn(name,
+           "holds characters outside ASCII, so it never matches a creature; copy the path "
+           "GetDinoBp shows");
+      return;
+    }
+    if (const std::string problem = PathFormProblem(key); !problem.empty()) Warn(name, problem);
+  }
+
+  void CheckItemMap() {
+    const json* map = Find(document_, "ItemMap");
+    if (map == nullptr) {
+      Warn("ItemMap",
+           "is missing, so every item that spawns a creature is checked under its own "
+           "path; write \"ItemMap\": {} to say none is mapped");
+      return;
+    }
+    if (!map->is_object()) {
+      Error("ItemMap", "is " + Article(*map) +
+                           ", but must be an object from item paths to creature paths: write "
+                           "\"ItemMap\": {\"Blueprint'/Game/.../Item.Item'\": "
+                           "\"Blueprint'/Game/.../Creature.Creature'\"}");
+      return;
+    }
+    for (auto it = map->begin(); it != map->end(); ++it) {
+      const std::string name = Child("ItemMap", it.key());
+      if (const std::string problem = PathFormProblem(it.key()); !problem.empty())
+        Warn(name, "the item path " + problem);
+      if (!it->is_string()) {
+        Error(name, "is " + Article(*it) +
+                        ", but must be the creature's path as a text: write "
+                        "\"Blueprint'/Game/.../X.X'\"");
+        continue;
+      }
+      if (const std::string problem = PathFormProblem(it->get<std::string>()); !problem.empty())
+        Warn(name, "the creature path " + problem);
+    }
+  }
+
+  const json& document_;
+  std::vector<Finding> findings_;
+};
+
 }  // namespace
 
-std::vector<Finding> CheckConfig(const nlohmann::json&) { return {}; }
+std::string PathFormProblem(std::string_view path) {
+  constexpr std::string_view kOpen = "Blueprint'";
+  const bool wrapped =
+      path.starts_with(kOpen) && path.size() > kOpen.size() && path.ends_with('\'');
+  const std::string_view inner =
+      wrapped ? path.substr(kOpen.size(), path.size() - kOpen.size() - 1) : path;
+  const std::size_t slash = inner.rfind('/');
+  const std::string_view leaf = slash == std::string_view::npos ? inner : inner.substr(slash + 1);
+  const std::size_t dot = leaf.find('.');
+  const bool well_formed = inner.starts_with('/') && dot != std::string_view::npos && dot > 0 &&
+                           leaf.substr(0, dot) == leaf.substr(dot + 1);
+  if (wrapped && well_formed) return "";
+  if (!wrapped && well_formed)
+    return "is not wrapped in Blueprint'...', so it never matches; write " +
+           Quote("Blueprint'" + std::string(path) + "'");
+  return "is not a blueprint path of the form Blueprint'/Game/.../X.X', so it never matches; "
+         "copy the path GetDinoBp shows";
+}
+
+std::vector<Finding> CheckConfig(const nlohmann::json& document) { return Checker(document).Run(); }
 
 std::size_t CountFindings(const std::vector<Finding>& findings, Severity severity) {
   return static_cast<std::size_t>(std::count_if(

@@ -40,7 +40,7 @@ class AdminSpawn : public PluginTest {
 
 TEST_F(AdminSpawn, AnExemptAdminSpawnsOverTheLimitWithoutACheck) {
   Start(/*ignore_admin=*/true);
-  PluginConfig["Debug"] = true;
+  EditConfig([](nlohmann::json& config) { config["Debug"] = true; });
 
   testing::internal::CaptureStdout();
   AActor* spawned = sim::actions::Spawn(*admin_, kRex);
@@ -95,7 +95,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(AdminSpawn, APlayerWithoutATeamSpawnsWithoutALimit) {
   Start(/*ignore_admin=*/false, kSteamId, /*player_id=*/0, /*tribe=*/0);
-  PluginConfig["General"]["MaxAmount"] = 0;  // would refuse any team
+  EditConfig(
+      [](nlohmann::json& config) { config["General"]["MaxAmount"] = 0; });  // would refuse any team
 
   AActor* spawned = sim::actions::Spawn(*admin_, kRex);
 
@@ -106,7 +107,10 @@ TEST_F(AdminSpawn, APlayerWithoutATeamSpawnsWithoutALimit) {
 
 TEST_F(AdminSpawn, ABrokenCheckSpawnsNothingAndIsLogged) {
   Start(/*ignore_admin=*/false);
-  PluginConfig["General"]["MaxAmount"] = "many";
+  EditConfig([](nlohmann::json& config) {
+    config["General"]["MaxAmount"] = 0;    // refused,
+    config["Messages"]["ReachLimit"] = 7;  // and the refusal cannot be told
+  });
 
   EXPECT_EQ(sim::actions::Spawn(*admin_, kRaptor), nullptr);
 
@@ -115,7 +119,7 @@ TEST_F(AdminSpawn, ABrokenCheckSpawnsNothingAndIsLogged) {
   ASSERT_EQ(LogTexts("error").size(), 1u);
   EXPECT_EQ(LogTexts("error")[0],
             "Hook_AShooterPlayerController_SpawnActor: [json.exception.type_error.302] type must "
-            "be number, but is string");
+            "be string, but is number");
 }
 
 class AdminCommands : public PluginTest {
@@ -156,7 +160,7 @@ TEST_F(AdminCommands, UpdateDinosOverRconAnswersWithTheRequestId) {
 
 // A failed recount is reported, on RCON as the answer instead of the success text.
 TEST_F(AdminCommands, AFailedRecountIsLoggedAndAnsweredWithTheError) {
-  PluginConfig["Dinos"] = nlohmann::json::array({1});
+  EditConfig([](nlohmann::json& config) { config["Dinos"] = nlohmann::json::array({1}); });
   const std::string error =
       "[json.exception.invalid_iterator.207] cannot use key() for non-object iterators";
 
@@ -209,7 +213,7 @@ TEST_F(AdminCommands, GetDinoBpSaysNothingWithoutACreatureInSight) {
 }
 
 TEST_F(AdminCommands, GetDinoBpWithABadSenderTextIsLogged) {
-  PluginConfig["Messages"]["Sender"] = 42;
+  EditConfig([](nlohmann::json& config) { config["Messages"]["Sender"] = 42; });
   admin_.character->aimed = &NewRex(0);
 
   EXPECT_TRUE(server().Console(admin_, "GetDinoBp"));

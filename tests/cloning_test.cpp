@@ -110,11 +110,11 @@ TEST_F(Cloning, AFailingMessageStillRefusesAndAFailingCheckLetsTheGameDecide) {
   auto& alice = BootWithAlice();
   sim::Structure& chamber = game().AddStructure("chamber");
   sim::Dino& rex = Near(kRexPath, 100);
-  PluginConfig["General"]["NotificationDisplayTime"] = nullptr;  // NotifyPlayer fails
+  EditConfig([](nlohmann::json& config) { config["Messages"]["RestrictedInRange"] = false; });
   EXPECT_FALSE(actions::UseStructure(alice, chamber, actions::kCloneIndex));
   EXPECT_FALSE(actions::NetExec(alice, "Clone", &rex));
 
-  PluginConfig["General"] = "none";  // the limit check itself fails
+  game().set_failing("UObjectBaseUtility.GetFullName");  // the check itself fails
   EXPECT_TRUE(actions::UseStructure(alice, chamber, actions::kCloneIndex));
   EXPECT_TRUE(actions::NetExec(alice, "Clone", &rex));
 

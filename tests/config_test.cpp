@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "plugin/config.h"
+#include "plugin/debug.h"
 #include "plugin/logger.h"
 #include "tests/support/sim_test.h"
 
@@ -14,8 +15,7 @@ namespace {
 class Config : public SimTest {
  protected:
   Config() {
-    PluginConfig = nullptr;
-    IgnoreAdminFlag = false;
+    InstallConfig(nullptr);
     CreateLogger();
   }
   ~Config() override { LoggerHolder().reset(); }
@@ -37,7 +37,7 @@ TEST_F(Config, AMissingFileFailsAndChangesNothing) {
   std::filesystem::remove(server().ConfigPath());
   EXPECT_EQ(Read(), "Can't open config.json");
   EXPECT_EQ(LogTexts("error"), std::vector<std::string>{"Can't open config.json"});
-  EXPECT_EQ(PluginConfig, TestConfig());
+  EXPECT_EQ(PluginConfig(), TestConfig());
 }
 
 TEST_F(Config, AFailedReadKeepsTheDocumentAndTheAdminFlag) {
@@ -63,7 +63,7 @@ TEST_F(Config, AFailedReadKeepsTheDocumentAndTheAdminFlag) {
     SCOPED_TRACE(c.text);
     WriteConfigText(c.text);
     EXPECT_EQ(Read().substr(0, c.error_start.size()), c.error_start);
-    EXPECT_EQ(PluginConfig, config);
+    EXPECT_EQ(PluginConfig(), config);
     EXPECT_TRUE(IgnoreAdminFlag);
   }
 }
@@ -80,12 +80,12 @@ TEST_F(Config, TheSmallestDocumentLoadsAndTextAfterTheFirstValueIsIgnored) {
 }
 
 TEST_F(Config, GetTextDecodesUtf8AndFailsOnlyOnABrokenMessagesSection) {
-  PluginConfig = {{"Messages", {{"Empty", ""}, {"Accent", "caf\xC3\xA9"}, {"Number", 5}}}};
+  InstallConfig({{"Messages", {{"Empty", ""}, {"Accent", "caf\xC3\xA9"}, {"Number", 5}}}});
   EXPECT_EQ(GetText("Missing").View(), u"No message");
   EXPECT_EQ(GetText("Empty").Num(), 0);
   EXPECT_EQ(GetText("Accent").View(), u"caf\u00e9");
   EXPECT_THROW(GetText("Number"), nlohmann::json::type_error);
-  PluginConfig = {{"General", nlohmann::json::object()}};
+  InstallConfig({{"General", nlohmann::json::object()}});
   EXPECT_THROW(GetText("Sender"), nlohmann::json::type_error);
 }
 
@@ -107,14 +107,14 @@ namespace {
 
 TEST_F(Config, DiagnosticLinesGoToStandardOutputOnlyWhileDebugIsOn) {
   int formatted = 0;
-  PluginConfig = {{"Debug", false}};
+  InstallConfig({{"Debug", false}});
   testing::internal::CaptureStdout();
   LogDebug("UpdateDinoCount: team_id: {}", FormatProbe{&formatted});
   LogDebug(std::string("a preformatted line"));
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(formatted, 0);  // nothing is formatted while the switch is off
 
-  PluginConfig = {{"Debug", true}};
+  InstallConfig({{"Debug", true}});
   testing::internal::CaptureStdout();
   LogDebug("UpdateDinoCount: team_id: {}", FormatProbe{&formatted});
   LogDebug(std::string("a preformatted line"));
@@ -126,7 +126,7 @@ TEST_F(Config, DiagnosticLinesGoToStandardOutputOnlyWhileDebugIsOn) {
   for (const nlohmann::json& config :
        {nlohmann::json::object(), nlohmann::json{{"Debug", "yes"}}, nlohmann::json{{"Debug", 1}},
         nlohmann::json(nullptr), nlohmann::json::array()}) {
-    PluginConfig = config;
+    InstallConfig(config);
     testing::internal::CaptureStdout();
     EXPECT_NO_THROW(LogDebug("switch {}", config.dump()));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");

@@ -48,7 +48,7 @@ TEST_F(Death, OnlyPlayerTeamsAreTakenOffAndTeam2000000000OnlyWhenDestroyedAlive)
   Boot(TestConfig());
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.team << (c.dies ? " dies" : " destroyed"));
-    Store().team_totals.clear();
+    Store().EraseTotal(c.team);
     UpdateDinoCount(FString(kDodo), c.team, 1);  // counted as a tame would count it
     sim::Dino& dodo = game().AddDino("dodo", Kind(kDodoPath), c.team);
     if (c.dies)

@@ -79,7 +79,7 @@ TEST_F(Downloads, APlayerWithoutATeamIsNeitherCheckedNorCounted) {
   EXPECT_TRUE(Called(kRequest));
   EXPECT_TRUE(actions::Download(loner, Kind(kRexPath)));
   EXPECT_TRUE(Events("notification").empty());
-  EXPECT_EQ(Store().team_totals.count(0), 0u);
+  EXPECT_FALSE(Store().KnowsTeam(0));
 }
 
 TEST_F(Downloads, AFailedDownloadCountsNothing) {
@@ -99,14 +99,14 @@ TEST_F(Downloads, ASetUpCreatureCountsOnlyForAPlayerTeam) {
   }
   EXPECT_EQ(TotalOf(50001), 1);
   EXPECT_EQ(KindCountsOf(50001), (std::map<std::string, int>{{kRex, 1}}));
-  EXPECT_EQ(Store().team_totals.count(50000), 0u);
+  EXPECT_FALSE(Store().KnowsTeam(50000));
   EXPECT_TRUE(Events("notification").empty());
 }
 
 TEST_F(Downloads, AFailingCheckLetsTheGameDecide) {
   auto& alice = game().AddPlayer({"alice", 100001, 1, kTribe});
   Boot(TestConfig());
-  PluginConfig["Dinos"][kRex]["Count"] = "three";  // every limit of the kind fails to read
+  game().set_failing("UObjectBaseUtility.GetFullName");  // no path can be read
 
   actions::RequestDownload(alice, Kind(kRexPath));
   EXPECT_TRUE(Called(kRequest));

@@ -16,13 +16,11 @@ class HookFailures : public HookTest {};
 
 TEST_F(HookFailures, ARefusalStandsWhenItsMessageCannotBeSent) {
   AddDinos(kRexPath, kTeam, 3);
-  auto config = TestConfig();
-  config["Messages"]["ReachLimit"] = "100% {full";
-  config["General"].erase("NotificationScale");
-  Boot(config);
-
+  Boot(TestConfig());
+  // Texts no checked file can hold, so the message fails before anything is sent.
+  EditConfig([](nlohmann::json& config) { config["Messages"]["ReachLimit"] = 5; });
   EXPECT_FALSE(Tame(alice_, Wild(kRexPath)));
-  PluginConfig["General"]["NotificationScale"] = 1;  // now only the text is broken
+  EditConfig([](nlohmann::json& config) { config["Messages"]["ReachLimit"] = "100% {full"; });
   EXPECT_FALSE(MultiUse(alice_, Wild(kRexPath), kClaimIndex));
   EXPECT_EQ(LastResult("APrimalDinoCharacter.TryMultiUse")["called"], false);
   EXPECT_TRUE(Events("notification").empty());
@@ -30,29 +28,28 @@ TEST_F(HookFailures, ARefusalStandsWhenItsMessageCannotBeSent) {
   ASSERT_EQ(errors.size(), 2u);
   EXPECT_EQ(errors[0],
             "Hook_AShooterGameState_AllowDinoTame: [json.exception.type_error.302] type must be "
-            "number, but is null");
+            "string, but is number");
   EXPECT_EQ(errors[1].rfind("Hook_APrimalDinoCharacter_TryMultiUse: ", 0), 0u) << errors[1];
   ExpectCountsMatchTheWorld(kTeam);
 }
 
-TEST_F(HookFailures, ALimitThatCannotBeReadLeavesTheDecisionToTheGame) {
-  auto config = TestConfig();
-  config["Dinos"][kRex]["Count"] = "three";
-  Boot(config);
-
-  EXPECT_TRUE(Tame(alice_, Wild(kRexPath)));
+// The game fails while a hook asks it for a creature's path: the hook lets the game decide.
+TEST_F(HookFailures, ACheckThatFailsLeavesTheDecisionToTheGame) {
+  Boot(TestConfig());
+  sim::Dino& tamed = Wild(kRexPath);
   sim::Dino& claimed = Wild(kRexPath);
+  game().set_failing("UObjectBaseUtility.GetFullName");
+  EXPECT_TRUE(Tame(alice_, tamed));
   EXPECT_TRUE(MultiUse(alice_, claimed, kClaimIndex));
   EXPECT_EQ(claimed.targeting_team, kTeam);
   EXPECT_TRUE(Die(claimed));
   EXPECT_EQ(LastResult("APrimalDinoCharacter.Die")["value"], true);
-  const std::string kType = "[json.exception.type_error.302] type must be number, but is string";
+  const std::string kFailure = "UObjectBaseUtility.GetFullName failed";
   EXPECT_EQ(LogTexts("error"), (std::vector<std::string>{
-                                   "Hook_AShooterGameState_AllowDinoTame: " + kType,
-                                   "Hook_APrimalDinoCharacter_TameDino: " + kType,
-                                   "Hook_APrimalDinoCharacter_TryMultiUse: " + kType,
-                                   "Hook_APrimalDinoCharacter_TryMultiUse: " + kType,
-                                   "Hook_APrimalDinoCharacter_Die: " + kType,
+                                   "Hook_AShooterGameState_AllowDinoTame: " + kFailure,
+                                   "Hook_APrimalDinoCharacter_TameDino: " + kFailure,
+                                   "Hook_APrimalDinoCharacter_TryMultiUse: " + kFailure,
+                                   "Hook_APrimalDinoCharacter_Die: " + kFailure,
                                }));
 }
 

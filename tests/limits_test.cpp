@@ -18,9 +18,9 @@ class Limits : public PluginTest {
 
   // Rex limited to 10, Raptor to 0, the Dodo not configured.
   void Configure(int max_amount) {
-    PluginConfig = {{"General", {{"MaxAmount", max_amount}}},
-                    {"Dinos", {{kRex, {{"Count", 10}}}, {kRaptor, {{"Count", 0}}}}},
-                    {"Debug", false}};
+    InstallConfig({{"General", {{"MaxAmount", max_amount}}},
+                   {"Dinos", {{kRex, {{"Count", 10}}}, {kRaptor, {{"Count", 0}}}}},
+                   {"Debug", false}});
     UpdateDinoCountAll();  // an empty level: the kinds only
   }
   static void Add(const char* path, int32_t team, int32_t change) {
@@ -73,7 +73,7 @@ TEST_F(Limits, TheTotalLimitRefusesEveryKind) {
 
 TEST_F(Limits, ChangesThatWouldGoBelowZeroAreDroppedPerContainer) {
   Add(kUnlimited, kTeam, 2);
-  PluginConfig["Debug"] = true;
+  EditConfig([](nlohmann::json& config) { config["Debug"] = true; });
   testing::internal::CaptureStdout();
   Add(kRex, kTeam, -1);
   const std::string lines = testing::internal::GetCapturedStdout();
@@ -95,7 +95,7 @@ TEST_F(Limits, ChangesThatWouldGoBelowZeroAreDroppedPerContainer) {
 }
 
 TEST_F(Limits, OnlyPlayerTeamsAndRealPathsAreCounted) {
-  PluginConfig["Debug"] = true;
+  EditConfig([](nlohmann::json& config) { config["Debug"] = true; });
   testing::internal::CaptureStdout();
   Add(kRex, 50000, 1);
   EXPECT_EQ(
@@ -112,17 +112,19 @@ TEST_F(Limits, OnlyPlayerTeamsAndRealPathsAreCounted) {
   EXPECT_TRUE(KindCountsOf(kTeam).empty());
 }
 
-TEST_F(Limits, MissingTotalLimitRefusesAndMissingGeneralThrows) {
-  PluginConfig["General"].erase("MaxAmount");
+TEST_F(Limits, AMissingTotalLimitRefusesEveryGain) {
+  EditConfig([](nlohmann::json& config) { config["General"].erase("MaxAmount"); });
   EXPECT_FALSE(DinoAllowed(FString(kUnlimited), kTeam));
-  PluginConfig.erase("General");
-  EXPECT_THROW(DinoAllowed(FString(kUnlimited), kTeam), nlohmann::json::type_error);
+  InstallConfig({{"Dinos", nlohmann::json::object()}});  // no General at all: the same
+  EXPECT_FALSE(DinoAllowed(FString(kUnlimited), kTeam));
 }
 
 TEST_F(Limits, AKindsLimitIsTheOneOfTheConfiguredKindItMatched) {
   // Configured in other letter case than the game spells the path.
-  PluginConfig["Dinos"] = {
-      {"Blueprint'/game/primalearth/dinos/rex/rex_character_bp.rex_character_bp'", {{"Count", 2}}}};
+  EditConfig([](nlohmann::json& config) {
+    config["Dinos"] = {{"Blueprint'/game/primalearth/dinos/rex/rex_character_bp.rex_character_bp'",
+                        {{"Count", 2}}}};
+  });
   UpdateDinoCountAll();
   Add(kRex, kTeam, 2);
   EXPECT_FALSE(DinoAllowed(FString(kRex), kTeam));
@@ -135,7 +137,7 @@ TEST_F(Limits, MergesPassWhileTheSumsStayWithinTheLimits) {
   Add(kRex, kOther, 4);
   EXPECT_TRUE(AllowMergedDinoCounts(kTeam, kOther));
   Add(kRex, kOther, 1);
-  PluginConfig["Debug"] = true;
+  EditConfig([](nlohmann::json& config) { config["Debug"] = true; });
   testing::internal::CaptureStdout();
   EXPECT_FALSE(AllowMergedDinoCounts(kTeam, kOther));
   // Kinds in key order: the Raptor (sum 0) before the Rex (sum 11).
@@ -150,13 +152,13 @@ TEST_F(Limits, AMergeMayReachButNotPassTheTotalLimit) {
   Add(kUnlimited, kOther, 4);
   EXPECT_TRUE(AllowMergedDinoCounts(kTeam, kOther));
   Add(kUnlimited, kOther, 1);
-  PluginConfig["Debug"] = true;
+  EditConfig([](nlohmann::json& config) { config["Debug"] = true; });
   testing::internal::CaptureStdout();
   EXPECT_FALSE(AllowMergedDinoCounts(kTeam, kOther));
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "AllowMergedDinoCounts: Starts\n");
-  const auto entries_before = Store().dino_counts.at(FString(kRex)).teams.size();
+  const auto entries_before = Store().FindKind(FString(kRex))->teams.size();
   AllowMergedDinoCounts(kTeam, 345678);
-  EXPECT_EQ(Store().dino_counts.at(FString(kRex)).teams.size(), entries_before);  // no entries made
+  EXPECT_EQ(Store().FindKind(FString(kRex))->teams.size(), entries_before);  // no entries made
 }
 
 }  // namespace

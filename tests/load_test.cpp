@@ -126,8 +126,11 @@ TEST_F(Load, WithoutMessagesFailsWithAnErrorLineAndRegistersNothing) {
   WriteConfig(config);
   const sim::LoadResult result = LoadPlugin();
   EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.error, "[json.exception.type_error.306] cannot use value() with null");
-  EXPECT_EQ(LogTexts("error"), std::vector<std::string>{result.error});
+  EXPECT_EQ(result.error, "config.json was refused: 1 error, each logged above");
+  EXPECT_EQ(LogTexts("error"),
+            (std::vector<std::string>{"config.json: Messages: is missing, and the plug-in cannot "
+                                      "name its chat command without it: write \"Messages\": {...}",
+                                      result.error}));
   EXPECT_TRUE(server().trace().empty());
 }
 

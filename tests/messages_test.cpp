@@ -45,13 +45,17 @@ TEST_F(Messages, NotifyPlayerShowsTheConfiguredTextInRed) {
 
 TEST_F(Messages, NotifyPlayerReadsItsSettingsAtEveryCall) {
   Boot(TestConfig());
-  PluginConfig["General"]["NotificationScale"] = true;
+  EditConfig([](nlohmann::json& config) { config["General"]["NotificationScale"] = true; });
   NotifyPlayer("ReachLimit", controller_);
   EXPECT_EQ(Events("notification").at(0)["scale"], 1.0);
 
-  PluginConfig["General"].erase("NotificationDisplayTime");
-  EXPECT_THROW(NotifyPlayer("ReachLimit", controller_), nlohmann::json::type_error);
+  // Without a display time the refusal is not shown, with a warning line instead of a failure.
+  EditConfig([](nlohmann::json& config) { config["General"].erase("NotificationDisplayTime"); });
+  EXPECT_NO_THROW(NotifyPlayer("ReachLimit", controller_));
   EXPECT_EQ(Events("notification").size(), 1u);
+  EXPECT_EQ(LogTexts("warning"),
+            std::vector<std::string>{"ReachLimit not shown: General.NotificationScale and "
+                                     "NotificationDisplayTime must be numbers"});
 }
 
 TEST_F(Messages, ChatAndServerMessagesCarryTheirTexts) {

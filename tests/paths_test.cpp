@@ -54,7 +54,7 @@ TEST(FindIgnoreCase, FindsTheFirstOccurrenceIgnoringCase) {
 
 class Identity : public PluginTest {
  protected:
-  Identity() { PluginConfig = {{"Debug", true}}; }
+  Identity() { InstallConfig({{"Debug", true}}); }
 };
 
 TEST_F(Identity, ATeamIsTheTribeInATribeAndThePlayerOtherwise) {

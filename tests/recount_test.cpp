@@ -1,6 +1,7 @@
 // The full recount: from the configuration and the level into the count store.
 #include <gtest/gtest.h>
 
+#include "counting/limits.h"
 #include "counting/recount.h"
 #include "sim/game/actions.h"
 #include "tests/support/plugin_test.h"
@@ -27,10 +28,9 @@ TEST_F(Recount, CountsLivingCreaturesOfPlayerTeamsOnly) {
   EXPECT_EQ(TotalOf(kTribe), 5);
   EXPECT_EQ(KindCountsOf(kTribe), (std::map<std::string, int>{{kRex, 2}}));
   EXPECT_EQ(TotalOf(50001), 1);
-  for (int32_t team : {0, 50000, 2000000000})
-    EXPECT_EQ(Store().team_totals.count(team), 0u) << team;
+  for (int32_t team : {0, 50000, 2000000000}) EXPECT_FALSE(Store().KnowsTeam(team)) << team;
   // A configured kind without creatures has a key and no counts.
-  EXPECT_TRUE(Store().dino_counts.at(FString(kRaptor)).teams.empty());
+  EXPECT_TRUE(Store().FindKind(FString(kRaptor))->teams.empty());
 }
 
 TEST_F(Recount, SetsTheFlagOnlyAboveALimit) {
@@ -52,7 +52,7 @@ TEST_F(Recount, KeysEqualIgnoringCaseMakeOneKindAndCountBothSpellings) {
   game().AddDino("a", game().CreatureClassNamed("A_C /Game/A.Default__A_C"), kTribe);
   game().AddDino("b", game().CreatureClassNamed("A_C /game/a.Default__A_C"), kTribe);
   Boot(config);
-  ASSERT_EQ(Store().dino_counts.size(), 1u);
+  ASSERT_EQ(Store().KindCount(), 1u);
   EXPECT_EQ(KindCountsOf(kTribe), (std::map<std::string, int>{{"Blueprint'/Game/A.A'", 2}}));
   EXPECT_TRUE(FlagOf(kTribe));  // the first spelling's limit of 1 applies to both
 }
@@ -61,19 +61,15 @@ TEST_F(Recount, RunningTwiceGivesTheSameStore) {
   AddDinos(kRexPath, kTribe, 4);
   AddDinos(kRaptorPath, 300001, 2);
   Boot(TestConfig());
-  const auto totals = Store().team_totals;
-  const auto flags = Store().limit_exceeded;
-  const auto rex = Store().dino_counts.at(FString(kRex)).teams;
+  const DinoCountStore first = std::move(Store());
   UpdateDinoCountAll();
-  EXPECT_EQ(Store().team_totals, totals);
-  EXPECT_EQ(Store().limit_exceeded, flags);
-  EXPECT_EQ(Store().dino_counts.at(FString(kRex)).teams, rex);
+  EXPECT_TRUE(Store() == first);
 }
 
 TEST_F(Recount, ALoadIntoAStartingWorldCountsWhenTheWorldStarts) {
   AddDinos(kRexPath, kTribe, 2);
   Boot(TestConfig(), /*start=*/false);
-  EXPECT_TRUE(Store().team_totals.empty());
+  EXPECT_FALSE(Store().KnowsTeam(kTribe));
   server().Start();
   EXPECT_EQ(TotalOf(kTribe), 2);
 }
@@ -91,27 +87,28 @@ TEST_F(Recount, AReloadCountsANewlyConfiguredKindAtOnce) {
   EXPECT_TRUE(FlagOf(kTribe));
 }
 
-TEST_F(Recount, AMistypedKindStopsTheCountAtItsFirstCreature) {
-  AddDinos(kDodoPath, kTribe, 1);
+// A recount is built aside: one that fails, for whatever reason, leaves the counts it found.
+TEST_F(Recount, AFailedRecountLeavesTheCountsAsTheyWere) {
   AddDinos(kRexPath, kTribe, 1);
-  AddDinos(kDodoPath, kTribe, 1);
-  auto config = TestConfig();
-  config["Dinos"][kRex] = 5;  // not an object
-  WriteConfig(config);
-  server().Start();
-  EXPECT_THROW(Load(), nlohmann::json::type_error);
-  // The Dodo before it and the Rex itself were counted; the Dodo after it was not.
-  EXPECT_EQ(TotalOf(kTribe), 2);
-  EXPECT_EQ(
-      LogTexts("error"),
-      std::vector<std::string>{"[json.exception.type_error.306] cannot use value() with number"});
-  EXPECT_TRUE(server().trace().empty());
+  Boot(TestConfig());
+  AddDinos(kDodoPath, kTribe, 1);  // a creature the failing recounts would find
+  const auto expect_unchanged = [this] {
+    EXPECT_EQ(TotalOf(kTribe), 1);
+    EXPECT_EQ(KindCountsOf(kTribe), (std::map<std::string, int>{{kRex, 1}}));
+  };
+  game().set_failing("UObjectBaseUtility.GetFullName");
+  EXPECT_THROW(UpdateDinoCountAll(), std::runtime_error);
+  expect_unchanged();
+
+  game().set_failing("");
+  EditConfig([](nlohmann::json& config) { config["Dinos"][kRex] = 5; });  // no checked file can
+  EXPECT_THROW(UpdateDinoCountAll(), nlohmann::json::type_error);
+  expect_unchanged();
 }
 
 TEST_F(Recount, AFailingCountAtWorldStartIsLoggedAndTheGameGoesOn) {
-  auto config = TestConfig();
-  config["Dinos"] = {1, 2};
-  Boot(config, /*start=*/false);
+  Boot(TestConfig(), /*start=*/false);
+  EditConfig([](nlohmann::json& config) { config["Dinos"] = {1, 2}; });
   server().Start();
   EXPECT_EQ(LogTexts("error"),
             std::vector<std::string>{
@@ -122,19 +119,34 @@ TEST_F(Recount, AFailingCountAtWorldStartIsLoggedAndTheGameGoesOn) {
   EXPECT_EQ(server().server_state(), 1);
 }
 
-TEST_F(Recount, AFailingCountAfterAReloadIsAnsweredAndLogged) {
-  Boot(TestConfig());
+// A reload whose recount fails after the check passed the file puts the previous configuration
+// and counts back before it answers.
+TEST_F(Recount, AFailingCountAfterAReloadPutsEverythingBack) {
+  AddDinos(kRexPath, kTribe, 3);
+  Boot(TestConfig());  // Rex limited to 3: at the limit
   auto config = TestConfig();
-  config["Dinos"][kRex]["Count"] = "ten";
+  config["Dinos"][kRex]["Count"] = 10;
+  config["General"]["IgnoreAdmin"] = !IgnoreAdminFlag;
   WriteConfig(config);
-  AddDinos(kRexPath, kTribe, 1);
+  const nlohmann::json before = PluginConfig();
+  const bool flag_before = IgnoreAdminFlag;
+
+  game().set_failing("UObjectBaseUtility.GetFullName");
   const auto replies = server().Rcon("tw.reload");
   ASSERT_EQ(replies.size(), 1u);
-  EXPECT_EQ(replies[0].text, "[json.exception.type_error.302] type must be number, but is string");
+  EXPECT_EQ(replies[0].text, "UObjectBaseUtility.GetFullName failed");
   auto& admin = game().AddPlayer({"admin", 100001, 1, 0});
   server().Console(admin, "tw.reload");
   EXPECT_EQ(Events("server_message").back()["text"], "Failed to reload config");
-  EXPECT_EQ(LogTexts("error").size(), 2u);
+  game().set_failing("");
+
+  EXPECT_EQ(PluginConfig(), before);
+  EXPECT_EQ(IgnoreAdminFlag, flag_before);
+  EXPECT_EQ(KindCountsOf(kTribe), (std::map<std::string, int>{{kRex, 3}}));
+  EXPECT_FALSE(DinoAllowed(FString(kRex), kTribe));  // still the old limit of 3
+  EXPECT_EQ(
+      LogTexts("error"),
+      (std::vector<std::string>(2, "UpdateDinoCountAll: UObjectBaseUtility.GetFullName failed")));
   EXPECT_TRUE(LogTexts("info").empty());
   EXPECT_TRUE(Events("crash").empty());
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "counting/recount.h"
 #include "sim/game/actions.h"
 #include "tests/support/plugin_test.h"
 
@@ -54,26 +55,27 @@ class Tribes : public PluginTest {
     for (const auto& [team, kinds] : game().Truth()) {
       for (const auto& [path, count] : kinds) {
         world_totals[team] += count;
-        if (FindKind(FString(path)) != nullptr) world_kinds[team][path] += count;
+        if (Store().FindKind(FString(path)) != nullptr) world_kinds[team][path] += count;
       }
     }
-    for (const auto& [team, total] : Store().team_totals) {
+    Store().ForEachTeam([&](int32_t team, int32_t total) {
       if (total != 0) store_totals[team] = total;
-    }
-    for (const auto& [path, kind] : Store().dino_counts) {
+    });
+    Store().ForEachKind([&](const FString&, const KindCounts& kind) {
       for (const auto& [team, count] : kind.teams) {
         if (count != 0) store_kinds[team][kind.config_name] = count;
       }
-    }
+    });
     EXPECT_EQ(store_totals, world_totals);
     EXPECT_EQ(store_kinds, world_kinds);
   }
 
   // The old team is gone from the totals and from every kind.
   static void ExpectForgotten(int32_t team) {
-    EXPECT_FALSE(Store().team_totals.contains(team));
-    for (const auto& [path, kind] : Store().dino_counts)
+    EXPECT_FALSE(Store().KnowsTeam(team));
+    Store().ForEachKind([&](const FString&, const KindCounts& kind) {
       EXPECT_FALSE(kind.teams.contains(team)) << kind.config_name;
+    });
   }
 
   std::vector<nlohmann::json> Notifications() const {
@@ -231,7 +233,7 @@ TEST_F(Tribes, AMemberOfATribeLeavesItsCountsWithTheTribe) {
 TEST_F(Tribes, AJoinWithAMissingSideIsRefusedSilently) {
   auto& nobody = game().AddPlayer({"nobody", 0, 4, 0});  // no tribe and player id 0: team 0
   Start(kTribeB, {{kRex, kTribeB}});
-  PluginConfig["Debug"] = false;
+  EditConfig([](nlohmann::json& config) { config["Debug"] = false; });
 
   struct Case {
     const char* name;
@@ -251,19 +253,22 @@ TEST_F(Tribes, AJoinWithAMissingSideIsRefusedSilently) {
   EXPECT_EQ(TotalOf(kTribeB), 1);
 }
 
-// A broken limit check never blocks the game, and the counts still follow the join.
-TEST_F(Tribes, ABrokenLimitLetsTheGameDecideAndTheCountsFollow) {
+// A check that fails never blocks the game. Without both teams known the counts cannot follow
+// the join; the next recount brings them back to the world's.
+TEST_F(Tribes, ABrokenCheckLetsTheGameDecide) {
   Start(0, {{kRex, kBobId}});
-  PluginConfig["Debug"] = false;
-  PluginConfig["General"] = "broken";  // MaxAmount cannot be read
+  EditConfig([](nlohmann::json& config) { config["Debug"] = false; });
+  game().set_failing("AActor.GetOwnerController");
 
   EXPECT_TRUE(sim::actions::Invite(alice_, *bob_));
 
   EXPECT_TRUE(GameCalled());
   EXPECT_TRUE(Events("crash").empty());
-  ASSERT_EQ(LogTexts("error").size(), 1u);
-  EXPECT_EQ(LogTexts("error")[0].rfind("Hook_AShooterPlayerState_AddToTribe: [json.exception", 0),
-            0u);
+  EXPECT_EQ(LogTexts("error"),
+            std::vector<std::string>{
+                "Hook_AShooterPlayerState_AddToTribe: AActor.GetOwnerController failed"});
+  game().set_failing("");
+  UpdateDinoCountAll();
   ExpectCountsFollowTheWorld();
 }
 

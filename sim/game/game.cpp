@@ -1,6 +1,7 @@
 #include "sim/game/game.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace sim {
 namespace {
@@ -41,6 +42,10 @@ bool SplitObjectPath(std::string_view text, std::string& package, std::string& o
   package = text.substr(0, dot);
   object = text.substr(dot + 1);
   return true;
+}
+
+void Game::FailIfSet(const char* function) const {
+  if (failing_ == function) throw std::runtime_error(std::string(function) + " failed");
 }
 
 Game::Game() {

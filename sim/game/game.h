@@ -64,6 +64,12 @@ class Game {
   // The uploaded-creature records that the game's download functions received, in order.
   std::vector<UploadedDinoRecord>& received_uploads() { return received_uploads_; }
 
+  // A fault for testing how callers survive one: while set, the game function of that name
+  // ("UObjectBaseUtility.GetFullName" or "AActor.GetOwnerController") throws
+  // std::runtime_error("NAME failed"). Empty: none fails.
+  void set_failing(std::string function) { failing_ = std::move(function); }
+  void FailIfSet(const char* function) const;
+
  private:
   template <typename T>
   T& Make(Class& cls, std::string name, std::string full_name);
@@ -77,6 +83,7 @@ class Game {
   std::map<std::string, std::unique_ptr<Class>, std::less<>> classes_;  // by default full name
   std::vector<ShooterPlayerController*> players_;
   std::vector<UploadedDinoRecord> received_uploads_;
+  std::string failing_;
   World* world_ = nullptr;
   Level* level_ = nullptr;
   GameMode* game_mode_ = nullptr;

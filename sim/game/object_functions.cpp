@@ -28,6 +28,7 @@ bool IsA(UObjectBaseUtility* object, UClass* cls) {
 }
 
 void GetFullName(UObjectBaseUtility* object, FString* out, UObject*) {
+  Server::Current().game().FailIfSet("UObjectBaseUtility.GetFullName");
   *out = FromUtf8(Checked(object, "UObjectBaseUtility.GetFullName")->full_name);
 }
 
@@ -45,6 +46,7 @@ UObject* GetDefaultObject(UClass* cls, bool create_if_needed) {
 UClass* DinoStaticClass() { return ToHost<UClass>(Dino::StaticClass()); }
 
 AController* GetOwnerController(AActor* actor) {
+  Server::Current().game().FailIfSet("AActor.GetOwnerController");
   Object* object = Checked(actor, "AActor.GetOwnerController");
   if (object->IsA(ShooterPlayerState::StaticClass()))
     return ToHost<AController>(static_cast<ShooterPlayerState*>(object)->controller);

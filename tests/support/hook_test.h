@@ -31,7 +31,7 @@ class HookTest : public PluginTest {
     auto truth = game().Truth();
     for (const auto& [path, n] : truth[team]) {
       world_total += n;
-      if (FindKind(FString(path.c_str())) != nullptr) world_kinds[path] = n;
+      if (Store().FindKind(FString(path.c_str())) != nullptr) world_kinds[path] = n;
     }
     for (const auto& [path, n] : KindCountsOf(team))
       if (n != 0) counted[path] = n;

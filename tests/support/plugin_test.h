@@ -31,26 +31,28 @@ class PluginTest : public SimTest {
   // Counts per kind (UTF-8 key) for one team, as the store holds them; absent entries are absent.
   static std::map<std::string, int> KindCountsOf(int32_t team) {
     std::map<std::string, int> counts;
-    for (const auto& [path, kind] : Store().dino_counts) {
+    Store().ForEachKind([&](const FString& path, const KindCounts& kind) {
       if (const auto it = kind.teams.find(team); it != kind.teams.end())
         counts[ToUtf8(path)] = it->second;
-    }
+    });
     return counts;
   }
-  static int TotalOf(int32_t team) {
-    const auto it = Store().team_totals.find(team);
-    return it == Store().team_totals.end() ? 0 : it->second;
-  }
-  static bool FlagOf(int32_t team) {
-    const auto it = Store().limit_exceeded.find(team);
-    return it != Store().limit_exceeded.end() && it->second;
+  static int TotalOf(int32_t team) { return Store().TotalOf(team); }
+  static bool FlagOf(int32_t team) { return Store().FlagOf(team); }
+
+  // Changes the live configuration as a whole, as a reload does (kinds and their limits follow
+  // at the next recount).
+  template <typename Edit>
+  static void EditConfig(Edit&& edit) {
+    nlohmann::json document = PluginConfig();
+    edit(document);
+    InstallConfig(std::move(document));
   }
 
  private:
   static void Reset() {
-    ClearStore();
-    PluginConfig = nullptr;
-    IgnoreAdminFlag = false;
+    Store() = DinoCountStore();
+    InstallConfig(nullptr);
     LoggerHolder().reset();
   }
   bool loaded_ = false;
