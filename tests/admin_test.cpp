@@ -40,7 +40,7 @@ class AdminSpawn : public PluginTest {
 
 TEST_F(AdminSpawn, AnExemptAdminSpawnsOverTheLimitWithoutACheck) {
   Start(/*ignore_admin=*/true);
-  EditConfig([](nlohmann::json& config) { config["Debug"] = true; });
+  EditConfig([](nlohmann::json& live) { live["Debug"] = true; });
 
   testing::internal::CaptureStdout();
   AActor* spawned = sim::actions::Spawn(*admin_, kRex);
@@ -107,9 +107,9 @@ TEST_F(AdminSpawn, APlayerWithoutATeamSpawnsWithoutALimit) {
 
 TEST_F(AdminSpawn, ABrokenCheckSpawnsNothingAndIsLogged) {
   Start(/*ignore_admin=*/false);
-  EditConfig([](nlohmann::json& config) {
-    config["General"]["MaxAmount"] = 0;    // refused,
-    config["Messages"]["ReachLimit"] = 7;  // and the refusal cannot be told
+  EditConfig([](nlohmann::json& live) {
+    live["General"]["MaxAmount"] = 0;    // refused,
+    live["Messages"]["ReachLimit"] = 7;  // and the refusal cannot be told
   });
 
   EXPECT_EQ(sim::actions::Spawn(*admin_, kRaptor), nullptr);
@@ -160,7 +160,7 @@ TEST_F(AdminCommands, UpdateDinosOverRconAnswersWithTheRequestId) {
 
 // A failed recount is reported, on RCON as the answer instead of the success text.
 TEST_F(AdminCommands, AFailedRecountIsLoggedAndAnsweredWithTheError) {
-  EditConfig([](nlohmann::json& config) { config["Dinos"] = nlohmann::json::array({1}); });
+  EditConfig([](nlohmann::json& live) { live["Dinos"] = nlohmann::json::array({1}); });
   const std::string error =
       "[json.exception.invalid_iterator.207] cannot use key() for non-object iterators";
 
@@ -213,7 +213,7 @@ TEST_F(AdminCommands, GetDinoBpSaysNothingWithoutACreatureInSight) {
 }
 
 TEST_F(AdminCommands, GetDinoBpWithABadSenderTextIsLogged) {
-  EditConfig([](nlohmann::json& config) { config["Messages"]["Sender"] = 42; });
+  EditConfig([](nlohmann::json& live) { live["Messages"]["Sender"] = 42; });
   admin_.character->aimed = &NewRex(0);
 
   EXPECT_TRUE(server().Console(admin_, "GetDinoBp"));

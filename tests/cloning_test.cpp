@@ -110,7 +110,7 @@ TEST_F(Cloning, AFailingMessageStillRefusesAndAFailingCheckLetsTheGameDecide) {
   auto& alice = BootWithAlice();
   sim::Structure& chamber = game().AddStructure("chamber");
   sim::Dino& rex = Near(kRexPath, 100);
-  EditConfig([](nlohmann::json& config) { config["Messages"]["RestrictedInRange"] = false; });
+  EditConfig([](nlohmann::json& live) { live["Messages"]["RestrictedInRange"] = false; });
   EXPECT_FALSE(actions::UseStructure(alice, chamber, actions::kCloneIndex));
   EXPECT_FALSE(actions::NetExec(alice, "Clone", &rex));
 

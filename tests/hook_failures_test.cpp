@@ -18,9 +18,9 @@ TEST_F(HookFailures, ARefusalStandsWhenItsMessageCannotBeSent) {
   AddDinos(kRexPath, kTeam, 3);
   Boot(TestConfig());
   // Texts no checked file can hold, so the message fails before anything is sent.
-  EditConfig([](nlohmann::json& config) { config["Messages"]["ReachLimit"] = 5; });
+  EditConfig([](nlohmann::json& live) { live["Messages"]["ReachLimit"] = 5; });
   EXPECT_FALSE(Tame(alice_, Wild(kRexPath)));
-  EditConfig([](nlohmann::json& config) { config["Messages"]["ReachLimit"] = "100% {full"; });
+  EditConfig([](nlohmann::json& live) { live["Messages"]["ReachLimit"] = "100% {full"; });
   EXPECT_FALSE(MultiUse(alice_, Wild(kRexPath), kClaimIndex));
   EXPECT_EQ(LastResult("APrimalDinoCharacter.TryMultiUse")["called"], false);
   EXPECT_TRUE(Events("notification").empty());

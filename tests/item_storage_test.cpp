@@ -141,7 +141,7 @@ TEST_F(ItemStorage, ItemsAreKnownByTheirFullNameIgnoringCase) {
   // Anything else writes the one diagnostic line and sends nothing.
   sim::Item& saddle = NewItem("/Game/PrimalEarth/Saddles/Saddle_Rex.Saddle_Rex", "saddle");
   saddle.custom_item_datas.Add(SoulTrapEntry(11, kRexPath));
-  EditConfig([](nlohmann::json& config) { config["Debug"] = true; });
+  EditConfig([](nlohmann::json& live) { live["Debug"] = true; });
   testing::internal::CaptureStdout();
   actions::Equip(alice, saddle);
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
@@ -189,8 +189,8 @@ TEST_F(ItemStorage, AnItemMapEntryNamesTheCreatureAnItemSpawns) {
   auto& alice = BootWithAlice(config);
   EXPECT_TRUE(actions::Use(alice, Spawner(4, 3)));
 
-  EditConfig([](nlohmann::json& config) {
-    config["ItemMap"] = nlohmann::json::object();
+  EditConfig([](nlohmann::json& live) {
+    live["ItemMap"] = nlohmann::json::object();
   });  // not mapped: checked under its own path
   EXPECT_FALSE(actions::Use(alice, Spawner(4, 3)));
   EXPECT_TRUE(LogTexts("error").empty());
@@ -212,16 +212,17 @@ TEST_F(ItemStorage, AMissingOrBrokenItemMapChecksTheItemUnderItsOwnPath) {
     SCOPED_TRACE(what);
     events().Clear();
     if (item_map.is_null()) {
-      EditConfig([](nlohmann::json& config) { config.erase("ItemMap"); });
+      EditConfig([](nlohmann::json& live) { live.erase("ItemMap"); });
     } else {
-      EditConfig([&](nlohmann::json& config) { config["ItemMap"] = item_map; });
+      EditConfig([&](nlohmann::json& live) { live["ItemMap"] = item_map; });
     }
     EXPECT_FALSE(actions::Use(alice, Spawner(4, 3)));
     EXPECT_EQ(NotificationTexts(), Texts({"Limit reached"}));
     const auto errors = LogTexts("error");
     ASSERT_EQ(errors.size(), item_map.is_null() ? 0u : 1u);
-    if (!errors.empty())
+    if (!errors.empty()) {
       EXPECT_TRUE(errors[0].starts_with("Hook_UPrimalItem_AllowUseInInventory: "));
+    }
     EXPECT_TRUE(Events("crash").empty());
   }
 }
@@ -230,7 +231,7 @@ TEST_F(ItemStorage, AFailingMessageStillRefusesAndAFailingCheckLetsTheGameDecide
   auto config = TestConfig();
   config["ItemMap"] = {{kSpawner, kRex}};
   auto& alice = BootWithAlice(config);
-  EditConfig([](nlohmann::json& config) { config["Messages"]["ReachLimit"] = 1; });
+  EditConfig([](nlohmann::json& live) { live["Messages"]["ReachLimit"] = 1; });
   actions::Equip(alice, Cryopod({{kRexPath}, {kRaptorPath}, {kRexPath}}));
   EXPECT_EQ(UnequippedItems(), Texts({"cryopod", "cryopod"}));
   EXPECT_FALSE(actions::Use(alice, Spawner(4, 3)));
@@ -251,7 +252,7 @@ TEST_F(ItemStorage, UseWritesItsDiagnosticLinesInOrder) {
   config["ItemMap"] = {{kSpawner, kRex}};
   auto& alice = BootWithAlice(config);
   sim::Item& spawner = Spawner(4, 3);
-  EditConfig([](nlohmann::json& config) { config["Debug"] = true; });
+  EditConfig([](nlohmann::json& live) { live["Debug"] = true; });
   testing::internal::CaptureStdout();
   actions::Use(alice, spawner);
   const std::string out = testing::internal::GetCapturedStdout();

@@ -73,7 +73,7 @@ TEST_F(Limits, TheTotalLimitRefusesEveryKind) {
 
 TEST_F(Limits, ChangesThatWouldGoBelowZeroAreDroppedPerContainer) {
   Add(kUnlimited, kTeam, 2);
-  EditConfig([](nlohmann::json& config) { config["Debug"] = true; });
+  EditConfig([](nlohmann::json& live) { live["Debug"] = true; });
   testing::internal::CaptureStdout();
   Add(kRex, kTeam, -1);
   const std::string lines = testing::internal::GetCapturedStdout();
@@ -95,7 +95,7 @@ TEST_F(Limits, ChangesThatWouldGoBelowZeroAreDroppedPerContainer) {
 }
 
 TEST_F(Limits, OnlyPlayerTeamsAndRealPathsAreCounted) {
-  EditConfig([](nlohmann::json& config) { config["Debug"] = true; });
+  EditConfig([](nlohmann::json& live) { live["Debug"] = true; });
   testing::internal::CaptureStdout();
   Add(kRex, 50000, 1);
   EXPECT_EQ(
@@ -113,7 +113,7 @@ TEST_F(Limits, OnlyPlayerTeamsAndRealPathsAreCounted) {
 }
 
 TEST_F(Limits, AMissingTotalLimitRefusesEveryGain) {
-  EditConfig([](nlohmann::json& config) { config["General"].erase("MaxAmount"); });
+  EditConfig([](nlohmann::json& live) { live["General"].erase("MaxAmount"); });
   EXPECT_FALSE(DinoAllowed(FString(kUnlimited), kTeam));
   InstallConfig({{"Dinos", nlohmann::json::object()}});  // no General at all: the same
   EXPECT_FALSE(DinoAllowed(FString(kUnlimited), kTeam));
@@ -121,9 +121,9 @@ TEST_F(Limits, AMissingTotalLimitRefusesEveryGain) {
 
 TEST_F(Limits, AKindsLimitIsTheOneOfTheConfiguredKindItMatched) {
   // Configured in other letter case than the game spells the path.
-  EditConfig([](nlohmann::json& config) {
-    config["Dinos"] = {{"Blueprint'/game/primalearth/dinos/rex/rex_character_bp.rex_character_bp'",
-                        {{"Count", 2}}}};
+  EditConfig([](nlohmann::json& live) {
+    live["Dinos"] = {{"Blueprint'/game/primalearth/dinos/rex/rex_character_bp.rex_character_bp'",
+                      {{"Count", 2}}}};
   });
   UpdateDinoCountAll();
   Add(kRex, kTeam, 2);
@@ -137,7 +137,7 @@ TEST_F(Limits, MergesPassWhileTheSumsStayWithinTheLimits) {
   Add(kRex, kOther, 4);
   EXPECT_TRUE(AllowMergedDinoCounts(kTeam, kOther));
   Add(kRex, kOther, 1);
-  EditConfig([](nlohmann::json& config) { config["Debug"] = true; });
+  EditConfig([](nlohmann::json& live) { live["Debug"] = true; });
   testing::internal::CaptureStdout();
   EXPECT_FALSE(AllowMergedDinoCounts(kTeam, kOther));
   // Kinds in key order: the Raptor (sum 0) before the Rex (sum 11).
@@ -152,7 +152,7 @@ TEST_F(Limits, AMergeMayReachButNotPassTheTotalLimit) {
   Add(kUnlimited, kOther, 4);
   EXPECT_TRUE(AllowMergedDinoCounts(kTeam, kOther));
   Add(kUnlimited, kOther, 1);
-  EditConfig([](nlohmann::json& config) { config["Debug"] = true; });
+  EditConfig([](nlohmann::json& live) { live["Debug"] = true; });
   testing::internal::CaptureStdout();
   EXPECT_FALSE(AllowMergedDinoCounts(kTeam, kOther));
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "AllowMergedDinoCounts: Starts\n");

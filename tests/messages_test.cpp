@@ -45,12 +45,12 @@ TEST_F(Messages, NotifyPlayerShowsTheConfiguredTextInRed) {
 
 TEST_F(Messages, NotifyPlayerReadsItsSettingsAtEveryCall) {
   Boot(TestConfig());
-  EditConfig([](nlohmann::json& config) { config["General"]["NotificationScale"] = true; });
+  EditConfig([](nlohmann::json& live) { live["General"]["NotificationScale"] = true; });
   NotifyPlayer("ReachLimit", controller_);
   EXPECT_EQ(Events("notification").at(0)["scale"], 1.0);
 
   // Without a display time the refusal is not shown, with a warning line instead of a failure.
-  EditConfig([](nlohmann::json& config) { config["General"].erase("NotificationDisplayTime"); });
+  EditConfig([](nlohmann::json& live) { live["General"].erase("NotificationDisplayTime"); });
   EXPECT_NO_THROW(NotifyPlayer("ReachLimit", controller_));
   EXPECT_EQ(Events("notification").size(), 1u);
   EXPECT_EQ(LogTexts("warning"),

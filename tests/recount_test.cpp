@@ -101,14 +101,14 @@ TEST_F(Recount, AFailedRecountLeavesTheCountsAsTheyWere) {
   expect_unchanged();
 
   game().set_failing("");
-  EditConfig([](nlohmann::json& config) { config["Dinos"][kRex] = 5; });  // no checked file can
+  EditConfig([](nlohmann::json& live) { live["Dinos"][kRex] = 5; });  // no checked file can
   EXPECT_THROW(UpdateDinoCountAll(), nlohmann::json::type_error);
   expect_unchanged();
 }
 
 TEST_F(Recount, AFailingCountAtWorldStartIsLoggedAndTheGameGoesOn) {
   Boot(TestConfig(), /*start=*/false);
-  EditConfig([](nlohmann::json& config) { config["Dinos"] = {1, 2}; });
+  EditConfig([](nlohmann::json& live) { live["Dinos"] = {1, 2}; });
   server().Start();
   EXPECT_EQ(LogTexts("error"),
             std::vector<std::string>{

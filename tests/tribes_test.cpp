@@ -233,7 +233,7 @@ TEST_F(Tribes, AMemberOfATribeLeavesItsCountsWithTheTribe) {
 TEST_F(Tribes, AJoinWithAMissingSideIsRefusedSilently) {
   auto& nobody = game().AddPlayer({"nobody", 0, 4, 0});  // no tribe and player id 0: team 0
   Start(kTribeB, {{kRex, kTribeB}});
-  EditConfig([](nlohmann::json& config) { config["Debug"] = false; });
+  EditConfig([](nlohmann::json& live) { live["Debug"] = false; });
 
   struct Case {
     const char* name;
@@ -257,7 +257,7 @@ TEST_F(Tribes, AJoinWithAMissingSideIsRefusedSilently) {
 // the join; the next recount brings them back to the world's.
 TEST_F(Tribes, ABrokenCheckLetsTheGameDecide) {
   Start(0, {{kRex, kBobId}});
-  EditConfig([](nlohmann::json& config) { config["Debug"] = false; });
+  EditConfig([](nlohmann::json& live) { live["Debug"] = false; });
   game().set_failing("AActor.GetOwnerController");
 
   EXPECT_TRUE(sim::actions::Invite(alice_, *bob_));
