@@ -50,8 +50,9 @@ bool IsIdentifier(std::string_view name) {
 }
 
 // The key of a member as the owner finds it: General.MaxAmount, Dinos["Blueprint'...'"].Count.
-std::string Child(const std::string& parent, std::string_view name) {
-  if (IsIdentifier(name))
+// Members named by the owner (kinds, items) are always written in brackets.
+std::string Child(const std::string& parent, std::string_view name, bool bracket = false) {
+  if (!bracket && IsIdentifier(name))
     return parent.empty() ? std::string(name) : parent + "." + std::string(name);
   return parent + "[" + Quote(name) + "]";
 }
@@ -473,7 +474,7 @@ class Checker {
     }
     std::map<std::string, std::string> by_folded;  // lower-case key -> first key
     for (auto it = dinos->begin(); it != dinos->end(); ++it) {
-      const std::string name = Child("Dinos", it.key());
+      const std::string name = Child("Dinos", it.key(), /*bracket=*/true);
       CheckKindKey(name, it.key());
       std::string folded = it.key();
       for (char& c : folded) c = Lower(c);
@@ -518,7 +519,7 @@ class Checker {
       return;
     }
     for (auto it = map->begin(); it != map->end(); ++it) {
-      const std::string name = Child("ItemMap", it.key());
+      const std::string name = Child("ItemMap", it.key(), /*bracket=*/true);
       if (const std::string problem = PathFormProblem(it.key()); !problem.empty())
         Warn(name, "the item path " + problem);
       if (!it->is_string()) {

@@ -119,6 +119,21 @@ TEST_F(Limits, AMissingTotalLimitRefusesEveryGain) {
   EXPECT_FALSE(DinoAllowed(FString(kUnlimited), kTeam));
 }
 
+// Limits beyond 32 bits mean "no practical limit" instead of wrapping into a negative number, and
+// fractions are cut.
+TEST_F(Limits, NumbersOutsideTheRangeAreClampedAndFractionsCut) {
+  InstallConfig({{"General", {{"MaxAmount", 99999999999}}},
+                 {"Dinos", {{kRex, {{"Count", 3000000000u}}}, {kRaptor, {{"Count", 1.9}}}}}});
+  UpdateDinoCountAll();
+  Add(kRex, kTeam, 1000000);
+  EXPECT_TRUE(DinoAllowed(FString(kRex), kTeam));
+  EXPECT_FALSE(FlagOf(kTeam));
+  EXPECT_TRUE(DinoAllowed(FString(kRaptor), kTeam));
+  Add(kRaptor, kTeam, 1);
+  EXPECT_FALSE(DinoAllowed(FString(kRaptor), kTeam));
+  EXPECT_EQ(TotalLimit(), 2147483647);
+}
+
 TEST_F(Limits, AKindsLimitIsTheOneOfTheConfiguredKindItMatched) {
   // Configured in other letter case than the game spells the path.
   EditConfig([](nlohmann::json& live) {

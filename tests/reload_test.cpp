@@ -81,4 +81,55 @@ TEST_F(Reload, AFailedReloadLeavesTheRunningConfigurationInPlace) {
   EXPECT_EQ(server().Rcon("tw.reload")[0].text, "Reloaded config");
 }
 
+// Mistakes that used to go live and switch the limits off: each is refused with the key it is
+// about, and the running configuration and counts stay.
+TEST_F(Reload, AConfigurationTheCheckRefusesChangesNothing) {
+  game().AddDino("rex", Kind(kRexPath), 100001);
+  server().Rcon("UpdateDinos");
+  const auto limits = [&] {
+    events().Clear();
+    server().Chat(admin_, "/limits");
+    return Events("chat").at(0)["text"].get<std::string>();
+  };
+  const std::string before = limits();
+  ASSERT_EQ(before, "Raptor: 0/5\nRex: 1/3\nTotal: 1/20");
+
+  struct Case {
+    const char* name;
+    nlohmann::json value;
+    nlohmann::json::json_pointer at;
+    std::string first_line;
+  };
+  const std::string rex = std::string("Dinos[\"") + kRex + "\"]";
+  const Case cases[] = {
+      {"a quoted Count", "2", nlohmann::json::json_pointer("/Dinos") / kRex / "Count",
+       "error: " + rex +
+           ".Count: is a text (\"2\"), but must be a whole number: write it "
+           "without the quotes"},
+      {"a quoted MaxAmount", "20", nlohmann::json::json_pointer("/General/MaxAmount"),
+       "error: General.MaxAmount: is a text (\"20\"), but must be a whole number: write it "
+       "without the quotes"},
+      {"a kind that is no object", 5, nlohmann::json::json_pointer("/Dinos") / kRex,
+       "error: " + rex +
+           ": is the number 5, but must be an object: write {\"Count\": 10, "
+           "\"Name\": \"Rex\"}"},
+      {"Dinos an array", {1}, nlohmann::json::json_pointer("/Dinos"), "error: Dinos: is an array"},
+      {"a width that takes seconds to format", "{1:>10000000}",
+       nlohmann::json::json_pointer("/Messages/ShowLimitMsg"),
+       "error: Messages.ShowLimitMsg: a width or precision above 4096 is not allowed"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto config = TestConfig();
+    config[c.at] = c.value;
+    WriteConfig(config);
+    const std::string answer = server().Rcon("tw.reload").at(0).text;
+    EXPECT_EQ(answer.substr(0, c.first_line.size()), c.first_line);
+    server().Console(admin_, "tw.reload");
+    EXPECT_EQ(Events("server_message").back()["text"], "Failed to reload config");
+    EXPECT_EQ(limits(), before);
+  }
+  EXPECT_TRUE(LogTexts("info").empty());
+}
+
 }  // namespace

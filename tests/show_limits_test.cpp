@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "sim/game/actions.h"
 #include "tests/support/sim_test.h"
 
 namespace {
@@ -94,6 +95,19 @@ TEST_F(ShowLimits, ABrokenTemplateIsRefusedAndAMissingSettingAnswersNothing) {
       std::vector<std::string>{"[json.exception.type_error.302] type must be number, but is null"});
   EXPECT_TRUE(LogTexts("error").empty());
   EXPECT_TRUE(Events("notification").empty());
+}
+
+// Without MaxAmount every gain is refused and /limits answers nothing; asking changes neither.
+TEST_F(ShowLimits, AMissingMaxAmountKeepsRefusingAfterAnAnswerFailed) {
+  auto config = TestConfig();
+  config["General"].erase("MaxAmount");
+  Start(config);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(ChatAnswer(), "");
+    EXPECT_FALSE(sim::actions::Tame(alice_, game().AddDino("wild", Kind(kRaptorPath), 0)));
+  }
+  EXPECT_EQ(Events("notification").size(), 2u);  // both refusals told
+  EXPECT_TRUE(LogTexts("error").empty());
 }
 
 TEST_F(ShowLimits, NoAnswerForADeadPlayerOrAnUnknownType) {

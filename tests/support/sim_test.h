@@ -12,13 +12,15 @@
 
 // A fresh stand-in server per test, in its own temporary server directory.
 class SimTest : public ::testing::Test {
+ public:
+  // A complete configuration with two limited kinds (see sim_test.cpp); tests change what they
+  // need before writing it.
+  static nlohmann::json TestConfig();
+
  protected:
   SimTest();
   ~SimTest() override;
 
-  // A complete configuration with two limited kinds (see sim_test.cpp); tests change what they
-  // need before writing it.
-  static nlohmann::json TestConfig();
   void WriteConfig(const nlohmann::json& config);
   void WriteConfigText(const std::string& text);
 
