@@ -6,11 +6,10 @@
 
 #include "counting/blueprint_path.h"
 #include "counting/dino_count_store.h"
-#include "hooks/hooks.h"
 #include "host/ark_api.h"
 #include "host/game_access.h"
+#include "host/game_facts.h"
 #include "plugin/config.h"
-#include "plugin/guard.h"
 #include "plugin/text.h"
 
 namespace {
@@ -50,7 +49,7 @@ void UpdateDinoCountAll() {
   for (AActor* actor : actors) {
     if (actor == nullptr || !Call<"UObjectBaseUtility.IsA">(actor, dino_class)) continue;
     const int32_t team = Field<"AActor.TargetingTeam">(actor);
-    if (team <= 50000 || team == 2000000000) continue;
+    if (!game_facts::IsRecountedTeam(team)) continue;
     auto* dino = static_cast<APrimalDinoCharacter*>(actor);
     if (BitFieldValue<"APrimalCharacter.bIsDead">(dino) != 0) continue;
 
@@ -72,10 +71,4 @@ void UpdateDinoCountAll() {
     debug("UpdateDinoCountAll: path_name: {}", class_kind.path_utf8);
     debug("UpdateDinoCountAll: count: {}", count);
   }
-}
-
-void Hook_AShooterGameMode_InitGame(AShooterGameMode* game_mode, FString* map_name,
-                                    FString* options, FString* error_message) {
-  Original<"AShooterGameMode.InitGame">(game_mode, map_name, options, error_message);
-  Guarded("UpdateDinoCountAll", [] { UpdateDinoCountAll(); });
 }

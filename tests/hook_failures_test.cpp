@@ -3,12 +3,13 @@
 // back the game's own result. Each failure is logged at error level.
 #include <gtest/gtest.h>
 
+#include "host/game_facts.h"
 #include "tests/support/hook_test.h"
 
 namespace {
 
 using sim::actions::Die;
-using sim::actions::kClaimIndex;
+using game_facts::kClaimUseIndex;
 using sim::actions::MultiUse;
 using sim::actions::Tame;
 
@@ -23,7 +24,7 @@ TEST_F(HookFailures, ARefusalStandsWhenItsMessageCannotBeSent) {
 
   EXPECT_FALSE(Tame(alice_, Wild(kRexPath)));
   PluginConfig["General"]["NotificationScale"] = 1;  // now only the text is broken
-  EXPECT_FALSE(MultiUse(alice_, Wild(kRexPath), kClaimIndex));
+  EXPECT_FALSE(MultiUse(alice_, Wild(kRexPath), kClaimUseIndex));
   EXPECT_EQ(LastResult("APrimalDinoCharacter.TryMultiUse")["called"], false);
   EXPECT_TRUE(Events("notification").empty());
   const auto errors = LogTexts("error");
@@ -42,7 +43,7 @@ TEST_F(HookFailures, ALimitThatCannotBeReadLeavesTheDecisionToTheGame) {
 
   EXPECT_TRUE(Tame(alice_, Wild(kRexPath)));
   sim::Dino& claimed = Wild(kRexPath);
-  EXPECT_TRUE(MultiUse(alice_, claimed, kClaimIndex));
+  EXPECT_TRUE(MultiUse(alice_, claimed, kClaimUseIndex));
   EXPECT_EQ(claimed.targeting_team, kTeam);
   EXPECT_TRUE(Die(claimed));
   EXPECT_EQ(LastResult("APrimalDinoCharacter.Die")["value"], true);

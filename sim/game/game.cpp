@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "host/game_facts.h"
+
 namespace sim {
 namespace {
 
@@ -196,7 +198,7 @@ std::map<int32_t, std::map<std::string, int>> Game::Truth() const {
     auto* actor = FromHost<Actor>(slot);
     if (actor == nullptr || !actor->IsA(Dino::StaticClass())) continue;
     auto* dino = static_cast<Dino*>(actor);
-    if (dino->dead() || dino->targeting_team <= 50000) continue;
+    if (dino->dead() || !game_facts::IsPlayerTeam(dino->targeting_team)) continue;
     ++truth[dino->targeting_team][FromHost<Class>(dino->cls)->kind_path];
   }
   return truth;

@@ -58,7 +58,8 @@ class Game {
   // The team a player's creatures belong to: the tribe id, else the player id.
   static int32_t TeamOf(const ShooterPlayerController& player);
 
-  // The world's own count of living tamed creatures (team above 50000), per team and kind path.
+  // The world's own count of living tamed creatures (of player teams, game_facts::IsPlayerTeam),
+  // per team and kind path.
   std::map<int32_t, std::map<std::string, int>> Truth() const;
 
   // The uploaded-creature records that the game's download functions received, in order.
