@@ -9,14 +9,6 @@ namespace {
 
 constexpr char kLevelPath[] = "/Game/Maps/TheIslandSubMaps/TheIsland.TheIsland:PersistentLevel";
 
-std::string_view Unwrap(std::string_view text) {
-  constexpr std::string_view prefix = "Blueprint'";
-  if (text.starts_with(prefix) && text.size() > prefix.size() && text.ends_with('\'')) {
-    return text.substr(prefix.size(), text.size() - prefix.size() - 1);
-  }
-  return text;
-}
-
 // The kind path of a class, from its default object's full name: everything after the first
 // space, without a trailing "_C" and without "Default__".
 std::string KindPathFromDefaultName(std::string_view full) {
@@ -31,19 +23,6 @@ std::string KindPathFromDefaultName(std::string_view full) {
 }
 
 }  // namespace
-
-bool SplitObjectPath(std::string_view text, std::string& package, std::string& object) {
-  text = Unwrap(text);
-  const auto dot = text.rfind('.');
-  const auto slash = text.rfind('/');
-  if (!text.starts_with('/') || dot == std::string_view::npos || slash == std::string_view::npos ||
-      dot < slash || dot + 1 == text.size() || text.find(' ') != std::string_view::npos) {
-    return false;
-  }
-  package = text.substr(0, dot);
-  object = text.substr(dot + 1);
-  return true;
-}
 
 Game::Game() {
   world_ = &Make<World>(*World::StaticClass(), "TheIsland",

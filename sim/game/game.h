@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/game/names.h"
 #include "sim/game/objects.h"
 
 namespace sim {
@@ -84,9 +85,5 @@ class Game {
   GameState* game_state_ = nullptr;
   int next_serial_ = 0;
 };
-
-// "/Game/A/B.B" or "Blueprint'/Game/A/B.B'" split into package ("/Game/A/B") and object ("B");
-// false when the text has no such shape.
-bool SplitObjectPath(std::string_view text, std::string& package, std::string& object);
 
 }  // namespace sim
