@@ -7,6 +7,7 @@
 #include "counting/recount.h"
 #include "host/ark_api.h"
 #include "host/game_access.h"
+#include "host/game_facts.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ int64_t BareScan() {
   for (AActor* actor : actors) {
     if (actor == nullptr || !Call<"UObjectBaseUtility.IsA">(actor, dino_class)) continue;
     const int32_t team = Field<"AActor.TargetingTeam">(actor);
-    if (team <= 50000 || team == 2000000000) continue;
+    if (!game_facts::IsRecountedTeam(team)) continue;
     if (BitFieldValue<"APrimalCharacter.bIsDead">(static_cast<APrimalDinoCharacter*>(actor)) != 0)
       continue;
     ++counted;

@@ -64,7 +64,8 @@ void GetDinoBpCmd(APlayerController* controller, FString*, bool) {
     AActor* aimed = AimedActorOf(character);
     if (aimed == nullptr || !IsCreature(aimed)) return;
     const FString path = GetBlueprintPath(aimed);
-    SendChatMessage(player, GetText("Sender"), path.ToWide().c_str());
+    // A path is data: its braces are doubled for the sender's format step, so it arrives as is.
+    SendChatMessage(player, GetText("Sender"), EscapeBraces(path.ToWide()).c_str());
     // The bare path, so it can be copied into the configuration as a key.
     Log().info(ToUtf8(path));
   });

@@ -27,6 +27,16 @@ void SendNotification(AShooterPlayerController* controller, FLinearColor colour,
       controller, &message, colour, scale, time, nullptr, nullptr);
 }
 
+std::wstring EscapeBraces(std::wstring_view value) {
+  std::wstring escaped;
+  escaped.reserve(value.size());
+  for (wchar_t c : value) {
+    escaped.push_back(c);
+    if (c == L'{' || c == L'}') escaped.push_back(c);
+  }
+  return escaped;
+}
+
 void SendChatMessage(AShooterPlayerController* controller, const FString& sender,
                      const wchar_t* text) {
   if (controller == nullptr) return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "host/game_types.h"
 
@@ -17,6 +18,10 @@ void NotifyPlayer(const std::string& key, AShooterPlayerController* controller);
 // An on-screen notification.
 void SendNotification(AShooterPlayerController* controller, FLinearColor colour, float scale,
                       float time, const wchar_t* text);
+
+// `value` with every brace doubled, so that a sender's format step shows it as written: for
+// data (a path, a display name) inside a text that is sent.
+std::wstring EscapeBraces(std::wstring_view value);
 
 // A chat line from `sender`.
 void SendChatMessage(AShooterPlayerController* controller, const FString& sender,

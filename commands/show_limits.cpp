@@ -17,19 +17,6 @@
 
 namespace {
 
-// A value shown through a template, with its braces doubled: the senders' own format step reads
-// the finished text once more, and a value is data, so its braces must come out as written
-// instead of failing the whole answer. Template text keeps its own two levels of doubling.
-std::wstring EscapeBraces(std::wstring_view value) {
-  std::wstring escaped;
-  escaped.reserve(value.size());
-  for (wchar_t c : value) {
-    escaped.push_back(c);
-    if (c == L'{' || c == L'}') escaped.push_back(c);
-  }
-  return escaped;
-}
-
 // A template with positional arguments ("{0}", "{}", format specifications allowed); throws the
 // formatting library's error for a template it rejects.
 template <typename... Args>
@@ -74,7 +61,8 @@ void SendLimits(AShooterPlayerController* controller) {
   if (store.KindCount() > 0) {
     const std::wstring kind_template = GetText("ShowLimitMsg").ToWide();
     store.ForEachKind([&](const FString&, const KindCounts& kind) {
-      // No entry is made for a team without any.
+      // No entry is made for a team without any. The display name is data: its braces are
+      // doubled for the senders' format step, which reads the finished answer once more.
       answer += FormatTemplate(kind_template, EscapeBraces(DisplayName(kind)),
                                DinoCountStore::CountOf(kind, team_id), kind.limit);
     });

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "counting/dino_count_store.h"
+#include "host/game_facts.h"
 #include "plugin/config.h"
 #include "plugin/debug.h"
 #include "plugin/text.h"
@@ -13,7 +14,7 @@ void UpdateDinoCount(const FString& path_name, int32_t team_id, int32_t change) 
   debug("UpdateDinoCount: team_id: {}", team_id);
   if (debug) debug("UpdateDinoCount: path_name: {}", ToUtf8(path_name));
 
-  if (!path_name.IsEmpty() && team_id > 50000) {
+  if (!path_name.IsEmpty() && game_facts::IsPlayerTeam(team_id)) {
     const auto fits = [](int64_t value) {
       return value >= 0 && value <= std::numeric_limits<int32_t>::max();
     };

@@ -9,9 +9,9 @@
 // (ignoring case); a path of no configured kind is limited only by the team's total and flag.
 
 // Records that a team gained (+) or lost (-) creatures of a kind. Ignored for an empty path or a
-// team of 50000 or less. A change that would make the total or the kind's count negative is
-// dropped for that container. Sets the team's flag when the kind's count passes its limit, and
-// clears it when a decrease ends at or below it.
+// team that is no player team (game_facts::IsPlayerTeam). A change that would make the total or the
+// kind's count negative is dropped for that container. Sets the team's flag when the kind's count
+// passes its limit, and clears it when a decrease ends at or below it.
 void UpdateDinoCount(const FString& path_name, int32_t team_id, int32_t change);
 
 // Whether the team may gain one more creature of the kind: its flag is clear, its total is below

@@ -5,12 +5,11 @@
 
 #include "counting/blueprint_path.h"
 #include "counting/dino_count_store.h"
-#include "hooks/hooks.h"
 #include "host/ark_api.h"
 #include "host/game_access.h"
+#include "host/game_facts.h"
 #include "plugin/config.h"
 #include "plugin/debug.h"
-#include "plugin/guard.h"
 #include "plugin/text.h"
 
 namespace {
@@ -59,7 +58,7 @@ void CountLevel(DinoCountStore& store) {
   for (AActor* actor : actors) {
     if (actor == nullptr || !Call<"UObjectBaseUtility.IsA">(actor, dino_class)) continue;
     const int32_t team = Field<"AActor.TargetingTeam">(actor);
-    if (team <= 50000 || team == 2000000000) continue;
+    if (!game_facts::IsRecountedTeam(team)) continue;
     auto* dino = static_cast<APrimalDinoCharacter*>(actor);
     if (BitFieldValue<"APrimalCharacter.bIsDead">(dino) != 0) continue;
 
@@ -90,10 +89,4 @@ void UpdateDinoCountAll() {
   AddConfiguredKinds(fresh);
   CountLevel(fresh);
   Store() = std::move(fresh);
-}
-
-void Hook_AShooterGameMode_InitGame(AShooterGameMode* game_mode, FString* map_name,
-                                    FString* options, FString* error_message) {
-  Original<"AShooterGameMode.InitGame">(game_mode, map_name, options, error_message);
-  Guarded("UpdateDinoCountAll", [] { UpdateDinoCountAll(); });
 }

@@ -42,11 +42,14 @@ AActor* Hook_AShooterPlayerController_SpawnActor(AShooterPlayerController* contr
                                                  FString* blueprint_path, float spawn_distance,
                                                  float y_offset, float z_offset,
                                                  bool defer_begin_play) {
-  // A failed check spawns nothing: the failure is logged at error level and null returned.
+  // A failed check spawns nothing: the failure's own text, the line an admin reads as the
+  // reason, is logged at error level and null returned.
   bool allowed = false;
-  Guarded("Hook_AShooterPlayerController_SpawnActor", [&] {
-    allowed = SpawnAllowed(controller, blueprint_path != nullptr ? *blueprint_path : FString());
-  });
+  Contained(
+      [&] {
+        allowed = SpawnAllowed(controller, blueprint_path != nullptr ? *blueprint_path : FString());
+      },
+      [](std::string_view text) { LogError(text); });
   if (!allowed) return nullptr;
   return Original<"AShooterPlayerController.SpawnActor">(controller, blueprint_path, spawn_distance,
                                                          y_offset, z_offset, defer_begin_play);

@@ -10,16 +10,11 @@
 #include "hooks/hooks.h"
 #include "host/ark_api.h"
 #include "host/game_access.h"
+#include "host/game_facts.h"
 #include "plugin/debug.h"
 #include "plugin/guard.h"
 
 namespace {
-
-constexpr int32_t kCloneUseIndex = 85821;  // the structure use that starts cloning
-constexpr float kCloneScanRadius = 900.0f;
-constexpr int32_t kCloneMinTeamId = 50000;  // teams up to this one are never refused here
-// Where the game's net-command parameter block keeps the object the command acts on.
-constexpr std::size_t kNetExecObjectOffset = 24;
 
 // The cloning player's team, 0 for a missing controller or player state.
 int32_t ClonerTeam(APlayerController* controller) { return GetTeamID(PlayerStateOf(controller)); }
@@ -45,8 +40,8 @@ void CheckCloningRange(APrimalStructure* structure, int32_t team_id, APlayerCont
   TArray<AActor*> found;
   Call<"UKismetSystemLibrary.SphereOverlapActors_NEW">(
       ArkApi::GetApiUtils().GetGameWorld(), Field<"USceneComponent.RelativeLocation">(root),
-      kCloneScanRadius, &object_types, Call<"APrimalDinoCharacter.GetPrivateStaticClass">(),
-      &ignore, &found);
+      game_facts::kCloneScanRadius, &object_types,
+      Call<"APrimalDinoCharacter.GetPrivateStaticClass">(), &ignore, &found);
   for (AActor* creature : found) {
     if (!CloneAllowed(creature, team_id, controller, refuse)) return;
   }
@@ -59,9 +54,9 @@ bool Hook_APrimalStructure_TryMultiUse(APrimalStructure* structure, APlayerContr
   bool refuse = false;
   Guarded("Hook_APrimalStructure_TryMultiUse", [&] {
     LogDebug("Hook_APrimalStructure_TryMultiUse UseIndex: {}", use_index);
-    if (use_index != kCloneUseIndex || structure == nullptr) return;
+    if (use_index != game_facts::kCloneUseIndex || structure == nullptr) return;
     const int32_t team_id = ClonerTeam(controller);
-    if (team_id <= kCloneMinTeamId) return;
+    if (!game_facts::IsPlayerTeam(team_id)) return;  // only player teams are ever refused
     CheckCloningRange(structure, team_id, controller, refuse);
   });
   if (refuse) return false;
@@ -77,9 +72,10 @@ bool Hook_AActor_BPServerHandleNetExecCommand(AActor* actor, APlayerController* 
     Call<"FName.ToString">(&command, &name);
     if (FindIgnoreCase(name, FString("Clone")) < 0) return;
     const int32_t team_id = ClonerTeam(controller);
-    if (team_id <= kCloneMinTeamId || params == nullptr) return;
+    if (!game_facts::IsPlayerTeam(team_id) || params == nullptr) return;
     UObject* creature = nullptr;
-    std::memcpy(&creature, reinterpret_cast<const std::byte*>(params) + kNetExecObjectOffset,
+    std::memcpy(&creature,
+                reinterpret_cast<const std::byte*>(params) + game_facts::kNetExecObjectOffset,
                 sizeof creature);
     if (creature != nullptr) CloneAllowed(creature, team_id, controller, refuse);
   });

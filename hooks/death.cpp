@@ -4,6 +4,7 @@
 #include "counting/limits.h"
 #include "hooks/hooks.h"
 #include "host/game_access.h"
+#include "host/game_facts.h"
 #include "plugin/debug.h"
 #include "plugin/guard.h"
 
@@ -16,8 +17,8 @@ bool Hook_APrimalDinoCharacter_Die(APrimalDinoCharacter* dino, float killing_dam
   }
   Guarded("Hook_APrimalDinoCharacter_Die", [&] {
     const int32_t team_id = Field<"AActor.TargetingTeam">(dino);
-    // Team 2000000000 is never counted by the recount, so its deaths are not taken off either.
-    if (team_id > 50000 && team_id != 2000000000) {
+    // A team the recount never counts has no deaths taken off either.
+    if (game_facts::IsRecountedTeam(team_id)) {
       LogDebug("APrimalDinoCharacter_Die: Dino died reduce the counts");
       UpdateDinoCount(GetBlueprintPath(dino), team_id, -1);
     }
@@ -31,7 +32,7 @@ void Hook_APrimalDinoCharacter_Destroyed(APrimalDinoCharacter* dino) {
   Guarded("Hook_APrimalDinoCharacter_Destroyed", [&] {
     if (BitFieldValue<"APrimalCharacter.bIsDead">(dino) != 0) return;
     const int32_t team_id = Field<"AActor.TargetingTeam">(dino);
-    if (team_id > 50000) UpdateDinoCount(GetBlueprintPath(dino), team_id, -1);
+    if (game_facts::IsPlayerTeam(team_id)) UpdateDinoCount(GetBlueprintPath(dino), team_id, -1);
   });
   Original<"APrimalDinoCharacter.Destroyed">(dino);
 }

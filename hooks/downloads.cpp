@@ -6,6 +6,7 @@
 #include "counting/limits.h"
 #include "counting/team_identity.h"
 #include "hooks/hooks.h"
+#include "host/game_facts.h"
 #include "plugin/debug.h"
 #include "plugin/guard.h"
 #include "plugin/text.h"
@@ -59,6 +60,6 @@ void Hook_APrimalDinoCharacter_InitDownloadedTamedDino(APrimalDinoCharacter* din
     if (dino == nullptr) return;
     const FString path_name = GetBlueprintPath(dino);
     LogDebug("APrimalDinoCharacter_InitDownloadedTamedDino: team_id: {}", team);
-    if (team > 50000) UpdateDinoCount(path_name, team, 1);
+    if (game_facts::IsPlayerTeam(team)) UpdateDinoCount(path_name, team, 1);
   });
 }

@@ -7,52 +7,42 @@
 template <GameName Name>
 inline typename GameFunction<Name>::Type* Original = nullptr;
 
+// A detour has exactly the type game_table.h gives the function it stands in for; each one below
+// is declared through it, so a definition with another signature is no detour and fails to link.
+template <GameName Name>
+using Detour = typename GameFunction<Name>::Type;
+
+// The world's start: the full recount.
+Detour<"AShooterGameMode.InitGame"> Hook_AShooterGameMode_InitGame;
+
 // Taming and claiming.
-bool Hook_AShooterGameState_AllowDinoTame(AShooterGameState* game_state, APrimalDinoCharacter* dino,
-                                          AShooterPlayerController* controller);
-void Hook_APrimalDinoCharacter_TameDino(APrimalDinoCharacter* dino,
-                                        AShooterPlayerController* controller,
-                                        bool ignore_max_tame_limit, int32_t override_team,
-                                        bool prevent_name_dialog, bool skip_tamed_levels);
-bool Hook_APrimalDinoCharacter_TryMultiUse(APrimalDinoCharacter* dino,
-                                           APlayerController* controller, int32_t use_index);
+Detour<"AShooterGameState.AllowDinoTame"> Hook_AShooterGameState_AllowDinoTame;
+Detour<"APrimalDinoCharacter.TameDino"> Hook_APrimalDinoCharacter_TameDino;
+Detour<"APrimalDinoCharacter.TryMultiUse"> Hook_APrimalDinoCharacter_TryMultiUse;
 
 // Death and destruction.
-bool Hook_APrimalDinoCharacter_Die(APrimalDinoCharacter* dino, float killing_damage,
-                                   FDamageEvent* damage_event, AController* killer,
-                                   AActor* damage_causer);
-void Hook_APrimalDinoCharacter_Destroyed(APrimalDinoCharacter* dino);
+Detour<"APrimalDinoCharacter.Die"> Hook_APrimalDinoCharacter_Die;
+Detour<"APrimalDinoCharacter.Destroyed"> Hook_APrimalDinoCharacter_Destroyed;
 
 // Cryopods, soul traps and creature-spawning items.
-void Hook_AShooterCharacter_OnWeaponEquipped(AShooterCharacter* character, AShooterWeapon* weapon);
-bool Hook_UPrimalItem_AllowUseInInventory(UPrimalItem* item, bool is_remote_inventory,
-                                          AShooterPlayerController* controller,
-                                          bool dont_check_actor);
-bool Hook_UPrimalItem_AllowSlotting(UPrimalItem* item, UPrimalInventoryComponent* inventory,
-                                    bool force);
+Detour<"AShooterCharacter.OnWeaponEquipped"> Hook_AShooterCharacter_OnWeaponEquipped;
+Detour<"UPrimalItem.AllowUseInInventory"> Hook_UPrimalItem_AllowUseInInventory;
+Detour<"UPrimalItem.AllowSlotting"> Hook_UPrimalItem_AllowSlotting;
 
 // Uploads and downloads.
-void Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation(
-    AShooterPlayerController* controller, UploadedDinoRecord record);
-bool Hook_AShooterPlayerController_ServerDownloadDino(AShooterPlayerController* controller,
-                                                      UploadedDinoRecord record);
-void Hook_APrimalDinoCharacter_InitDownloadedTamedDino(APrimalDinoCharacter* dino,
-                                                       AShooterPlayerController* tamer,
-                                                       int32_t team);
+Detour<"AShooterPlayerController.ServerRequestDownloadDino_Implementation">
+    Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation;
+Detour<"AShooterPlayerController.ServerDownloadDino">
+    Hook_AShooterPlayerController_ServerDownloadDino;
+Detour<"APrimalDinoCharacter.InitDownloadedTamedDino">
+    Hook_APrimalDinoCharacter_InitDownloadedTamedDino;
 
 // Cloning.
-bool Hook_APrimalStructure_TryMultiUse(APrimalStructure* structure, APlayerController* controller,
-                                       int32_t use_index);
-bool Hook_AActor_BPServerHandleNetExecCommand(AActor* actor, APlayerController* controller,
-                                              FName command, FBPNetExecParams* params);
+Detour<"APrimalStructure.TryMultiUse"> Hook_APrimalStructure_TryMultiUse;
+Detour<"AActor.BPServerHandleNetExecCommand"> Hook_AActor_BPServerHandleNetExecCommand;
 
 // Admin spawns.
-AActor* Hook_AShooterPlayerController_SpawnActor(AShooterPlayerController* controller,
-                                                 FString* blueprint_path, float spawn_distance,
-                                                 float y_offset, float z_offset,
-                                                 bool defer_begin_play);
+Detour<"AShooterPlayerController.SpawnActor"> Hook_AShooterPlayerController_SpawnActor;
 
 // Tribe joins and merges.
-bool Hook_AShooterPlayerState_AddToTribe(AShooterPlayerState* player_state, FTribeData* new_tribe,
-                                         bool merge_tribe, bool force, bool is_from_invite,
-                                         APlayerController* inviter);
+Detour<"AShooterPlayerState.AddToTribe"> Hook_AShooterPlayerState_AddToTribe;

@@ -13,6 +13,7 @@
 #include "hooks/hooks.h"
 #include "host/ark_api.h"
 #include "host/game_access.h"
+#include "host/game_facts.h"
 #include "plugin/config.h"
 #include "plugin/debug.h"
 #include "plugin/guard.h"
@@ -24,11 +25,7 @@ namespace {
 constexpr char kEquipped[] = "Hook_AShooterCharacter_OnWeaponEquipped";
 constexpr char kUse[] = "Hook_UPrimalItem_AllowUseInInventory";
 
-// A consumable of this item and consumable type spawns a creature when used.
-constexpr uint8_t kConsumableItemType = 4;
-constexpr uint8_t kSpawnerConsumableType = 3;
-// A soul trap keeps its creature's path, without "Blueprint'...'", as the eleventh string.
-constexpr int32_t kSoulTrapPathIndex = 10;
+using game_facts::kSoulTrapPathIndex;
 
 // The blueprint path of a soul trap's stored creature. The text is formatted as UTF-8 and comes
 // back byte by byte, so a byte above 0x7F becomes '?'.
@@ -118,8 +115,8 @@ void CheckSpawn(UPrimalItem* item, bool allowed, AShooterPlayerController* contr
   const FString item_path = GetBlueprintPath(item);
   if (debug) debug("Hook_UPrimalItem_AllowUseInInventory: path_name: {}", ToUtf8(item_path));
   if (!allowed || controller == nullptr ||
-      Field<"UPrimalItem.MyItemType">(item) != kConsumableItemType ||
-      Field<"UPrimalItem.MyConsumableType">(item) != kSpawnerConsumableType) {
+      Field<"UPrimalItem.MyItemType">(item) != game_facts::kConsumableItemType ||
+      Field<"UPrimalItem.MyConsumableType">(item) != game_facts::kSpawnerConsumableType) {
     return;
   }
   AShooterPlayerState* player_state = PlayerStateOf(controller);

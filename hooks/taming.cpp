@@ -6,13 +6,14 @@
 #include "counting/team_identity.h"
 #include "hooks/hooks.h"
 #include "host/game_access.h"
+#include "host/game_facts.h"
 #include "plugin/debug.h"
 #include "plugin/guard.h"
 
 namespace {
 
-constexpr int32_t kUnclaimIndex = 121;  // the team gives the creature up
-constexpr int32_t kClaimIndex = 122;    // the creature becomes the user's team's
+using game_facts::kClaimUseIndex;
+using game_facts::kUnclaimUseIndex;
 
 FVector LocationOf(APrimalDinoCharacter* dino) {
   USceneComponent* root = Field<"AActor.RootComponent">(dino);
@@ -80,11 +81,11 @@ bool Hook_APrimalDinoCharacter_TryMultiUse(APrimalDinoCharacter* dino,
   bool refuse = false;
   Guarded(kWhere, [&] {
     // Only claims and unclaims touch the counts; every other use of a creature goes straight on.
-    if (use_index != kClaimIndex && use_index != kUnclaimIndex) return;
+    if (use_index != kClaimUseIndex && use_index != kUnclaimUseIndex) return;
     path_name = GetBlueprintPath(dino);
     if (AShooterPlayerState* player_state = PlayerStateOf(controller))
       team_id = GetTeamID(player_state);
-    if (use_index == kClaimIndex && team_id != 0 && !DinoAllowed(path_name, team_id)) {
+    if (use_index == kClaimUseIndex && team_id != 0 && !DinoAllowed(path_name, team_id)) {
       refuse = true;
       LogDebug("Claiming Prevented Over the Limit!");
       NotifyPlayer("ReachLimit", player);
@@ -95,10 +96,10 @@ bool Hook_APrimalDinoCharacter_TryMultiUse(APrimalDinoCharacter* dino,
   const bool used = Original<"APrimalDinoCharacter.TryMultiUse">(dino, controller, use_index);
   if (!used || team_id == 0) return used;
   Guarded(kWhere, [&] {
-    if (use_index == kClaimIndex) {
+    if (use_index == kClaimUseIndex) {
       UpdateDinoCount(path_name, team_id, 1);
       Field<"APrimalDinoCharacter.TamingTeamID">(dino) = team_id;
-    } else if (use_index == kUnclaimIndex) {
+    } else if (use_index == kUnclaimUseIndex) {
       UpdateDinoCount(path_name, team_id, -1);
     }
   });

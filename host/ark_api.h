@@ -43,7 +43,8 @@ class IHooks {
   virtual ~IHooks() = default;
   // Routes the game's calls of the function `name` through `detour`. Before the detour can run,
   // the address the detour must call to reach the game's own function is written to *original.
-  // False, with nothing written, for an unknown name or a detour already installed there.
+  // False, with nothing written, for an unknown name, a detour already installed there, or a
+  // function the host declines to hook.
   virtual bool InstallHook(std::string_view name, void* detour, void** original) = 0;
   // Takes the detour out again; false when it was not installed there.
   virtual bool RemoveHook(std::string_view name, void* detour) = 0;

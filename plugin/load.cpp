@@ -1,53 +1,64 @@
 #include "plugin/load.h"
 
-#include <array>
+#include <algorithm>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "commands/commands.h"
 #include "counting/recount.h"
 #include "hooks/hooks.h"
 #include "host/ark_api.h"
 #include "plugin/config.h"
+#include "plugin/guard.h"
 #include "plugin/logger.h"
 
 namespace {
 
-struct HookBinding {
-  std::string_view name;
-  void* detour;
-  void** original;
+// One command: its name and its handler, whose type says where the command is typed.
+using ChatHandler = void(AShooterPlayerController*, FString*, EChatSendMode::Type);
+using RconHandler = void(RCONClientConnection*, RCONPacket*, UWorld*);
+using ConsoleHandler = void(APlayerController*, FString*, bool);
+struct CommandRow {
+  std::string_view name;  // unused for the chat command: Load names it from the configuration
+  std::variant<ChatHandler*, RconHandler*, ConsoleHandler*> handler;
 };
 
-template <GameName Name>
-HookBinding Bind(typename GameFunction<Name>::Type* detour) {
-  return {Name.view(), reinterpret_cast<void*>(detour), reinterpret_cast<void**>(&Original<Name>)};
+// The commands in the order they are registered, and unregistered.
+constexpr CommandRow kCommands[] = {
+    {"", &ShowLimitsCmd},
+    {"tw.reload", &ReloadConfigRcon},
+    {"UpdateDinos", &UpdateDinosRconCmd},
+    {"tw.reload", &ReloadConfigCmd},
+    {"UpdateDinos", &UpdateDinosCmd},
+    {"GetDinoBp", &GetDinoBpCmd},
+};
+
+template <typename... F>
+struct Overloaded : F... {
+  using F::operator()...;
+};
+
+void Register(const CommandRow& row, const FString& chat_name) {
+  auto& commands = ArkApi::GetCommands();
+  const FString name(row.name);
+  std::visit(Overloaded{
+                 [&](ChatHandler* handler) { commands.RegisterChatCommand(chat_name, handler); },
+                 [&](RconHandler* handler) { commands.RegisterRconCommand(name, handler); },
+                 [&](ConsoleHandler* handler) { commands.RegisterConsoleCommand(name, handler); },
+             },
+             row.handler);
 }
 
-// The hooks in the order they are installed, and removed.
-const std::array<HookBinding, 16>& Hooks() {
-  static const std::array<HookBinding, 16> hooks = {
-      Bind<"AShooterGameMode.InitGame">(&Hook_AShooterGameMode_InitGame),
-      Bind<"AShooterGameState.AllowDinoTame">(&Hook_AShooterGameState_AllowDinoTame),
-      Bind<"APrimalDinoCharacter.TryMultiUse">(&Hook_APrimalDinoCharacter_TryMultiUse),
-      Bind<"AShooterPlayerState.AddToTribe">(&Hook_AShooterPlayerState_AddToTribe),
-      Bind<"APrimalDinoCharacter.TameDino">(&Hook_APrimalDinoCharacter_TameDino),
-      Bind<"AShooterPlayerController.ServerRequestDownloadDino_Implementation">(
-          &Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation),
-      Bind<"AShooterPlayerController.SpawnActor">(&Hook_AShooterPlayerController_SpawnActor),
-      Bind<"APrimalDinoCharacter.Die">(&Hook_APrimalDinoCharacter_Die),
-      Bind<"APrimalDinoCharacter.Destroyed">(&Hook_APrimalDinoCharacter_Destroyed),
-      Bind<"APrimalStructure.TryMultiUse">(&Hook_APrimalStructure_TryMultiUse),
-      Bind<"APrimalDinoCharacter.InitDownloadedTamedDino">(
-          &Hook_APrimalDinoCharacter_InitDownloadedTamedDino),
-      Bind<"AShooterPlayerController.ServerDownloadDino">(
-          &Hook_AShooterPlayerController_ServerDownloadDino),
-      Bind<"UPrimalItem.AllowUseInInventory">(&Hook_UPrimalItem_AllowUseInInventory),
-      Bind<"UPrimalItem.AllowSlotting">(&Hook_UPrimalItem_AllowSlotting),
-      Bind<"AActor.BPServerHandleNetExecCommand">(&Hook_AActor_BPServerHandleNetExecCommand),
-      Bind<"AShooterCharacter.OnWeaponEquipped">(&Hook_AShooterCharacter_OnWeaponEquipped),
-  };
-  return hooks;
+void Unregister(const CommandRow& row, const FString& chat_name) {
+  auto& commands = ArkApi::GetCommands();
+  const FString name(row.name);
+  std::visit(Overloaded{
+                 [&](ChatHandler*) { commands.UnregisterChatCommand(chat_name); },
+                 [&](RconHandler*) { commands.UnregisterRconCommand(name); },
+                 [&](ConsoleHandler*) { commands.UnregisterConsoleCommand(name); },
+             },
+             row.handler);
 }
 
 // The chat command's name as Load registered it; a reload may change the configured one.
@@ -55,6 +66,49 @@ std::u16string& RegisteredChatName() {
   static std::u16string name;
   return name;
 }
+
+// One hook: the game function's name, and how its detour goes in (the host's answer) and out.
+struct HookRow {
+  std::string_view name;
+  bool (*install)();
+  bool (*remove)();
+};
+
+template <GameName Name, Detour<Name>* detour>
+constexpr HookRow Row() {
+  return {
+      Name.view(), [] { return ArkApi::GetHooks().InstallHook<Name>(detour, &Original<Name>); },
+      [] { return ArkApi::GetHooks().RemoveHook(Name.view(), reinterpret_cast<void*>(detour)); }};
+}
+
+// The hooks in the order they are installed, and removed.
+constexpr HookRow kHooks[] = {
+    Row<"AShooterGameMode.InitGame", Hook_AShooterGameMode_InitGame>(),
+    Row<"AShooterGameState.AllowDinoTame", Hook_AShooterGameState_AllowDinoTame>(),
+    Row<"APrimalDinoCharacter.TryMultiUse", Hook_APrimalDinoCharacter_TryMultiUse>(),
+    Row<"AShooterPlayerState.AddToTribe", Hook_AShooterPlayerState_AddToTribe>(),
+    Row<"APrimalDinoCharacter.TameDino", Hook_APrimalDinoCharacter_TameDino>(),
+    Row<"AShooterPlayerController.ServerRequestDownloadDino_Implementation",
+        Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation>(),
+    Row<"AShooterPlayerController.SpawnActor", Hook_AShooterPlayerController_SpawnActor>(),
+    Row<"APrimalDinoCharacter.Die", Hook_APrimalDinoCharacter_Die>(),
+    Row<"APrimalDinoCharacter.Destroyed", Hook_APrimalDinoCharacter_Destroyed>(),
+    Row<"APrimalStructure.TryMultiUse", Hook_APrimalStructure_TryMultiUse>(),
+    Row<"APrimalDinoCharacter.InitDownloadedTamedDino",
+        Hook_APrimalDinoCharacter_InitDownloadedTamedDino>(),
+    Row<"AShooterPlayerController.ServerDownloadDino",
+        Hook_AShooterPlayerController_ServerDownloadDino>(),
+    Row<"UPrimalItem.AllowUseInInventory", Hook_UPrimalItem_AllowUseInInventory>(),
+    Row<"UPrimalItem.AllowSlotting", Hook_UPrimalItem_AllowSlotting>(),
+    Row<"AActor.BPServerHandleNetExecCommand", Hook_AActor_BPServerHandleNetExecCommand>(),
+    Row<"AShooterCharacter.OnWeaponEquipped", Hook_AShooterCharacter_OnWeaponEquipped>(),
+};
+
+#define TW_NAME_OF(NAME, ...) std::string_view(NAME),
+constexpr std::string_view kHookedFunctions[] = {TW_HOOKED_FUNCTIONS(TW_NAME_OF)};
+#undef TW_NAME_OF
+static_assert(std::ranges::equal(kHooks, kHookedFunctions, {}, &HookRow::name),
+              "the hooks must be every hooked function of game_table.h, once each, in its order");
 
 }  // namespace
 
@@ -70,32 +124,23 @@ void Load() {
     throw;
   }
 
-  auto& commands = ArkApi::GetCommands();
-  commands.RegisterChatCommand(chat_name, &ShowLimitsCmd);
+  for (const CommandRow& row : kCommands) Register(row, chat_name);
   RegisteredChatName() = chat_name.View();
-  commands.RegisterRconCommand("tw.reload", &ReloadConfigRcon);
-  commands.RegisterRconCommand("UpdateDinos", &UpdateDinosRconCmd);
-  commands.RegisterConsoleCommand("tw.reload", &ReloadConfigCmd);
-  commands.RegisterConsoleCommand("UpdateDinos", &UpdateDinosCmd);
-  commands.RegisterConsoleCommand("GetDinoBp", &GetDinoBpCmd);
 
-  auto& hooks = ArkApi::GetHooks();
-  for (const HookBinding& hook : Hooks()) hooks.InstallHook(hook.name, hook.detour, hook.original);
+  // A hook the host refuses leaves its game function running without the plug-in; the others
+  // still protect what they cover, so the load goes on.
+  for (const HookRow& hook : kHooks) {
+    if (!hook.install()) {
+      LogError("Load", "the host refused the hook on " + std::string(hook.name) +
+                           "; that game function runs unchecked and uncounted");
+    }
+  }
 }
 
 void Unload() {
-  try {
-    auto& commands = ArkApi::GetCommands();
-    commands.UnregisterChatCommand(FString(std::u16string_view(RegisteredChatName())));
-    commands.UnregisterRconCommand("tw.reload");
-    commands.UnregisterRconCommand("UpdateDinos");
-    commands.UnregisterConsoleCommand("tw.reload");
-    commands.UnregisterConsoleCommand("UpdateDinos");
-    commands.UnregisterConsoleCommand("GetDinoBp");
-
-    auto& hooks = ArkApi::GetHooks();
-    for (const HookBinding& hook : Hooks()) hooks.RemoveHook(hook.name, hook.detour);
-  } catch (const std::exception& error) {
-    LogError("Unload", error.what());
-  }
+  Guarded("Unload", [] {
+    const FString chat_name{std::u16string_view(RegisteredChatName())};
+    for (const CommandRow& row : kCommands) Unregister(row, chat_name);
+    for (const HookRow& hook : kHooks) hook.remove();
+  });
 }

@@ -2,7 +2,8 @@
 
 // Starts the plug-in: creates its logger, reads the configuration, counts the creatures at once
 // when the world already runs, then registers its six commands and installs its sixteen hooks.
-// On failure it logs the error, leaves nothing registered, and throws, which fails the load.
+// When reading or counting fails it logs the error, leaves nothing registered, and throws, which
+// fails the load. A hook the host refuses is logged at error level and the load goes on.
 void Load();
 
 // Removes every command and hook that Load added. The counts, configuration and logger stay

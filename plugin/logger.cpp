@@ -24,3 +24,11 @@ void LogError(std::string_view where, std::string_view what) noexcept {
     // Nothing more can be reported; the game must not see the failure.
   }
 }
+
+void LogError(std::string_view what) noexcept {
+  try {
+    if (const auto& logger = LoggerHolder()) logger->error("{}", what);
+  } catch (...) {
+    // As above.
+  }
+}

@@ -19,3 +19,5 @@ spdlog::logger& Log();
 
 // Writes "where: what" at error level. Never throws, also when no logger exists yet.
 void LogError(std::string_view where, std::string_view what) noexcept;
+// Writes `what` alone at error level, in the same way.
+void LogError(std::string_view what) noexcept;

@@ -54,6 +54,11 @@ class Server {
   const std::vector<std::string>& trace() const { return trace_; }
   void ClearTrace() { trace_.clear(); }
 
+  // Game functions whose hooks the framework refuses, as a host may: InstallHook answers false
+  // for them and changes nothing.
+  void RefuseHook(std::string name) { refused_hooks_.insert(std::move(name)); }
+  bool HookRefused(std::string_view name) const { return refused_hooks_.contains(name); }
+
   // Loads the plug-in library and attaches it; reports a "load" event {ok, error}.
   LoadResult LoadPlugin(const std::filesystem::path& library);
   // Detaches and closes the plug-in, if one is loaded.
@@ -81,6 +86,7 @@ class Server {
   std::vector<spdlog::sink_ptr> log_sinks_;
   std::unique_ptr<Game> game_;
   std::map<uint64_t, std::set<std::string>> groups_;
+  std::set<std::string, std::less<>> refused_hooks_;
   int server_state_ = 0;
   PluginLoader loader_;
 };

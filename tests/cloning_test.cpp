@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "host/game_facts.h"
 #include "sim/game/actions.h"
 #include "tests/support/plugin_test.h"
 
@@ -41,13 +42,13 @@ TEST_F(Cloning, OnlyTheCloningUseIndexSearchesTheChamber) {
   auto& alice = BootWithAlice();
   sim::Structure& chamber = game().AddStructure("chamber");
   Near(kRexPath, 100);
-  for (const int32_t index : {actions::kCloneIndex - 1, actions::kCloneIndex + 1, 0}) {
+  for (const int32_t index : {game_facts::kCloneUseIndex - 1, game_facts::kCloneUseIndex + 1, 0}) {
     EXPECT_TRUE(actions::UseStructure(alice, chamber, index)) << index;
     EXPECT_TRUE(LastCalled());
   }
   EXPECT_TRUE(Events("notification").empty());
 
-  EXPECT_FALSE(actions::UseStructure(alice, chamber, actions::kCloneIndex));
+  EXPECT_FALSE(actions::UseStructure(alice, chamber, game_facts::kCloneUseIndex));
   EXPECT_FALSE(LastCalled());
   ASSERT_EQ(NotificationTexts(), Texts({"Restricted creature in range"}));
   EXPECT_EQ(Events("notification")[0]["player"], "alice");
@@ -56,16 +57,16 @@ TEST_F(Cloning, OnlyTheCloningUseIndexSearchesTheChamber) {
 TEST_F(Cloning, TheFirstRefusedCreatureInRangeDecidesWithOneMessage) {
   auto& alice = BootWithAlice();
   sim::Structure& chamber = game().AddStructure("chamber", {0, 0, 0});
-  EXPECT_TRUE(actions::UseStructure(alice, chamber, actions::kCloneIndex));  // none in range
+  EXPECT_TRUE(actions::UseStructure(alice, chamber, game_facts::kCloneUseIndex));  // none in range
 
   Near(kDodoPath, 100);    // allowed
   Near(kRexPath, 901);     // full, but out of range
   Near(kRaptorPath, 300);  // allowed
-  EXPECT_TRUE(actions::UseStructure(alice, chamber, actions::kCloneIndex));
+  EXPECT_TRUE(actions::UseStructure(alice, chamber, game_facts::kCloneUseIndex));
 
   Near(kRexPath, 899);  // full, within range
   Near(kRexPath, 200);
-  EXPECT_FALSE(actions::UseStructure(alice, chamber, actions::kCloneIndex));
+  EXPECT_FALSE(actions::UseStructure(alice, chamber, game_facts::kCloneUseIndex));
   EXPECT_EQ(NotificationTexts(), Texts({"Restricted creature in range"}));
 }
 
@@ -79,7 +80,7 @@ TEST_F(Cloning, OnlyTeamsAbove50000AreChecked) {
     SCOPED_TRACE(team);
     auto& player = game().AddPlayer({"p" + std::to_string(team), team, 7});
     const bool checked = team > 50000;
-    EXPECT_EQ(actions::UseStructure(player, chamber, actions::kCloneIndex), !checked);
+    EXPECT_EQ(actions::UseStructure(player, chamber, game_facts::kCloneUseIndex), !checked);
     EXPECT_EQ(actions::NetExec(player, "ServerCloneDino", &dodo), !checked);
   }
   EXPECT_EQ(Events("notification").size(), 2u);
@@ -111,11 +112,11 @@ TEST_F(Cloning, AFailingMessageStillRefusesAndAFailingCheckLetsTheGameDecide) {
   sim::Structure& chamber = game().AddStructure("chamber");
   sim::Dino& rex = Near(kRexPath, 100);
   EditConfig([](nlohmann::json& live) { live["Messages"]["RestrictedInRange"] = false; });
-  EXPECT_FALSE(actions::UseStructure(alice, chamber, actions::kCloneIndex));
+  EXPECT_FALSE(actions::UseStructure(alice, chamber, game_facts::kCloneUseIndex));
   EXPECT_FALSE(actions::NetExec(alice, "Clone", &rex));
 
   game().set_failing("UObjectBaseUtility.GetFullName");  // the check itself fails
-  EXPECT_TRUE(actions::UseStructure(alice, chamber, actions::kCloneIndex));
+  EXPECT_TRUE(actions::UseStructure(alice, chamber, game_facts::kCloneUseIndex));
   EXPECT_TRUE(actions::NetExec(alice, "Clone", &rex));
 
   EXPECT_TRUE(Events("notification").empty());

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "host/game_facts.h"
 #include "sim/game/actions.h"
 #include "tests/support/plugin_test.h"
 
@@ -50,7 +51,8 @@ class ItemStorage : public PluginTest {
   // A soul-trap entry of `count` strings, the eleventh (if any) holding `stored`.
   static FCustomItemData SoulTrapEntry(int count, const FString& stored) {
     FCustomItemData data;
-    for (int i = 0; i < count; ++i) data.CustomDataStrings.Add(i == 10 ? stored : FString("x"));
+    for (int i = 0; i < count; ++i)
+      data.CustomDataStrings.Add(i == game_facts::kSoulTrapPathIndex ? stored : FString("x"));
     return data;
   }
   sim::Item& SoulTrap(int count, const FString& stored, const std::string& path = kSoulTrapPath) {

@@ -77,6 +77,25 @@ TEST_F(Load, IntoARunningWorldRegistersCommandsThenHooksInOrder) {
             (std::vector<std::string>{"tw.reload", "UpdateDinos", "GetDinoBp"}));
 }
 
+// The other hooks still protect what they cover: the load goes on, with the refusal in the log.
+TEST_F(Load, AHookTheHostRefusesIsLoggedAndTheRestAreInstalled) {
+  const std::string refused = "APrimalDinoCharacter.Die";
+  server().RefuseHook(refused);
+  WriteConfig(TestConfig());
+  server().Start();
+  ASSERT_TRUE(LoadPlugin().ok);
+
+  EXPECT_EQ(server().trace(), Registrations("/limits"));
+  EXPECT_EQ(LogTexts("error"),
+            std::vector<std::string>{"Load: the host refused the hook on " + refused +
+                                     "; that game function runs unchecked "
+                                     "and uncounted"});
+  for (const auto& name : kHookNames)
+    EXPECT_EQ(sim::TheRegistry().FindHook(name)->chain.empty(), name == refused) << name;
+  server().UnloadPlugin();
+  EXPECT_TRUE(NoDetourInstalled());
+}
+
 TEST_F(Load, IntoAStartingWorldLetsTheGameStartThroughTheHook) {
   WriteConfig(TestConfig());
   ASSERT_TRUE(LoadPlugin().ok);

@@ -5,12 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include "host/game_facts.h"
 #include "tests/support/hook_test.h"
 
 namespace {
 
-using sim::actions::kClaimIndex;
-using sim::actions::kUnclaimIndex;
+using game_facts::kClaimUseIndex;
+using game_facts::kUnclaimUseIndex;
 using sim::actions::MultiUse;
 using sim::actions::Tame;
 
@@ -73,7 +74,7 @@ TEST_F(Taming, AClaimOverTheLimitNeverReachesTheGame) {
   AddDinos(kRexPath, kTeam, 3);
   Boot(TestConfig());
   sim::Dino& rex = Wild(kRexPath);
-  EXPECT_FALSE(MultiUse(alice_, rex, kClaimIndex));
+  EXPECT_FALSE(MultiUse(alice_, rex, kClaimUseIndex));
   EXPECT_EQ(LastResult("APrimalDinoCharacter.TryMultiUse")["called"], false);
   EXPECT_EQ(Notified(), std::vector<std::string>{"Limit reached"});
   EXPECT_EQ(rex.targeting_team, 0);
@@ -83,16 +84,16 @@ TEST_F(Taming, AClaimOverTheLimitNeverReachesTheGame) {
 TEST_F(Taming, ClaimsAndGivingUpChangeTheCountsOnlyWhenTheGameAgrees) {
   Boot(TestConfig());
   sim::Dino& rex = Wild(kRexPath);
-  EXPECT_TRUE(MultiUse(alice_, rex, kClaimIndex));
+  EXPECT_TRUE(MultiUse(alice_, rex, kClaimUseIndex));
   EXPECT_EQ(rex.taming_team_id, kTeam);
   EXPECT_EQ(KindCountsOf(kTeam), (std::map<std::string, int>{{kRex, 1}}));
-  EXPECT_FALSE(MultiUse(alice_, rex, kClaimIndex));  // already hers: the game says no
+  EXPECT_FALSE(MultiUse(alice_, rex, kClaimUseIndex));  // already hers: the game says no
   EXPECT_EQ(KindCountsOf(kTeam), (std::map<std::string, int>{{kRex, 1}}));
   ExpectCountsMatchTheWorld(kTeam);
 
   auto& bob = game().AddPlayer({"bob", 100002, 3, 0});
-  EXPECT_FALSE(MultiUse(bob, rex, kUnclaimIndex));  // not his to give up
-  EXPECT_TRUE(MultiUse(alice_, rex, kUnclaimIndex));
+  EXPECT_FALSE(MultiUse(bob, rex, kUnclaimUseIndex));  // not his to give up
+  EXPECT_TRUE(MultiUse(alice_, rex, kUnclaimUseIndex));
   EXPECT_EQ(TotalOf(kTeam), 0);
   ExpectCountsMatchTheWorld(kTeam);
   ExpectCountsMatchTheWorld(100002);
@@ -102,7 +103,8 @@ TEST_F(Taming, OtherUsesGoStraightToTheGame) {
   AddDinos(kRexPath, kTeam, 4);  // over the limit: the flag is set
   Boot(TestConfig());
   sim::Dino& rex = Wild(kRexPath);
-  for (int32_t use_index : {0, 120, 123, 85821}) {
+  for (int32_t use_index :
+       {0, kUnclaimUseIndex - 1, kClaimUseIndex + 1, game_facts::kCloneUseIndex}) {
     EXPECT_TRUE(MultiUse(alice_, rex, use_index)) << use_index;
     EXPECT_EQ(LastResult("APrimalDinoCharacter.TryMultiUse")["called"], true);
   }
@@ -118,7 +120,7 @@ TEST_F(Taming, DiagnosticLinesTellWhatEachHookDecided) {
   testing::internal::CaptureStdout();
   Tame(alice_, game().AddDino("wild", Kind(kRexPath), 0, {10.5f, -2, 0}));
   Tame(alice_, Wild(kRexPath));
-  MultiUse(alice_, Wild(kRexPath), kClaimIndex);
+  MultiUse(alice_, Wild(kRexPath), kClaimUseIndex);
   std::vector<std::string> lines;
   std::istringstream out(testing::internal::GetCapturedStdout());
   for (std::string line; std::getline(out, line);)

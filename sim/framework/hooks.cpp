@@ -12,6 +12,10 @@ void Trace(std::string call) {
   if (Server::Exists()) Server::Current().Trace(std::move(call));
 }
 
+bool Refused(std::string_view name) {
+  return Server::Exists() && Server::Current().HookRefused(name);
+}
+
 // The process's hook table. Detours on one function form a chain: the game calls the newest,
 // and each one's `original` leads to the one installed before it, the oldest to the game's own
 // function. Taking one out of the middle relinks its newer neighbour past it.
@@ -22,7 +26,7 @@ class Hooks final : public ArkApi::IHooks {
   bool InstallHook(std::string_view name, void* detour, void** original) override {
     Trace("InstallHook " + std::string(name));
     Registry::Hook* hook = TheRegistry().FindHook(name);
-    if (hook == nullptr || detour == nullptr || original == nullptr) return false;
+    if (hook == nullptr || detour == nullptr || original == nullptr || Refused(name)) return false;
     const auto& chain = hook->chain;
     if (std::any_of(chain.begin(), chain.end(), [&](const auto& d) { return d.detour == detour; }))
       return false;

@@ -14,10 +14,9 @@ namespace sim::actions {
 // tamed, the game asks "AShooterGameState.AllowDinoTame", and when that allows it,
 // "APrimalDinoCharacter.TameDino" finishes the tame. True when the tame finished.
 bool Tame(ShooterPlayerController& player, Dino& dino);
-// "APrimalDinoCharacter.TryMultiUse" with use index 122 (claim), 121 (unclaim) or any other.
+// "APrimalDinoCharacter.TryMultiUse" with a use index: a claim, an unclaim (game_facts.h) or any
+// other.
 bool MultiUse(ShooterPlayerController& player, Dino& dino, int32_t use_index);
-inline constexpr int32_t kClaimIndex = 122;
-inline constexpr int32_t kUnclaimIndex = 121;
 // "APrimalDinoCharacter.Die"; true when the creature died.
 bool Die(Dino& dino);
 // "APrimalDinoCharacter.Destroyed": the creature leaves the level.
@@ -41,11 +40,11 @@ void InitDownloaded(Dino& dino, int32_t team);
 // The record the download actions pass: every field filled, so a lost copy shows.
 UploadedDinoRecord MakeUploadedRecord(Class& kind);
 
-// "APrimalStructure.TryMultiUse" (85821 starts cloning).
+// "APrimalStructure.TryMultiUse" (game_facts::kCloneUseIndex starts cloning).
 bool UseStructure(ShooterPlayerController& player, Structure& structure, int32_t use_index);
-inline constexpr int32_t kCloneIndex = 85821;
-// "AActor.BPServerHandleNetExecCommand" from the player, with the creature (or none) at offset 24
-// of the parameter block. The creature receives the command, else the player's body.
+// "AActor.BPServerHandleNetExecCommand" from the player, with the creature (or none) where the
+// parameter block keeps the command's object. The creature receives the command, else the player's
+// body.
 bool NetExec(ShooterPlayerController& player, const std::string& command, Dino* dino);
 
 // "AShooterPlayerController.SpawnActor" with the path exactly as given; the spawned actor or null.

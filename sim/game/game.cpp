@@ -3,18 +3,12 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "host/game_facts.h"
+
 namespace sim {
 namespace {
 
 constexpr char kLevelPath[] = "/Game/Maps/TheIslandSubMaps/TheIsland.TheIsland:PersistentLevel";
-
-std::string_view Unwrap(std::string_view text) {
-  constexpr std::string_view prefix = "Blueprint'";
-  if (text.starts_with(prefix) && text.size() > prefix.size() && text.ends_with('\'')) {
-    return text.substr(prefix.size(), text.size() - prefix.size() - 1);
-  }
-  return text;
-}
 
 // The kind path of a class, from its default object's full name: everything after the first
 // space, without a trailing "_C" and without "Default__".
@@ -30,19 +24,6 @@ std::string KindPathFromDefaultName(std::string_view full) {
 }
 
 }  // namespace
-
-bool SplitObjectPath(std::string_view text, std::string& package, std::string& object) {
-  text = Unwrap(text);
-  const auto dot = text.rfind('.');
-  const auto slash = text.rfind('/');
-  if (!text.starts_with('/') || dot == std::string_view::npos || slash == std::string_view::npos ||
-      dot < slash || dot + 1 == text.size() || text.find(' ') != std::string_view::npos) {
-    return false;
-  }
-  package = text.substr(0, dot);
-  object = text.substr(dot + 1);
-  return true;
-}
 
 void Game::FailIfSet(const char* function) const {
   if (failing_ == function) throw std::runtime_error(std::string(function) + " failed");
@@ -201,7 +182,7 @@ std::map<int32_t, std::map<std::string, int>> Game::Truth() const {
     auto* actor = FromHost<Actor>(slot);
     if (actor == nullptr || !actor->IsA(Dino::StaticClass())) continue;
     auto* dino = static_cast<Dino*>(actor);
-    if (dino->dead() || dino->targeting_team <= 50000) continue;
+    if (dino->dead() || !game_facts::IsPlayerTeam(dino->targeting_team)) continue;
     ++truth[dino->targeting_team][FromHost<Class>(dino->cls)->kind_path];
   }
   return truth;

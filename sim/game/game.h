@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/game/names.h"
 #include "sim/game/objects.h"
 
 namespace sim {
@@ -58,7 +59,8 @@ class Game {
   // The team a player's creatures belong to: the tribe id, else the player id.
   static int32_t TeamOf(const ShooterPlayerController& player);
 
-  // The world's own count of living tamed creatures (team above 50000), per team and kind path.
+  // The world's own count of living tamed creatures (of player teams, game_facts::IsPlayerTeam),
+  // per team and kind path.
   std::map<int32_t, std::map<std::string, int>> Truth() const;
 
   // The uploaded-creature records that the game's download functions received, in order.
@@ -90,9 +92,5 @@ class Game {
   GameState* game_state_ = nullptr;
   int next_serial_ = 0;
 };
-
-// "/Game/A/B.B" or "Blueprint'/Game/A/B.B'" split into package ("/Game/A/B") and object ("B");
-// false when the text has no such shape.
-bool SplitObjectPath(std::string_view text, std::string& package, std::string& object);
 
 }  // namespace sim

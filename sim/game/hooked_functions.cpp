@@ -1,5 +1,6 @@
 #include <utility>
 
+#include "host/game_facts.h"
 #include "sim/framework/text.h"
 #include "sim/game/functions.h"
 #include "sim/server.h"
@@ -16,8 +17,6 @@ FVector LocationOf(const Actor& actor) {
              ? FVector{}
              : FromHost<SceneComponent>(actor.root_component)->relative_location;
 }
-
-bool IsPlayerTeam(int32_t team) { return team > 50000; }
 
 void SetTeam(Actor& actor, int32_t team) {
   actor.targeting_team = team;
@@ -46,11 +45,11 @@ bool DinoTryMultiUse(APrimalDinoCharacter* dino, APlayerController* controller, 
   if (d == nullptr || player == nullptr || d->dead() || d->destroyed) return false;
   const int32_t team = Game::TeamOf(*player);
   switch (use_index) {
-    case 122:  // claim: an unowned creature becomes the player's team's
-      if (IsPlayerTeam(d->targeting_team)) return false;
+    case game_facts::kClaimUseIndex:  // an unowned creature becomes the player's team's
+      if (game_facts::IsPlayerTeam(d->targeting_team)) return false;
       SetTeam(*d, team);
       return true;
-    case 121:  // unclaim: the team gives the creature up
+    case game_facts::kUnclaimUseIndex:  // the team gives the creature up
       if (d->targeting_team != team) return false;
       SetTeam(*d, 0);
       return true;

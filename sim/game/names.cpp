@@ -28,4 +28,19 @@ std::string NameText(FName name) {
   return names[name.ComparisonIndex];
 }
 
+bool SplitObjectPath(std::string_view text, std::string& package, std::string& object) {
+  constexpr std::string_view prefix = "Blueprint'";
+  if (text.starts_with(prefix) && text.size() > prefix.size() && text.ends_with('\''))
+    text = text.substr(prefix.size(), text.size() - prefix.size() - 1);
+  const auto dot = text.rfind('.');
+  const auto slash = text.rfind('/');
+  if (!text.starts_with('/') || dot == std::string_view::npos || slash == std::string_view::npos ||
+      dot < slash || dot + 1 == text.size() || text.find(' ') != std::string_view::npos) {
+    return false;
+  }
+  package = text.substr(0, dot);
+  object = text.substr(dot + 1);
+  return true;
+}
+
 }  // namespace sim

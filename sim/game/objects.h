@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "host/game_facts.h"
 #include "host/game_types.h"
 
 // The stand-in game's objects. Each struct is the game's own layout of one class; plug-ins see
@@ -178,14 +179,15 @@ SimType* FromHost(const void* pointer) {
 
 namespace sim {
 
-// The parameter block of a client's net command; the game reads the object at byte offset 24.
+// The parameter block of a client's net command; the game reads the command's object from the
+// first object parameter.
 struct NetExecParams {
   int32_t int_params[3] = {};
   float float_params[3] = {};
   UObject* object_params[3] = {};
   FString string_param;
 };
-static_assert(offsetof(NetExecParams, object_params) == 24);
+static_assert(offsetof(NetExecParams, object_params) == game_facts::kNetExecObjectOffset);
 
 // An RCON client's connection; answers sent on it are kept in order.
 struct RconConnection {

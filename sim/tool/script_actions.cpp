@@ -1,5 +1,6 @@
 // Action lines: each runs the game's functions through the hook table, so installed detours run
 // and every hooked call is reported as a "result" event.
+#include "host/game_facts.h"
 #include "sim/game/actions.h"
 #include "sim/tool/script_runner.h"
 
@@ -35,12 +36,12 @@ std::string ScriptRunner::Tame(const Statement& s) {
 }
 
 std::string ScriptRunner::Claim(const Statement& s) {
-  actions::MultiUse(PlayerArg(s, 0), DinoArg(s, 1), actions::kClaimIndex);
+  actions::MultiUse(PlayerArg(s, 0), DinoArg(s, 1), game_facts::kClaimUseIndex);
   return "";
 }
 
 std::string ScriptRunner::Unclaim(const Statement& s) {
-  actions::MultiUse(PlayerArg(s, 0), DinoArg(s, 1), actions::kUnclaimIndex);
+  actions::MultiUse(PlayerArg(s, 0), DinoArg(s, 1), game_facts::kUnclaimUseIndex);
   return "";
 }
 
@@ -91,7 +92,7 @@ std::string ScriptRunner::InitDownloaded(const Statement& s) {
 
 std::string ScriptRunner::Clone(const Statement& s) {
   actions::UseStructure(PlayerArg(s, 0), *structures_.at(s.args.at(1)),
-                        IntArg(s, 2, actions::kCloneIndex));
+                        IntArg(s, 2, game_facts::kCloneUseIndex));
   return "";
 }
 

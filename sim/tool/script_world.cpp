@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "host/game_facts.h"
 #include "sim/tool/script_runner.h"
 #include "sim/tool/world_paths.h"
 
@@ -79,9 +80,10 @@ std::string ScriptRunner::Cryopod(const Statement& s) {
 std::string ScriptRunner::SoulTrap(const Statement& s) {
   Game& game = server_.game();
   Item& item = game.AddItem(s.args.at(0), *game.ItemClass(kSoulTrapPath));
-  // The trap keeps the creature's path, without Blueprint'...', as its eleventh string.
+  // The trap keeps the creature's path, without Blueprint'...', after other strings.
   FCustomItemData data;
-  for (int i = 0; i < 10; ++i) data.CustomDataStrings.Add(FString("field " + std::to_string(i)));
+  for (int i = 0; i < game_facts::kSoulTrapPathIndex; ++i)
+    data.CustomDataStrings.Add(FString("field " + std::to_string(i)));
   data.CustomDataStrings.Add(FString(BarePath(s.Option("holds"))));
   item.custom_item_datas.Add(std::move(data));
   items_.emplace(item.name, &item);
