@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "host/fstring.h"
 
@@ -13,6 +14,14 @@
 // kind's count negative is dropped for that container. Sets the team's flag when the kind's count
 // passes its limit, and clears it when a decrease ends at or below it.
 void UpdateDinoCount(const FString& path_name, int32_t team_id, int32_t change);
+
+// A tribe join: the old team's creatures become the new team's. Per configured kind the old
+// team's count moves to the new team (each side changed as UpdateDinoCount changes it, with its
+// diagnostic lines, then `line`); the new team's total takes the old one over, on top of its own
+// when `add`, else in place of it; the old team's total and kind counts are forgotten, its flag
+// stays as the move left it. All or nothing: nothing changes unless all of it does. Nothing
+// happens when both teams are one.
+void MoveTeamCounts(int32_t old_team, int32_t new_team, bool add, std::string_view line);
 
 // Whether the team may gain one more creature of the kind: its flag is clear, its total is below
 // General.MaxAmount and its count of a configured kind is below that kind's limit, checked in

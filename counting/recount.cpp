@@ -10,6 +10,7 @@
 #include "host/game_facts.h"
 #include "plugin/config.h"
 #include "plugin/debug.h"
+#include "plugin/guard.h"
 #include "plugin/text.h"
 
 namespace {
@@ -89,4 +90,16 @@ void UpdateDinoCountAll() {
   AddConfiguredKinds(fresh);
   CountLevel(fresh);
   Store() = std::move(fresh);
+}
+
+void RecountOnTimer() {
+  static int64_t seconds_since_recount = 0;
+  const int32_t interval = RecountIntervalSeconds();
+  if (interval <= 0) {
+    seconds_since_recount = 0;
+    return;
+  }
+  if (++seconds_since_recount < interval) return;
+  seconds_since_recount = 0;
+  Guarded("UpdateDinoCountAll", [] { UpdateDinoCountAll(); });
 }

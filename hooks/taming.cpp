@@ -64,8 +64,11 @@ void Hook_APrimalDinoCharacter_TameDino(APrimalDinoCharacter* dino,
     const FString path_name = GetBlueprintPath(dino);
     const int32_t team_id = GetTeamID(player_state);
     LogDebug("APrimalDinoCharacter_TameDino: team_id: {}", team_id);
-    // A tame that happens while the team is already at a limit is not counted.
-    if (DinoAllowed(path_name, team_id) && team_id != 0) UpdateDinoCount(path_name, team_id, 1);
+    // Every tame the game completed is counted, also one past a limit that skipped the taming
+    // permission (an admin's force-tame): the counts follow the world. The first check stays for
+    // its diagnostic lines; its answer no longer decides.
+    (void)DinoAllowed(path_name, team_id);
+    if (team_id != 0) UpdateDinoCount(path_name, team_id, 1);
     // Tell the tamer at once when this tame has used up the last place.
     if (!DinoAllowed(path_name, team_id)) NotifyPlayer("ReachLimit", controller);
   });

@@ -26,32 +26,6 @@ bool InTribe(AShooterPlayerState* player_state) {
   return player_state != nullptr && Call<"AShooterPlayerState.IsInTribe">(player_state);
 }
 
-// Moves the old team's counts to the new team and forgets the old team, writing `line` once per
-// configured kind. The new team's total first takes the old total over (`add`: on top of its
-// own; else in place of it); the per-kind moves through UpdateDinoCount add each count once
-// more, which the final subtraction takes back, while the old team's flag is left as those
-// moves set it.
-void TransferCounts(int32_t old_team, int32_t new_team, bool add, std::string_view line) {
-  DinoCountStore& store = Store();
-  const DebugLines debug;
-  if (add) {
-    store.TeamTotal(new_team) += store.TeamTotal(old_team);
-  } else {
-    store.TeamTotal(new_team) = store.TeamTotal(old_team);
-  }
-  int32_t moved = 0;
-  store.ForEachKind([&](const FString& path, KindCounts& kind) {
-    const int32_t count = DinoCountStore::CountOf(kind, old_team);
-    moved += count;
-    UpdateDinoCount(path, new_team, count);
-    UpdateDinoCount(path, old_team, -count);
-    kind.teams.erase(old_team);
-    debug("{}", line);
-  });
-  store.EraseTotal(old_team);
-  store.TeamTotal(new_team) -= moved;
-}
-
 // An invitation or merge as the check saw it, before the game joins the teams.
 struct Join {
   AShooterPlayerController* player = nullptr;  // the added player's own controller
@@ -99,16 +73,17 @@ void TellRefused(APlayerController* inviter, const Join& join, bool merge) {
   }
 }
 
+// A team joining itself moves nothing, and says so as any other join that moved nothing.
 void AfterMerge(const Join& join) {
-  if (Store().TeamTotal(join.old_team) > 0)
-    TransferCounts(join.old_team, join.new_team, true,
+  if (join.old_team != join.new_team && Store().TeamTotal(join.old_team) > 0)
+    MoveTeamCounts(join.old_team, join.new_team, true,
                    "AShooterPlayerState_AddToTribe: Merge allowed: (Code 1)");
   LogDebug("AShooterPlayerState_AddToTribe: Merge allowed: (Code 2)");
 }
 
 void AfterInvite(const Join& join) {
-  if (Store().TeamTotal(join.old_team) > 0) {
-    TransferCounts(join.old_team, join.new_team, true,
+  if (join.old_team != join.new_team && Store().TeamTotal(join.old_team) > 0) {
+    MoveTeamCounts(join.old_team, join.new_team, true,
                    "| AShooterPlayerState_AddToTribe: [Invite]: Tribe invite allowed! (Code 1)");
   } else {
     LogDebug("| AShooterPlayerState_AddToTribe: [Invite]: Tribe invite allowed! (Code 2)");
@@ -124,7 +99,7 @@ void AfterCreating(AShooterPlayerState* player_state, int32_t old_team) {
     LogDebug("| AShooterPlayerState_AddToTribe: [Creating]: Tribe Created! (Code 3)");
     return;
   }
-  TransferCounts(old_team, new_team, false,
+  MoveTeamCounts(old_team, new_team, false,
                  "| AShooterPlayerState_AddToTribe: [Creating]: Tribe Created! (Code 1)");
   LogDebug("| AShooterPlayerState_AddToTribe: [Creating]: Tribe Created! (Code 2)");
 }
@@ -157,8 +132,8 @@ bool Hook_AShooterPlayerState_AddToTribe(AShooterPlayerState* player_state, FTri
     });
     if (verdict != Verdict::kAllow) return false;
     if (!join_game()) return false;
-    // Teams unknown after a failed check, or one team joining itself: nothing to move.
-    if (join.new_team != 0 && join.old_team != 0 && join.new_team != join.old_team)
+    // Teams unknown after a failed check: nothing to move.
+    if (join.new_team != 0 && join.old_team != 0)
       Guarded(kWhere, [&] { merge_tribe ? AfterMerge(join) : AfterInvite(join); });
     return true;
   }

@@ -22,6 +22,7 @@ namespace ArkApi {
 using ChatCallback = std::function<void(AShooterPlayerController*, FString*, EChatSendMode::Type)>;
 using ConsoleCallback = std::function<void(APlayerController*, FString*, bool)>;
 using RconCallback = std::function<void(RCONClientConnection*, RCONPacket*, UWorld*)>;
+using TimerCallback = std::function<void()>;
 
 // Chat, console and RCON commands. A command is found by the first word of what was typed,
 // ignoring case; its callback (a copy kept by the framework) gets the whole text.
@@ -35,6 +36,10 @@ class ICommands {
   virtual bool UnregisterChatCommand(const FString& name) = 0;
   virtual bool UnregisterConsoleCommand(const FString& name) = 0;
   virtual bool UnregisterRconCommand(const FString& name) = 0;
+  // A callback (a copy kept by the framework) run on the game thread once every second of game
+  // time, under a name, until it is removed; true when one of that name was there.
+  virtual void AddOnTimerCallback(const FString& name, const TimerCallback& callback) = 0;
+  virtual bool RemoveOnTimerCallback(const FString& name) = 0;
 };
 
 // Hooks on game functions.

@@ -27,6 +27,7 @@ nlohmann::json& LiveDocument() {
 struct Resolved {
   bool debug = false;
   int32_t total_limit = 0;
+  int32_t recount_interval = 0;
   std::optional<RefusalDisplay> refusal;
 };
 Resolved resolved;
@@ -45,6 +46,8 @@ void Resolve(const nlohmann::json& document) {
     return value != nullptr && (value->is_number() || value->is_boolean()) ? value : nullptr;
   };
   if (const nlohmann::json* max = number("MaxAmount")) resolved.total_limit = ReadInt32(*max);
+  if (const nlohmann::json* interval = number("RecountIntervalSeconds"))
+    resolved.recount_interval = std::max(0, ReadInt32(*interval));
   const nlohmann::json* scale = number("NotificationScale");
   const nlohmann::json* time = number("NotificationDisplayTime");
   if (scale != nullptr && time != nullptr)
@@ -162,6 +165,8 @@ FString GetText(const std::string& key) {
 }
 
 int32_t TotalLimit() { return resolved.total_limit; }
+
+int32_t RecountIntervalSeconds() { return resolved.recount_interval; }
 
 std::optional<RefusalDisplay> RefusalNotification() { return resolved.refusal; }
 

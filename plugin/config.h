@@ -70,6 +70,10 @@ FString GetText(const std::string& key);
 // General.MaxAmount of the live document, 0 when it is missing.
 int32_t TotalLimit();
 
+// General.RecountIntervalSeconds of the live document: seconds between full recounts on the
+// timer, 0 (never) when it is missing or not positive.
+int32_t RecountIntervalSeconds();
+
 // The size and seconds of a refusal notification, or nothing when the live document lacks them.
 struct RefusalDisplay {
   float scale;

@@ -44,6 +44,7 @@ inline constexpr Key kGeneralKeys[] = {
     {"NotificationDisplayTime", Type::kNumber,
      "refusals will not be shown; write the seconds on screen, such as "
      "\"NotificationDisplayTime\": 6"},
+    {"RecountIntervalSeconds", Type::kInteger, {}, "the counts are never rebuilt on a timer"},
 };
 
 inline constexpr std::string_view kRefusalMissing =

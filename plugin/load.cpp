@@ -61,6 +61,9 @@ void Unregister(const CommandRow& row, const FString& chat_name) {
              row.handler);
 }
 
+// The timer that rebuilds the counts every General.RecountIntervalSeconds.
+constexpr std::string_view kRecountTimer = "Tamewarden.Recount";
+
 // The chat command's name as Load registered it; a reload may change the configured one.
 std::u16string& RegisteredChatName() {
   static std::u16string name;
@@ -135,11 +138,13 @@ void Load() {
                            "; that game function runs unchecked and uncounted");
     }
   }
+  ArkApi::GetCommands().AddOnTimerCallback(FString(kRecountTimer), &RecountOnTimer);
 }
 
 void Unload() {
   Guarded("Unload", [] {
     const FString chat_name{std::u16string_view(RegisteredChatName())};
+    ArkApi::GetCommands().RemoveOnTimerCallback(FString(kRecountTimer));
     for (const CommandRow& row : kCommands) Unregister(row, chat_name);
     for (const HookRow& hook : kHooks) hook.remove();
   });

@@ -113,6 +113,13 @@ void Server::Start() {
   server_state_ = 1;
 }
 
+void Server::AdvanceTime(int64_t seconds) {
+  for (int64_t i = 0; i < seconds; ++i) {
+    ++game_seconds_;
+    commands_.RunTimers();
+  }
+}
+
 bool Server::Chat(ShooterPlayerController& player, std::string_view text) {
   return commands_.RunChat(ToHost<AShooterPlayerController>(&player), FromUtf8(std::string(text)),
                            EChatSendMode::GlobalChat);

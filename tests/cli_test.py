@@ -67,9 +67,11 @@ class CommandLine(unittest.TestCase):
             "    plug-in loaded",
             "      RegisterChatCommand /limits",
         ])
-        # The six commands and sixteen hooks the plug-in registered, then the answer.
+        # The six commands, sixteen hooks and the recount timer the plug-in registered, then
+        # the answer.
         self.assertEqual(lines[24], "      InstallHook AShooterCharacter.OnWeaponEquipped")
-        self.assertEqual(lines[25], "    rcon answer to request 1: \"Reloaded config\"")
+        self.assertEqual(lines[25], "      AddOnTimerCallback Tamewarden.Recount")
+        self.assertEqual(lines[26], "    rcon answer to request 1: \"Reloaded config\"")
 
     def test_the_temporary_server_directory_is_removed_at_exit(self):
         result = run(stdin="truth\n")

@@ -38,14 +38,16 @@ std::vector<std::string> Registrations(const std::string& chat_name) {
       "RegisterRconCommand UpdateDinos",    "RegisterConsoleCommand tw.reload",
       "RegisterConsoleCommand UpdateDinos", "RegisterConsoleCommand GetDinoBp"};
   for (const auto& name : kHookNames) calls.push_back("InstallHook " + name);
+  calls.push_back("AddOnTimerCallback Tamewarden.Recount");
   return calls;
 }
 
 std::vector<std::string> Removals(const std::string& chat_name) {
   std::vector<std::string> calls = {
-      "UnregisterChatCommand " + chat_name,   "UnregisterRconCommand tw.reload",
-      "UnregisterRconCommand UpdateDinos",    "UnregisterConsoleCommand tw.reload",
-      "UnregisterConsoleCommand UpdateDinos", "UnregisterConsoleCommand GetDinoBp"};
+      "RemoveOnTimerCallback Tamewarden.Recount", "UnregisterChatCommand " + chat_name,
+      "UnregisterRconCommand tw.reload",          "UnregisterRconCommand UpdateDinos",
+      "UnregisterConsoleCommand tw.reload",       "UnregisterConsoleCommand UpdateDinos",
+      "UnregisterConsoleCommand GetDinoBp"};
   for (const auto& name : kHookNames) calls.push_back("RemoveHook " + name);
   return calls;
 }

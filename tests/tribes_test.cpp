@@ -190,6 +190,27 @@ TEST_F(Tribes, AnInvitedPlayerWithoutCreaturesMovesNothing) {
   ExpectCountsFollowTheWorld();
 }
 
+// A team joining itself (a solo player whose id is the inviter's tribe id) moves nothing and
+// says so, by merge and by invitation alike.
+TEST_F(Tribes, AJoinOfATeamIntoItselfMovesNothingAndSaysSo) {
+  auto& twin = game().AddPlayer({"twin", kTribeA, 3, 0});
+  Start(0, {{kRex, kTribeA}});
+  struct Case {
+    bool merge;
+    const char* line;
+  };
+  for (const Case& c : {Case{true, "AShooterPlayerState_AddToTribe: Merge allowed: (Code 2)"},
+                        Case{false, "| AShooterPlayerState_AddToTribe: [Invite]: Tribe invite "
+                                    "allowed! (Code 2)"}}) {
+    const Lines lines = HookLines([&] {
+      EXPECT_TRUE(AddToTribe(&alice_, twin, kTribeA + c.merge, c.merge, /*invite=*/true));
+    });
+    EXPECT_EQ(lines.back(), c.line);
+    EXPECT_EQ(TotalOf(kTribeA), 1);
+    EXPECT_EQ(KindCountsOf(kTribeA), (std::map<std::string, int>{{kRex, 1}}));
+  }
+}
+
 TEST_F(Tribes, ANewTribeTakesOverItsFoundersCreatures) {
   Start(0, {{kRex, kBobId}, {kRex, kBobId}, {kRaptor, kBobId}, {kRaptor, kBobId}, {kDodo, kBobId}});
 

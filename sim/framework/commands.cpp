@@ -38,6 +38,15 @@ void Commands::RegisterRconCommand(const FString& name, const ArkApi::RconCallba
   rcon_.push_back({name, callback});
 }
 
+void Commands::AddOnTimerCallback(const FString& name, const ArkApi::TimerCallback& callback) {
+  on_call_("AddOnTimerCallback " + ToUtf8(name));
+  timers_.push_back({name, callback});
+}
+
+bool Commands::RemoveOnTimerCallback(const FString& name) {
+  return Unregister(timers_, name, "RemoveOnTimerCallback");
+}
+
 template <typename Callback>
 bool Commands::Unregister(std::vector<Entry<Callback>>& entries, const FString& name,
                           const char* what) {
@@ -92,8 +101,22 @@ bool Commands::RunRcon(RCONClientConnection* connection, RCONPacket& packet, UWo
   return Run(rcon_, packet.Body, connection, &packet, world);
 }
 
+void Commands::RunTimers() {
+  const auto timers = timers_;  // a callback may remove itself
+  for (const auto& timer : timers) {
+    try {
+      timer.callback();
+    } catch (const std::exception& error) {
+      Server::Current().events().Add("crash", {{"text", error.what()}});
+    } catch (...) {
+      Server::Current().events().Add("crash", {{"text", "unknown exception"}});
+    }
+  }
+}
+
 std::vector<std::string> Commands::ChatNames() const { return NamesOf(chat_); }
 std::vector<std::string> Commands::ConsoleNames() const { return NamesOf(console_); }
 std::vector<std::string> Commands::RconNames() const { return NamesOf(rcon_); }
+std::vector<std::string> Commands::TimerNames() const { return NamesOf(timers_); }
 
 }  // namespace sim

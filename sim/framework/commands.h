@@ -21,17 +21,23 @@ class Commands final : public ArkApi::ICommands {
   bool UnregisterChatCommand(const FString& name) override;
   bool UnregisterConsoleCommand(const FString& name) override;
   bool UnregisterRconCommand(const FString& name) override;
+  void AddOnTimerCallback(const FString& name, const ArkApi::TimerCallback& callback) override;
+  bool RemoveOnTimerCallback(const FString& name) override;
 
   // Runs the command named by the first word of `text` (ignoring case) with the whole text.
   // False when no command has that name. Whatever a callback throws is reported as a crash.
   bool RunChat(AShooterPlayerController* player, FString text, EChatSendMode::Type mode);
   bool RunConsole(APlayerController* player, FString text);
   bool RunRcon(RCONClientConnection* connection, RCONPacket& packet, UWorld* world);
+  // One second of game time: every timer callback once, in the order they were added. Whatever
+  // a callback throws is reported as a crash.
+  void RunTimers();
 
   // The names registered now, in registration order.
   std::vector<std::string> ChatNames() const;
   std::vector<std::string> ConsoleNames() const;
   std::vector<std::string> RconNames() const;
+  std::vector<std::string> TimerNames() const;
 
  private:
   template <typename Callback>
@@ -48,6 +54,7 @@ class Commands final : public ArkApi::ICommands {
   std::vector<Entry<ArkApi::ChatCallback>> chat_;
   std::vector<Entry<ArkApi::ConsoleCallback>> console_;
   std::vector<Entry<ArkApi::RconCallback>> rcon_;
+  std::vector<Entry<ArkApi::TimerCallback>> timers_;
 };
 
 }  // namespace sim

@@ -1,5 +1,6 @@
 #include "sim/game/actions.h"
 
+#include "host/game_facts.h"
 #include "sim/framework/call_trace.h"
 #include "sim/framework/text.h"
 #include "sim/game/names.h"
@@ -27,7 +28,63 @@ bool JoinTribe(ShooterPlayerController* inviter, ShooterPlayerController& player
       inviter == nullptr ? nullptr : Host<APlayerController>(*inviter));
 }
 
+// Where an actor stands, or the origin when it has no root component.
+FVector LocationOf(const Actor* actor) {
+  if (actor == nullptr || actor->root_component == nullptr) return {};
+  return FromHost<SceneComponent>(actor->root_component)->relative_location;
+}
+
+// The creature class a pod holds, or null for an empty pod.
+Class* HeldClass(const Item& pod) {
+  if (pod.custom_item_datas.Num() == 0) return nullptr;
+  const FCustomItemData& data = pod.custom_item_datas[0];
+  if (!pod.keeps_path) {
+    return data.CustomDataClasses.Num() == 0 ? nullptr : FromHost<Class>(data.CustomDataClasses[0]);
+  }
+  if (data.CustomDataStrings.Num() <= game_facts::kSoulTrapPathIndex) return nullptr;
+  return Server::Current().game().CreatureClass(
+      ToUtf8(data.CustomDataStrings[game_facts::kSoulTrapPathIndex]));
+}
+
 }  // namespace
+
+void ForceTame(ShooterPlayerController& player, Dino& dino) {
+  dino.taming_team_id = Game::TeamOf(player);
+  Invoke<"APrimalDinoCharacter.TameDino">(Host<APrimalDinoCharacter>(dino),
+                                          Host<AShooterPlayerController>(player), true, 0, false,
+                                          false);
+}
+
+bool Capture(ShooterPlayerController&, Dino& dino, Item& pod) {
+  if (HeldClass(pod) != nullptr) return false;
+  Class& kind = *FromHost<Class>(dino.cls);
+  FCustomItemData data;
+  if (pod.keeps_path) {
+    // The path without "Blueprint'...'", after the trap's other strings.
+    const std::string& path = kind.kind_path;
+    const std::string bare = path.starts_with("Blueprint'") ? path.substr(10, path.size() - 11) : path;
+    for (int i = 0; i < game_facts::kSoulTrapPathIndex; ++i)
+      data.CustomDataStrings.Add(FString("field " + std::to_string(i)));
+    data.CustomDataStrings.Add(FromUtf8(bare));
+  } else {
+    data.CustomDataClasses.Add(ToHost<UClass>(&kind));
+  }
+  pod.custom_item_datas = TArray<FCustomItemData>();
+  pod.custom_item_datas.Add(std::move(data));
+  Destroy(dino);
+  return true;
+}
+
+Dino* Release(ShooterPlayerController& player, Item& pod) {
+  Equip(player, pod);
+  Class* kind = HeldClass(pod);
+  const bool still_equipped = player.character != nullptr && pod.weapon != nullptr &&
+                              player.character->weapon == pod.weapon;
+  if (kind == nullptr || !still_equipped) return nullptr;
+  pod.custom_item_datas = TArray<FCustomItemData>();
+  return &Server::Current().game().SpawnDino(*kind, Game::TeamOf(player),
+                                             LocationOf(player.character));
+}
 
 bool Tame(ShooterPlayerController& player, Dino& dino) {
   dino.taming_team_id = Game::TeamOf(player);
@@ -62,8 +119,13 @@ void Equip(ShooterPlayerController& player, Item& item) {
 }
 
 bool Use(ShooterPlayerController& player, Item& item) {
-  return Invoke<"UPrimalItem.AllowUseInInventory">(Host<UPrimalItem>(item), false,
-                                                   Host<AShooterPlayerController>(player), false);
+  const bool allowed = Invoke<"UPrimalItem.AllowUseInInventory">(
+      Host<UPrimalItem>(item), false, Host<AShooterPlayerController>(player), false);
+  if (allowed && item.spawns != nullptr) {
+    Server::Current().game().SpawnDino(*item.spawns, Game::TeamOf(player),
+                                       LocationOf(player.character));
+  }
+  return allowed;
 }
 
 bool Slot(Item& item) {

@@ -24,8 +24,19 @@ void Destroy(Dino& dino);
 
 // The player equips the item as a weapon ("AShooterCharacter.OnWeaponEquipped").
 void Equip(ShooterPlayerController& player, Item& item);
-// "UPrimalItem.AllowUseInInventory" for the player; true when the item may be used.
+// "UPrimalItem.AllowUseInInventory" for the player; true when the item may be used. A used
+// spawning item brings its creature into the level for the player's team (no hooked function
+// runs for that, as in the game).
 bool Use(ShooterPlayerController& player, Item& item);
+
+// The player puts the creature into a cryopod or soul trap: its class goes into the item's
+// custom data (a soul trap keeps its path as text) and it leaves the level through
+// "APrimalDinoCharacter.Destroyed". False when the item already holds one.
+bool Capture(ShooterPlayerController& player, Dino& dino, Item& pod);
+// The player equips the pod ("AShooterCharacter.OnWeaponEquipped"); when it stays equipped, its
+// creature comes back into the level for the player's team and the pod is empty. The creature,
+// or null when the pod was unequipped or held none.
+Dino* Release(ShooterPlayerController& player, Item& pod);
 // "UPrimalItem.AllowSlotting".
 bool Slot(Item& item);
 

@@ -133,6 +133,8 @@ struct Item : Object {
   uint8_t consumable_type = 0;                // "UPrimalItem.MyConsumableType"
   TArray<FCustomItemData> custom_item_datas;  // "UPrimalItem.CustomItemDatas"
   Weapon* weapon = nullptr;                   // the weapon it is equipped as, once made
+  Class* spawns = nullptr;  // the creature a use brings into the level, for a spawning item
+  bool keeps_path = false;  // a soul trap: it keeps its creature as a path, not as a class
 };
 
 struct Weapon : Actor {
