@@ -59,7 +59,35 @@ void DinoCountStore::AddKind(std::string_view member_name, int32_t limit) {
   if (!added) return;
   it->second.config_name = std::move(config_name);
   it->second.limit = limit;
+  it->second.ordinal = dino_counts_.size() - 1;
   kind_index_.emplace(it->first.View(), it);
+}
+
+DinoCountStore& DinoCountStore::operator=(DinoCountStore&& other) noexcept {
+  dino_counts_ = std::move(other.dino_counts_);
+  team_totals_ = std::move(other.team_totals_);
+  limit_exceeded_ = std::move(other.limit_exceeded_);
+  kind_index_ = std::move(other.kind_index_);
+  kinds_generation_ = std::exchange(other.kinds_generation_, 0);
+  other.dino_counts_.clear();
+  other.team_totals_.clear();
+  other.limit_exceeded_.clear();
+  other.kind_index_.clear();
+  return *this;
+}
+
+StoreCounts DinoCountStore::EmptyCounts() const {
+  StoreCounts counts;
+  counts.kind_teams.resize(dino_counts_.size());
+  counts.team_totals.reserve(team_totals_.size());
+  counts.limit_exceeded.reserve(limit_exceeded_.size());
+  return counts;
+}
+
+void DinoCountStore::ReplaceCounts(StoreCounts&& counts) noexcept {
+  for (auto& [path, kind] : dino_counts_) kind.teams.swap(counts.kind_teams[kind.ordinal]);
+  team_totals_.swap(counts.team_totals);
+  limit_exceeded_.swap(counts.limit_exceeded);
 }
 
 KindCounts* DinoCountStore::FindKind(const FString& path) {
@@ -92,6 +120,7 @@ bool DinoCountStore::operator==(const DinoCountStore& other) const {
     return a.first.View() == b.first.View() && a.second.config_name == b.second.config_name &&
            a.second.limit == b.second.limit && a.second.teams == b.second.teams;
   };
+  // The generation says where the kinds came from, not what the store holds.
   return team_totals_ == other.team_totals_ && limit_exceeded_ == other.limit_exceeded_ &&
          std::equal(dino_counts_.begin(), dino_counts_.end(), other.dino_counts_.begin(),
                     other.dino_counts_.end(), same_kind);

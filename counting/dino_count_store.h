@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "host/fstring.h"
 
@@ -24,15 +26,24 @@ struct KindCounts {
   // The key as UTF-8: the name of the "Dinos" member that holds this kind's limit and display name.
   std::string config_name;
   int32_t limit = 9999;  // its "Count", as the configuration read when the kind was added
+  std::size_t ordinal = 0;                     // its place among the kinds, in the order added
   std::unordered_map<int32_t, int32_t> teams;  // team_id -> living creatures of the kind
+};
+
+// Every count of a store, made aside by a recount and then put in place at once.
+struct StoreCounts {
+  std::vector<std::unordered_map<int32_t, int32_t>> kind_teams;  // by KindCounts::ordinal
+  std::unordered_map<int32_t, int32_t> team_totals;
+  std::unordered_map<int32_t, bool> limit_exceeded;
 };
 
 class DinoCountStore {
  public:
   DinoCountStore() = default;
   // Moving keeps the kind index valid (the ordered map's nodes move along); a copy would not.
-  DinoCountStore(DinoCountStore&&) noexcept = default;
-  DinoCountStore& operator=(DinoCountStore&&) noexcept = default;
+  // What is moved from is left empty, with kinds of no configuration.
+  DinoCountStore(DinoCountStore&& other) noexcept { *this = std::move(other); }
+  DinoCountStore& operator=(DinoCountStore&& other) noexcept;
   DinoCountStore(const DinoCountStore&) = delete;
   DinoCountStore& operator=(const DinoCountStore&) = delete;
 
@@ -72,6 +83,15 @@ class DinoCountStore {
   }
   std::size_t KindCount() const { return dino_counts_.size(); }
 
+  // Empty counts for this store's kinds, with room for as many teams as it counts now.
+  StoreCounts EmptyCounts() const;
+  // Puts `counts` (made by EmptyCounts of this store) in place of every count. Never throws.
+  void ReplaceCounts(StoreCounts&& counts) noexcept;
+
+  // The configuration the kinds were read from (see ConfigGeneration).
+  uint64_t kinds_generation() const { return kinds_generation_; }
+  void set_kinds_generation(uint64_t generation) { kinds_generation_ = generation; }
+
   // Forgets a team's total (its flag and kind counts stay).
   void EraseTotal(int32_t team_id) { team_totals_.erase(team_id); }
 
@@ -94,6 +114,7 @@ class DinoCountStore {
   DinoCounts dino_counts_;                            // configured kinds, in key order
   std::unordered_map<int32_t, int32_t> team_totals_;  // team_id -> living creatures of any kind
   std::unordered_map<int32_t, bool> limit_exceeded_;  // team_id -> some kind is over its limit
+  uint64_t kinds_generation_ = 0;
   // Every key of dino_counts_ ignoring case; views into those keys.
   std::unordered_map<std::u16string_view, DinoCounts::iterator, FoldedHash, FoldedEqual>
       kind_index_;

@@ -18,7 +18,7 @@ namespace {
 // What the recount knows about one creature class. A class's path does not change during one
 // recount, so it is built once per class instead of once per creature.
 struct ClassKind {
-  KindCounts* kind = nullptr;  // null: no configured kind
+  const KindCounts* kind = nullptr;  // null: no configured kind
   std::string path_utf8;       // for the diagnostic lines
 };
 
@@ -45,8 +45,8 @@ void AddConfiguredKinds(DinoCountStore& store) {
 }
 
 // Every living creature of a counted team in the running level, once for its team and, when its
-// kind is configured, once for the kind.
-void CountLevel(DinoCountStore& store) {
+// kind is one of `store`, once for the kind. Reads the kinds of `store`; writes only `counts`.
+void CountLevel(const DinoCountStore& store, StoreCounts& counts) {
   UWorld* world = ArkApi::GetApiUtils().GetGameWorld();
   if (world == nullptr) return;
   ULevel* level = Field<"UWorld.PersistentLevel">(world);
@@ -63,7 +63,7 @@ void CountLevel(DinoCountStore& store) {
     auto* dino = static_cast<APrimalDinoCharacter*>(actor);
     if (BitFieldValue<"APrimalCharacter.bIsDead">(dino) != 0) continue;
 
-    ++store.TeamTotal(team);
+    ++counts.team_totals[team];
     UClass* cls = Field<"UObjectBase.Class">(actor);
     auto [entry, added] = class_kinds.try_emplace(cls);
     ClassKind& class_kind = entry->second;
@@ -74,8 +74,8 @@ void CountLevel(DinoCountStore& store) {
     }
     if (class_kind.kind == nullptr) continue;
 
-    const int32_t count = ++class_kind.kind->teams[team];
-    if (count > class_kind.kind->limit) store.LimitExceeded(team) = true;
+    const int32_t count = ++counts.kind_teams[class_kind.kind->ordinal][team];
+    if (count > class_kind.kind->limit) counts.limit_exceeded[team] = true;
     debug("UpdateDinoCountAll: team_id: {}", team);
     debug("UpdateDinoCountAll: path_name: {}", class_kind.path_utf8);
     debug("UpdateDinoCountAll: count: {}", count);
@@ -85,11 +85,20 @@ void CountLevel(DinoCountStore& store) {
 }  // namespace
 
 void UpdateDinoCountAll() {
-  // Built aside and swapped in at the end, so a recount that fails leaves the counts it found.
+  // Everything is built aside and put in place at the end, so a recount that fails leaves the
+  // counts as they were. The kinds are read anew only when the configuration changed.
+  DinoCountStore& live = Store();
   DinoCountStore fresh;
-  AddConfiguredKinds(fresh);
-  CountLevel(fresh);
-  Store() = std::move(fresh);
+  const bool new_kinds = live.kinds_generation() != ConfigGeneration();
+  if (new_kinds) {
+    AddConfiguredKinds(fresh);
+    fresh.set_kinds_generation(ConfigGeneration());
+  }
+  DinoCountStore& target = new_kinds ? fresh : live;
+  StoreCounts counts = target.EmptyCounts();
+  CountLevel(target, counts);
+  target.ReplaceCounts(std::move(counts));
+  if (new_kinds) live = std::move(fresh);
 }
 
 void RecountOnTimer() {

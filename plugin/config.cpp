@@ -31,10 +31,12 @@ struct Resolved {
   std::optional<RefusalDisplay> refusal;
 };
 Resolved resolved;
+uint64_t generation = 0;
 
 const nlohmann::json kNull;
 
 void Resolve(const nlohmann::json& document) {
+  ++generation;
   resolved = {};
   if (const nlohmann::json* debug = ConfigMember(document, "Debug"); debug && debug->is_boolean())
     resolved.debug = debug->get<bool>();
@@ -163,6 +165,8 @@ FString GetText(const std::string& key) {
   const std::string text = (messages != nullptr ? *messages : kNull).value(key, "No message");
   return FString(ArkApi::Tools::Utf8Decode(text));
 }
+
+uint64_t ConfigGeneration() { return generation; }
 
 int32_t TotalLimit() { return resolved.total_limit; }
 

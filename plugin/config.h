@@ -50,6 +50,10 @@ struct SavedConfig {
 SavedConfig InstallConfig(nlohmann::json document);
 void RestoreConfig(SavedConfig saved);
 
+// A number that changes whenever the live document is replaced, so that what is derived from it
+// can tell whether it is current.
+uint64_t ConfigGeneration();
+
 // At load: ReadCheckedConfig, then InstallConfig; throws the failure as a runtime error (its
 // text already logged) and leaves the live configuration as it was.
 void ReadConfig();
