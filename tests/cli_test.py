@@ -60,14 +60,18 @@ class CommandLine(unittest.TestCase):
     def test_text_output_echoes_lines_and_describes_events(self):
         result = run(stdin="# a comment is not echoed\nrcon tw.reload\n")
         self.assertEqual(result.returncode, 0)
-        lines = result.stdout.splitlines()
-        self.assertEqual(lines[:4], [
+        self.assertEqual(result.stdout.splitlines(), [
             "   2> rcon tw.reload",
             "    result AShooterGameMode.InitGame: game function ran",
-            "    plug-in loaded",
-            "      RegisterChatCommand /limits",
+            "    plug-in loaded: 6 commands, 16 hooks",
+            "    rcon answer to request 1: \"Reloaded config\"",
+            "    log info [Tamewarden] Reloaded Config",
+            "    plug-in unloaded",
         ])
-        # The six commands and sixteen hooks the plug-in registered, then the answer.
+        # --verbose lists the six commands and sixteen hooks the plug-in registered.
+        lines = run("--verbose", stdin="rcon tw.reload\n").stdout.splitlines()
+        self.assertEqual(lines[2:4], ["    plug-in loaded: 6 commands, 16 hooks",
+                                      "      RegisterChatCommand /limits"])
         self.assertEqual(lines[24], "      InstallHook AShooterCharacter.OnWeaponEquipped")
         self.assertEqual(lines[25], "    rcon answer to request 1: \"Reloaded config\"")
 

@@ -110,7 +110,7 @@ TEST(ScriptParser, ReadsEveryFormOfLine) {
     const auto parsed = parser.Parse(good.line);
     ASSERT_EQ(parsed.error, "");
     ASSERT_TRUE(parsed.statement);
-    EXPECT_EQ(parsed.statement->verb, good.verb);
+    EXPECT_EQ(parsed.statement->verb->name(), good.verb);
     EXPECT_EQ(parsed.statement->args, good.args);
     const std::map<std::string, std::string> options(parsed.statement->options.begin(),
                                                      parsed.statement->options.end());
@@ -123,12 +123,14 @@ TEST(ScriptParser, ReadsEveryFormOfLine) {
 
 TEST(ScriptParser, TellsActionsFromWorldLines) {
   ScriptParser parser = KnowingParser();
-  EXPECT_TRUE(parser.Parse("tame alice rex1").statement->action);
-  EXPECT_TRUE(parser.Parse("truth").statement->action);
-  EXPECT_FALSE(parser.Parse("aim alice none").statement->action);
-  EXPECT_TRUE(ScriptParser::StartsAction("tame nobody nothing at all"));
-  EXPECT_FALSE(ScriptParser::StartsAction("player p id=1"));
-  EXPECT_FALSE(ScriptParser::StartsAction("# tame alice rex1"));
+  using sim::tool::VerbKind;
+  EXPECT_EQ(parser.Parse("tame alice rex1").statement->verb->kind, VerbKind::kAction);
+  EXPECT_EQ(parser.Parse("truth").statement->verb->kind, VerbKind::kAction);
+  EXPECT_EQ(parser.Parse("aim alice none").statement->verb->kind, VerbKind::kWorld);
+  EXPECT_EQ(ScriptParser::VerbOf("tame nobody nothing at all")->name(), "tame");
+  EXPECT_EQ(ScriptParser::VerbOf("player p id=1")->kind, VerbKind::kWorld);
+  EXPECT_EQ(ScriptParser::VerbOf("# tame alice rex1"), nullptr);
+  EXPECT_EQ(ScriptParser::VerbOf("tmae alice rex1"), nullptr);
 }
 
 TEST(ScriptParser, BlankAndCommentLinesAreNothing) {
