@@ -51,7 +51,7 @@ const std::vector<Verb>& Verbs() {
                           "Without `steam=` the Steam id is {} + id. `admin` puts the player in "
                           "the \"Admins\" group.",
                           kSteamIdBase),
-              "player alice id=100001 tribe=200001 admin", &R::Player, Thing::kPlayer),
+              "player frank id=100006 tribe=200002 admin", &R::Player, Thing::kPlayer),
         World("dino NAME kind=KIND|fullname=\"...\" [team=N] [dead] [at=X,Y,Z]",
               "a creature in the level; `team` sets its targeting and taming team (default 0, "
               "wild). With `fullname=\"...\"` instead of `kind=`, the full name of its class's "
