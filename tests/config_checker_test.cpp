@@ -30,7 +30,8 @@ TEST(ConfigChecker, ExitsWithWhatTheCheckFoundAndSumsItUp) {
       {R"({"General": {}})", {}, 0, "0 errors, 0 warnings\n"},
       {R"({"General": 5})",
        {{Severity::kError, "General", "is no object"}, {Severity::kWarning, "Messages", "missing"}},
-       1, "error: General: is no object\nwarning: Messages: missing\n1 error, 1 warning\n"},
+       1,
+       "error: General: is no object\nwarning: Messages: missing\n1 error, 1 warning\n"},
       {R"({"General": {}} trailing)", {}, 0, ""},  // read as the plug-in reads it; a warning
       {R"({"General": {,}})", {}, 2, ""},
       {"", {}, 2, ""},
@@ -71,10 +72,12 @@ TEST(ConfigChecker, NamesPathsTheGameDoesNotKnowAndPathsWithoutTheirWrapper) {
   const std::string dino_key = "Dinos[\"" + Wrapped(misspelled) + "\"]";
   const std::string map_key = "ItemMap[\"" + Wrapped(kMekKit) + "\"]";
   const std::vector<Case> cases = {
-      {{{"Dinos", {{Wrapped(kRex), {{"Count", 1}}}}}, {"ItemMap", {{Wrapped(kMekKit), Wrapped(kMek)}}}},
+      {{{"Dinos", {{Wrapped(kRex), {{"Count", 1}}}}},
+        {"ItemMap", {{Wrapped(kMekKit), Wrapped(kMek)}}}},
        {}},
       // Creature kinds match ignoring case, as the plug-in compares them.
-      {{{"Dinos", {{"Blueprint'/game/primalearth/dinos/rex/rex_character_bp.rex_character_bp'", {}}}}},
+      {{{"Dinos",
+         {{"Blueprint'/game/primalearth/dinos/rex/rex_character_bp.rex_character_bp'", {}}}}},
        {}},
       {{{"Dinos", {{Wrapped(misspelled), {}}}}},
        {"warning: " + dino_key + ": the key names no creature of the game; did you mean " +
@@ -90,8 +93,10 @@ TEST(ConfigChecker, NamesPathsTheGameDoesNotKnowAndPathsWithoutTheirWrapper) {
         "the game's lists; right for one a mod adds, otherwise copy the path the game shows "
         "(GetDinoBp aimed at a creature)"}},
       {{{"ItemMap", {{Wrapped(kMekKit), kMek}}}},
-       {"warning: " + map_key + ": the creature it spawns is written without Blueprint'...', so "
-        "it never matches; write " + Wrapped(kMek)}},
+       {"warning: " + map_key +
+        ": the creature it spawns is written without Blueprint'...', so "
+        "it never matches; write " +
+        Wrapped(kMek)}},
       // Item keys match exactly: a difference in case is a different item.
       {{{"ItemMap", {{Wrapped(kMekKit).replace(10, 5, "/GAME"), Wrapped(kMek)}}}},
        {"warning: ItemMap[\"" + Wrapped(kMekKit).replace(10, 5, "/GAME") +
