@@ -93,8 +93,9 @@ std::string Section(const json& event, const char* key, Line line) {
 std::string DescribeWorld(const json& event) {
   std::string text = event.value("loaded", false) ? "plug-in loaded" : "plug-in not loaded";
   text += Section(event, "players", [](const json& p) {
-    std::string line = fmt::format("{}: id {}, tribe {}, team {}", Name(p, "name"), Text(p, "id"),
-                                   Text(p, "tribe"), Text(p, "team"));
+    std::string line = fmt::format("{}: id {}", Name(p, "name"), Text(p, "id"));
+    if (p.value("tribe", 0) != 0) line += ", tribe " + Text(p, "tribe");
+    line += ", team " + Text(p, "team");
     if (const auto groups = p.find("groups"); groups != p.end() && groups->is_array()) {
       for (std::size_t i = 0; i < groups->size(); ++i)
         line += (i == 0 ? ", groups " : ",") + (*groups)[i].get<std::string>();
