@@ -8,6 +8,7 @@
 
 #include "sim/tool/embedded.h"
 #include "sim/tool/options.h"
+#include "sim/tool/script_grammar.h"
 #include "sim/tool/script_parser.h"
 
 namespace {

@@ -4,164 +4,11 @@
 
 #include "plugin/config_check.h"
 #include "sim/game/game.h"
-#include "sim/tool/game_data.h"
+#include "sim/tool/script_grammar.h"
 #include "sim/tool/script_tokens.h"
 
 namespace sim::tool {
 namespace {
-
-// What a placeholder of a usage text stands for, and so how its value is checked.
-enum class Value {
-  kName,    // a new thing's name
-  kThing,   // the name of an existing thing of one kind
-  kTarget,  // an existing creature or structure, or none
-  kPath,    // a blueprint path
-  kPaths,   // blueprint paths separated by commas
-  kVector,  // X,Y,Z
-  kInt,     // a 32-bit whole number
-  kSteamId,
-  kByte,  // 0 to 255
-  kVerb,
-  kText,  // one word, anything
-  kRest,  // the rest of the line, anything
-};
-
-struct Placeholder {
-  std::string_view name;  // as the usage writes it; "key=NAME" for an option's own rule
-  Value value;
-  Thing thing = Thing::kPlayer;                       // kThing: the kind named
-  const std::vector<GameName>* (*known)() = nullptr;  // kPath: real paths, for Tab completion
-};
-
-const std::vector<GameName>* Creatures() { return &KnownCreatures(); }
-const std::vector<GameName>* Items() { return &KnownItems(); }
-
-const Placeholder kPlaceholders[] = {
-    {"NAME", Value::kName},
-    {"PLAYER", Value::kThing, Thing::kPlayer},
-    {"INVITER", Value::kThing, Thing::kPlayer},
-    {"DINO", Value::kThing, Thing::kDino},
-    {"ITEM", Value::kThing, Thing::kItem},
-    {"STRUCTURE", Value::kThing, Thing::kStructure},
-    {"DINO|STRUCTURE|none", Value::kTarget},
-    {"KIND", Value::kPath, Thing::kPlayer, &Creatures},
-    {"ITEMPATH", Value::kPath, Thing::kPlayer, &Items},
-    {"KIND[,KIND...]", Value::kPaths, Thing::kPlayer, &Creatures},
-    {"X,Y,Z", Value::kVector},
-    {"N", Value::kInt},
-    {"INDEX", Value::kInt},
-    {"TEAM", Value::kInt},
-    {"TRIBEID", Value::kInt},
-    {"steam=N", Value::kSteamId},
-    {"type=N", Value::kByte},
-    {"consumable=N", Value::kByte},
-    {"VERB", Value::kVerb},
-    {"FILE", Value::kText},
-    {"COMMAND", Value::kText},
-    {"\"...\"", Value::kText},
-    {"TEXT", Value::kRest},
-    {"PATH", Value::kRest},
-};
-
-// The rule for a value: the option's own ("steam=N"), else the placeholder's; null if none.
-const Placeholder* FindPlaceholder(std::string_view key, std::string_view placeholder) {
-  const Placeholder* general = nullptr;
-  for (const Placeholder& p : kPlaceholders) {
-    if (!key.empty() && p.name.size() == key.size() + 1 + placeholder.size() &&
-        p.name.starts_with(key) && p.name[key.size()] == '=' && p.name.ends_with(placeholder))
-      return &p;
-    if (p.name == placeholder) general = &p;
-  }
-  return general;
-}
-
-// One verb's usage text taken apart: positional slots, key=value options and bare flags.
-struct Grammar {
-  struct Slot {
-    std::string placeholder;  // such as "PLAYER" or "DINO|STRUCTURE|none"
-    bool optional = false;
-  };
-  struct Option {
-    std::vector<std::pair<std::string, std::string>> alternatives;  // key, placeholder
-    bool optional = false;
-  };
-  const Verb* verb = nullptr;
-  std::vector<Slot> slots;
-  std::vector<Option> options;
-  std::set<std::string, std::less<>> flags;
-
-  // The placeholder of option `key`, or null when the verb has no such option.
-  const std::string* OptionPlaceholder(std::string_view key) const {
-    for (const auto& option : options) {
-      for (const auto& [k, p] : option.alternatives) {
-        if (k == key) return &p;
-      }
-    }
-    return nullptr;
-  }
-  std::vector<std::string> OptionKeys() const {
-    std::vector<std::string> keys;
-    for (const auto& option : options) {
-      for (const auto& alternative : option.alternatives) keys.push_back(alternative.first);
-    }
-    return keys;
-  }
-};
-
-bool IsLower(std::string_view word) {
-  for (char c : word) {
-    if (!(c >= 'a' && c <= 'z') && c != '_') return false;
-  }
-  return !word.empty();
-}
-
-Grammar MakeGrammar(const Verb& verb) {
-  Grammar grammar;
-  grammar.verb = &verb;
-  const std::string_view usage = verb.usage;
-  std::vector<std::string> words;
-  for (std::size_t at = verb.name().size(); at < usage.size();) {
-    const std::size_t end = std::min(usage.find(' ', at + 1), usage.size());
-    if (end > at + 1) words.emplace_back(usage.substr(at + 1, end - at - 1));
-    at = end;
-  }
-  for (std::string word : words) {
-    const bool optional = word.front() == '[' && word.back() == ']';
-    if (optional) word = word.substr(1, word.size() - 2);
-    if (word.find('=') != std::string::npos) {
-      Grammar::Option option{{}, optional};
-      for (std::size_t at = 0; at <= word.size();) {
-        std::size_t bar = word.find('|', at);
-        if (bar == std::string::npos) bar = word.size();
-        const std::string alternative = word.substr(at, bar - at);
-        const std::size_t eq = alternative.find('=');
-        option.alternatives.emplace_back(alternative.substr(0, eq), alternative.substr(eq + 1));
-        at = bar + 1;
-      }
-      grammar.options.push_back(std::move(option));
-    } else if (IsLower(word)) {
-      grammar.flags.insert(word);
-    } else {
-      grammar.slots.push_back({word, optional});
-    }
-  }
-  return grammar;
-}
-
-const std::map<std::string_view, Grammar>& Grammars() {
-  static const auto grammars = [] {
-    std::map<std::string_view, Grammar> made;
-    for (const Verb& verb : Verbs()) made.emplace(verb.name(), MakeGrammar(verb));
-    return made;
-  }();
-  return grammars;
-}
-
-std::vector<std::string> VerbNames() {
-  std::vector<std::string> names;
-  for (const Verb& verb : Verbs()) names.emplace_back(verb.name());
-  return names;
-}
 
 const char* ThingWord(Thing thing) {
   switch (thing) {
@@ -219,20 +66,6 @@ std::vector<std::string> ScriptParser::Names(Thing thing) const {
   const auto it = names_.find(thing);
   return it == names_.end() ? std::vector<std::string>()
                             : std::vector<std::string>(it->second.begin(), it->second.end());
-}
-
-std::string UnknownPlaceholder() {
-  for (const auto& [name, grammar] : Grammars()) {
-    for (const auto& slot : grammar.slots) {
-      if (FindPlaceholder("", slot.placeholder) == nullptr) return slot.placeholder;
-    }
-    for (const auto& option : grammar.options) {
-      for (const auto& [key, placeholder] : option.alternatives) {
-        if (FindPlaceholder(key, placeholder) == nullptr) return key + "=" + placeholder;
-      }
-    }
-  }
-  return "";
 }
 
 namespace {

@@ -61,9 +61,4 @@ class ScriptParser {
   std::map<Thing, std::set<std::string, std::less<>>> names_;
 };
 
-// Whether every placeholder of every verb's usage is one the parser knows how to check (a new
-// verb with a new kind of value needs a row in the parser's placeholder table too). Empty when
-// all are; else the first unknown one.
-std::string UnknownPlaceholder();
-
 }  // namespace sim::tool
