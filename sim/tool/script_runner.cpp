@@ -13,7 +13,7 @@ bool ScriptRunner::RunLine(std::string_view text, int line) {
   std::string error;
   try {
     // The scene comes before the first action is read, since it may name what the scene has.
-    if (const Verb* verb = ScriptParser::VerbOf(text); verb != nullptr && verb->needs_scene())
+    if (const Verb* verb = ScriptParser::VerbOf(text); verb != nullptr && verb->needs_scene)
       SetScene(line);
     Parsed parsed = parser_.Parse(text);
     if (parsed.statement) {

@@ -17,24 +17,28 @@ using R = ScriptRunner;
 
 Verb World(std::string usage, std::string summary, std::string example,
            std::string (R::*run)(const Statement&), std::optional<Thing> makes = std::nullopt) {
-  return {
-      std::move(usage), VerbKind::kWorld, std::move(summary), "", std::move(example), run, makes,
-      BootRule::kNone};
+  Verb verb{std::move(usage), VerbKind::kWorld, std::move(summary), "", std::move(example), run};
+  verb.makes = makes;
+  verb.boot = BootRule::kNone;
+  return verb;
 }
 
 Verb Action(std::string usage, std::string functions, std::string example,
             std::string (R::*run)(const Statement&), std::string summary = "",
             BootRule boot = BootRule::kNeeds) {
-  return {std::move(usage),   VerbKind::kAction,
-          std::move(summary), std::move(functions),
-          std::move(example), run,
-          std::nullopt,       boot};
+  Verb verb{std::move(usage),     VerbKind::kAction,  std::move(summary),
+            std::move(functions), std::move(example), run};
+  verb.boot = boot;
+  verb.needs_scene = true;
+  return verb;
 }
 
 Verb Show(std::string usage, std::string summary, std::string example,
-          std::string (R::*run)(const Statement&)) {
-  return {std::move(usage), VerbKind::kShow, std::move(summary), "", std::move(example), run,
-          std::nullopt,     BootRule::kNone};
+          std::string (R::*run)(const Statement&), bool needs_scene) {
+  Verb verb{std::move(usage), VerbKind::kShow, std::move(summary), "", std::move(example), run};
+  verb.boot = BootRule::kNone;
+  verb.needs_scene = needs_scene;
+  return verb;
 }
 
 }  // namespace
@@ -150,12 +154,12 @@ const std::vector<Verb>& Verbs() {
         Action("truth [TEAM]", "the world's own count of living tamed creatures per team and kind",
                "truth 200001", &R::Truth),
 
-        Show("help [VERB]", "every line, or what one line does.", "help tame", &R::Help),
+        Show("help [VERB]", "every line, or what one line does.", "help tame", &R::Help, false),
         Show("world",
              "the plug-in's state and every player (name, id, tribe, team, groups, dead), creature "
              "(name, kind, team, dead, location), structure and item. Like an action it sets the "
              "scene first (the default world when the script defines none) but boots nothing.",
-             "world", &R::ShowWorld),
+             "world", &R::ShowWorld, true),
     };
   }();
   return verbs;

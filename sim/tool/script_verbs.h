@@ -36,9 +36,9 @@ struct Verb {
   std::string (ScriptRunner::*run)(const Statement&);
   std::optional<Thing> makes = std::nullopt;  // the kind of thing whose NAME it defines
   BootRule boot = BootRule::kNeeds;           // actions only
-  // Whether the line needs the scene (the default world when a script sets none) before it is
-  // read, since it may name what the scene has.
-  bool needs_scene() const { return kind != VerbKind::kWorld; }
+  // Whether the scene (the default world when the script defines none) must be set before the
+  // line is read, since it may name what the scene has: every action, and `world`.
+  bool needs_scene = false;
   std::string_view name() const { return std::string_view(usage).substr(0, usage.find(' ')); }
 };
 
