@@ -64,7 +64,7 @@ std::unique_ptr<LineSource> OpenScript(const Options& options, const ScriptRunne
     return TerminalLines(
         STDIN_FILENO, isatty(STDOUT_FILENO) ? STDOUT_FILENO : STDERR_FILENO, "tw> ",
         [&runner](const std::vector<std::string>& words, std::string_view partial) {
-          return runner.parser().Candidates(words, partial);
+          return runner.Candidates(words, partial);
         });
   }
   return StreamLines(STDIN_FILENO);

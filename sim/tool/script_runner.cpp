@@ -6,7 +6,20 @@
 namespace sim::tool {
 
 ScriptRunner::ScriptRunner(Server& server, RunnerSettings settings)
-    : server_(server), settings_(std::move(settings)) {}
+    : server_(server), settings_(std::move(settings)) {
+  std::istringstream lines(settings_.default_world);
+  for (std::string text; std::getline(lines, text);) default_names_.Parse(text);
+}
+
+std::vector<std::string> ScriptRunner::Candidates(const std::vector<std::string>& words,
+                                                  std::string_view partial) const {
+  std::vector<std::string> found = parser_.Candidates(words, partial);
+  if (!action_seen_ && !scene_set_) {
+    for (std::string& name : default_names_.Candidates(words, partial))
+      found.push_back(std::move(name));
+  }
+  return found;
+}
 
 bool ScriptRunner::RunLine(std::string_view text, int line) {
   server_.events().line = line;

@@ -42,8 +42,10 @@ class ScriptRunner {
   bool failed() const { return failed_; }
   // Whether a load of the plug-in (by `load`, or at boot) has failed so far.
   bool load_failed() const { return load_failed_; }
-  // What the script has named so far, for completing names at the prompt.
-  const ScriptParser& parser() const { return parser_; }
+  // What may complete the word being typed at the prompt (see ScriptParser::Candidates): the
+  // names defined so far and, while the scene may still become the default world, its names.
+  std::vector<std::string> Candidates(const std::vector<std::string>& words,
+                                      std::string_view partial) const;
 
  private:
   friend const std::vector<Verb>& Verbs();  // the verb table names the handlers
@@ -121,6 +123,7 @@ class ScriptRunner {
   Server& server_;
   RunnerSettings settings_;
   ScriptParser parser_;
+  ScriptParser default_names_;  // the default world's names, read once for completion
   // The things scripts named; the game owns them.
   std::map<std::string, ShooterPlayerController*, std::less<>> players_;
   std::map<std::string, Dino*, std::less<>> dinos_;
