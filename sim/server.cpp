@@ -1,5 +1,6 @@
 #include "sim/server.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -69,8 +70,8 @@ Server& Server::Current() {
   return *current_;
 }
 
-std::filesystem::path Server::ConfigPath() const {
-  return server_dir_ / "ArkApi" / "Plugins" / "Tamewarden" / "config.json";
+std::filesystem::path Server::ConfigPathIn(const std::filesystem::path& server_dir) {
+  return server_dir / "ArkApi" / "Plugins" / "Tamewarden" / "config.json";
 }
 
 std::filesystem::path Server::LogPath() const {
@@ -86,12 +87,28 @@ bool Server::InGroup(uint64_t steam_id, const std::string& group) const {
   return it != groups_.end() && it->second.contains(group);
 }
 
+std::vector<std::string> Server::Groups(uint64_t steam_id) const {
+  const auto it = groups_.find(steam_id);
+  return it == groups_.end() ? std::vector<std::string>()
+                             : std::vector<std::string>(it->second.begin(), it->second.end());
+}
+
+void Server::Trace(std::string call) {
+  // Dropping the older half at once keeps the cost of a call constant on average.
+  if (trace_.size() >= 2 * kTraceKept)
+    trace_.erase(trace_.begin(), trace_.begin() + static_cast<std::ptrdiff_t>(kTraceKept));
+  trace_.push_back(std::move(call));
+  ++traced_;
+}
+
 LoadResult Server::LoadPlugin(const std::filesystem::path& library) {
-  const std::size_t before = trace_.size();
+  const uint64_t before = traced_;
   LoadResult result = loader_.Load(library);
-  // What the plug-in registered with the framework while it loaded, in order.
-  const std::vector<std::string> registered(trace_.begin() + static_cast<std::ptrdiff_t>(before),
-                                            trace_.end());
+  // What the plug-in registered with the framework while it loaded, in order (the latest
+  // kTraceKept calls of a load that made more).
+  const auto made = static_cast<std::ptrdiff_t>(
+      std::min<uint64_t>(traced_ - before, static_cast<uint64_t>(trace_.size())));
+  const std::vector<std::string> registered(trace_.end() - made, trace_.end());
   events_.Add("load",
               {{"ok", result.ok},
                {"error", result.ok ? nlohmann::json(nullptr) : nlohmann::json(result.error)},

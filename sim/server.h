@@ -39,7 +39,8 @@ class Server {
   const std::vector<spdlog::sink_ptr>& log_sinks() const { return log_sinks_; }
   const std::filesystem::path& server_dir() const { return server_dir_; }
   // Where the plug-in reads its configuration.
-  std::filesystem::path ConfigPath() const;
+  std::filesystem::path ConfigPath() const { return ConfigPathIn(server_dir_); }
+  static std::filesystem::path ConfigPathIn(const std::filesystem::path& server_dir);
   std::filesystem::path LogPath() const;
 
   int server_state() const { return server_state_; }
@@ -48,11 +49,16 @@ class Server {
   // Permission groups by Steam id.
   void AddToGroup(uint64_t steam_id, std::string group);
   bool InGroup(uint64_t steam_id, const std::string& group) const;
+  // The groups of a Steam id, in name order.
+  std::vector<std::string> Groups(uint64_t steam_id) const;
 
-  // Framework calls made by plug-ins ("RegisterChatCommand NAME", "InstallHook NAME", ...).
-  void Trace(std::string call) { trace_.push_back(std::move(call)); }
+  // Framework calls made by plug-ins ("RegisterChatCommand NAME", "InstallHook NAME", ...), in
+  // order. Only the latest calls are kept (at least kTraceKept), so that a server running for
+  // ever, loading and unloading, keeps a bounded trace.
+  void Trace(std::string call);
   const std::vector<std::string>& trace() const { return trace_; }
   void ClearTrace() { trace_.clear(); }
+  static constexpr std::size_t kTraceKept = 1024;
 
   // Game functions whose hooks the framework refuses, as a host may: InstallHook answers false
   // for them and changes nothing.
@@ -85,6 +91,7 @@ class Server {
   std::filesystem::path server_dir_;
   EventLog events_;
   std::vector<std::string> trace_;
+  uint64_t traced_ = 0;  // calls traced since the server began, kept or not
   Commands commands_;
   std::unique_ptr<ArkApi::IApiUtils> api_utils_;
   std::vector<spdlog::sink_ptr> log_sinks_;

@@ -1,18 +1,23 @@
 #!/usr/bin/python3
-"""tamewarden-sim's command line: options, exit status, standard input and the server directory.
+"""tamewarden-sim's command line: options, exit status, standard input, the server directory, the
+terminal prompt, memory over many loads, and the configuration checker.
 
 usage: cli_test.py SIM
 """
 
 import json
 import os
+import pty
 import re
+import select
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 SIM = None
+SANITIZED = False  # built with the sanitizers
 
 
 def run(*args, stdin=""):
@@ -41,6 +46,10 @@ class CommandLine(unittest.TestCase):
             ("no-such-script.tws",): "no script file no-such-script.tws",
             ("a.tws", "b.tws"): "more than one script",
             ("--server-dir",): "--server-dir needs a value",
+            ("--rcon-ban-after", "3"): "--rcon-ban-after is only used with --rcon-port",
+            ("--rcon-port", "0", "--rcon-password", "pw", "--rcon-ban-seconds", "-1"):
+                "--rcon-ban-seconds wants a number of seconds from 0",
+            ("--check", "--json"): "--check runs no server",
         }
         for args, message in cases.items():
             with self.subTest(args=args):
@@ -60,15 +69,19 @@ class CommandLine(unittest.TestCase):
     def test_text_output_echoes_lines_and_describes_events(self):
         result = run(stdin="# a comment is not echoed\nrcon tw.reload\n")
         self.assertEqual(result.returncode, 0)
-        lines = result.stdout.splitlines()
-        self.assertEqual(lines[:4], [
+        self.assertEqual(result.stdout.splitlines(), [
             "   2> rcon tw.reload",
             "    result AShooterGameMode.InitGame: game function ran",
-            "    plug-in loaded",
-            "      RegisterChatCommand /limits",
+            "    plug-in loaded: 6 commands, 16 hooks",
+            "    rcon answer to request 1: \"Reloaded config\"",
+            "    log info [Tamewarden] Reloaded Config",
+            "    plug-in unloaded",
         ])
-        # The six commands, sixteen hooks and the recount timer the plug-in registered, then
-        # the answer.
+        # --verbose lists the six commands, sixteen hooks and the recount timer the plug-in
+        # registered.
+        lines = run("--verbose", stdin="rcon tw.reload\n").stdout.splitlines()
+        self.assertEqual(lines[2:4], ["    plug-in loaded: 6 commands, 16 hooks",
+                                      "      RegisterChatCommand /limits"])
         self.assertEqual(lines[24], "      InstallHook AShooterCharacter.OnWeaponEquipped")
         self.assertEqual(lines[25], "      AddOnTimerCallback Tamewarden.Recount")
         self.assertEqual(lines[26], "    rcon answer to request 1: \"Reloaded config\"")
@@ -85,7 +98,11 @@ class CommandLine(unittest.TestCase):
             os.makedirs(plugin_dir)
             with open(os.path.join(plugin_dir, "config.json"), "w") as config:
                 config.write("{ not json")
-            result = run("--json", "--server-dir", server_dir, stdin="load\n")
+            # A failed load, explicit or at the boot of the first action, makes the exit status 1.
+            for line in ("load", "truth"):
+                result = run("--json", "--server-dir", server_dir, stdin=line + "\n")
+                self.assertEqual(result.returncode, 1)
+                self.assertIn("load", [e["event"] for e in events(result.stdout)])
             load = [e for e in events(result.stdout) if e["event"] == "load"]
             self.assertFalse(load[0]["ok"])
             self.assertIn("parse error", load[0]["error"])
@@ -93,6 +110,102 @@ class CommandLine(unittest.TestCase):
                                                         "server.log")))
 
 
+    def test_memory_stays_flat_over_2000_loads_and_unloads(self):
+        sim = subprocess.Popen([SIM], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL, text=True, bufsize=1)
+        try:
+            def after(lines, team):  # runs the lines, then waits until they are done
+                sim.stdin.write(lines + f"truth {team}\n")
+                sim.stdin.flush()
+                for line in sim.stdout:
+                    if f"truth: team {team} " in line:
+                        break
+                with open(f"/proc/{sim.pid}/status") as status:
+                    return next(int(l.split()[1]) for l in status if l.startswith("VmRSS"))
+            # Under the sanitizers each load costs shadow memory and freed memory waits in
+            # quarantine, so there the cycles only look for faults, and fewer of them.
+            warm, cycles = (10, 100) if SANITIZED else (100, 2000)
+            start = after("unload\nload\n" * warm, 1)  # past the first loads' one-time costs
+            end = after("unload\nload\n" * cycles, 2)
+            print(f"resident memory: {start} kB after {warm} cycles, {end} kB after "
+                  f"{warm + cycles}")
+            if not SANITIZED:
+                self.assertLess(end - start, 300)
+        finally:
+            sim.stdin.close()
+            sim.wait(timeout=60)
+
+    def test_the_prompt_completes_colours_and_helps(self):
+        def session(steps, env):
+            """At a terminal, waits for each pattern in what the tool shows after the last keys
+            typed, then types the next keys; returns everything shown."""
+            main, secondary = pty.openpty()
+            sim = subprocess.Popen([SIM], stdin=secondary, stdout=secondary, stderr=secondary,
+                                   env={**os.environ, **env}, close_fds=True)
+            os.close(secondary)
+            shown, since = b"", 0
+            for pattern, keys in steps:
+                deadline = time.monotonic() + 30
+                while not re.search(pattern.encode(), shown[since:], re.S):
+                    self.assertLess(time.monotonic(), deadline, shown.decode(errors="replace"))
+                    if select.select([main], [], [], 0.1)[0]:
+                        shown += os.read(main, 4096)
+                since = len(shown)
+                os.write(main, keys.encode())
+            self.assertEqual(sim.wait(timeout=30), 0)
+            os.close(main)
+            return shown.decode(errors="replace")
+
+        steps = [("tw> ", "he\t"), ("help ", "\r"), ("Type help VERB.*tw> ", "ta\t"),
+                 ("tame ", "alice wild_r\t"), ("wild_rex2.*tw> ", "ex1\r"),
+                 ("TameDino.*tw> ", "\x04")]
+        shown = session(steps, {"NO_COLOR": ""})
+        self.assertIn("wild_raptor1  wild_raptor2", shown)  # the names that fit, listed
+        self.assertIn("\x1b[32m    result APrimalDinoCharacter.TameDino", shown)
+        self.assertNotIn("\x1b[32m", session(steps, {"NO_COLOR": "1"}))
+
+    def test_check_prints_one_line_per_finding_and_a_summary(self):
+        summary = re.compile(r"^(\d+) errors?, (\d+) warnings?$")
+        finding = re.compile(r"^(error|warning): \S.*: .+$")
+        shipped = run("--check")
+        self.assertEqual(shipped.returncode, 0)
+        self.assertRegex(shipped.stdout.splitlines()[-1], summary)
+
+        rex = "/Game/PrimalEarth/Dinos/Rex/Rex_Character_BP.Rex_Character_BP"
+        with tempfile.TemporaryDirectory() as folder:
+            config = os.path.join(folder, "config.json")
+            def check(text):
+                with open(config, "w") as out:
+                    out.write(text)
+                return run("--check", config)
+            typo = check(json.dumps({"General": {}, "Messages": {}, "Dinos": {
+                "Blueprint'/Game/PrimalEarth/Dinos/Rex/Rex_Charcter_BP.Rex_Character_BP'": {}}}))
+            self.assertEqual(typo.returncode, 0)
+            lines = typo.stdout.splitlines()
+            for line in lines[:-1]:
+                self.assertRegex(line, finding)
+            self.assertIn(f"did you mean Blueprint'{rex}'?", typo.stdout)
+            self.assertEqual(summary.match(lines[-1]).group(1), "0")
+
+            broken = check('{"General": {"MaxAmount": 5,}}')
+            self.assertEqual(broken.returncode, 2)
+            self.assertIn("parse error at line 1, column 29", broken.stderr)
+            self.assertEqual(broken.stdout, "")
+            self.assertEqual(run("--check", os.path.join(folder, "missing.json")).returncode, 2)
+
+            # With --server-dir and no FILE, the config the plug-in would read there.
+            plugin_dir = os.path.join(folder, "ArkApi", "Plugins", "Tamewarden")
+            os.makedirs(plugin_dir)
+            os.rename(config, os.path.join(plugin_dir, "config.json"))
+            self.assertEqual(run("--check", "--server-dir", folder).returncode, 2)
+
+            wrong_type = check('{"General": 5, "Messages": {}}')
+            self.assertIn("error: General: ", wrong_type.stdout)
+            self.assertEqual(wrong_type.returncode, 1)
+            self.assertEqual(summary.match(wrong_type.stdout.splitlines()[-1]).group(1), "1")
+
+
 if __name__ == "__main__":
     SIM = sys.argv.pop(1)
+    SANITIZED = len(sys.argv) > 1 and sys.argv.pop(1) == "sanitized"
     unittest.main(verbosity=2)

@@ -54,6 +54,38 @@ TEST(EventPrinter, DescribesEveryKindOfEvent) {
       {{{"event", "truth"}, {"team", 5}, {"total", 0}, {"kinds", json::object()}},
        "truth: team 5 owns 0 living tamed"},
       {{{"event", "load"}, {"ok", true}, {"error", nullptr}}, "plug-in loaded"},
+      {{{"event", "load"},
+        {"ok", true},
+        {"registered", {"RegisterChatCommand /limits", "InstallHook A.B", "InstallHook C.D"}}},
+       "plug-in loaded: 1 command, 2 hooks"},
+      {{{"event", "rcon_ban"}, {"address", "127.0.0.1"}, {"failures", 5}, {"seconds", 60}},
+       "rcon: 127.0.0.1 banned for 60 s after 5 failed logins"},
+      {{{"event", "rcon_ban"}, {"address", "127.0.0.1"}, {"failures", 0}, {"seconds", 0}},
+       "rcon: the ban of 127.0.0.1 has ended"},
+      {{{"event", "help"}, {"text", "tame PLAYER DINO\n  example: tame alice wild_rex1\n"}},
+       "tame PLAYER DINO\n  example: tame alice wild_rex1"},
+      {{{"event", "world"},
+        {"loaded", true},
+        {"players",
+         {{{"name", "ann"}, {"id", 1}, {"tribe", 9}, {"team", 9}, {"groups", {"Admins"}}},
+          {{"name", "ben"},
+           {"id", 2},
+           {"tribe", 0},
+           {"team", 2},
+           {"groups", json::array()},
+           {"dead", true}}}},
+        {"dinos",
+         {{{"name", "rex"}, {"kind", "Blueprint'/Game/A/Rex.Rex'"}, {"team", 9}, {"at", {1, 2, 3}}},
+          {{"name", "dodo"},
+           {"kind", "Blueprint'/Game/B/Dodo.Dodo'"},
+           {"team", 0},
+           {"dead", true},
+           {"destroyed", true}}}},
+        {"structures", {{{"name", "hut"}, {"at", {5, 0, 0}}}}},
+        {"items", json::array()}},
+       "plug-in loaded\nplayers (2):\n  ann: id 1, tribe 9, team 9, groups Admins\n"
+       "  ben: id 2, team 2, dead\ndinos (2):\n  rex: Rex, team 9, at 1,2,3\n"
+       "  dodo: Dodo, wild, dead, destroyed\nstructures (1):\n  hut: at 5,0,0\nitems (0)"},
       {{{"event", "load"}, {"ok", false}, {"error", "Can't open config.json"}},
        R"(plug-in failed to load: "Can't open config.json")"},
       {{{"event", "unload"}}, "plug-in unloaded"},
@@ -63,6 +95,26 @@ TEST(EventPrinter, DescribesEveryKindOfEvent) {
       {{{"event", "novel"}, {"x", 1}}, R"({"event":"novel","x":1})"},
   };
   for (const Case& c : cases) EXPECT_EQ(EventPrinter::Describe(c.event), c.text) << c.event;
+}
+
+TEST(EventPrinter, ALoadListsWhatItRegisteredOnlyWhenVerbose) {
+  const json load = {{"event", "load"}, {"ok", true}, {"registered", {"InstallHook A.B"}}};
+  EXPECT_EQ(EventPrinter::Describe(load, true),
+            "plug-in loaded: 0 commands, 1 hook\n  InstallHook A.B");
+}
+
+TEST(EventPrinter, ColoursRefusalsRedAllowedResultsGreenAndErrorsBold) {
+  const std::vector<std::pair<json, std::string>> cases = {
+      {{{"event", "result"}, {"called", true}, {"value", false}}, "31"},
+      {{{"event", "result"}, {"called", false}}, "31"},
+      {{{"event", "result"}, {"called", true}, {"value", true}}, "32"},
+      {{{"event", "result"}, {"called", true}}, "32"},
+      {{{"event", "error"}, {"text", "x"}}, "1"},
+      {{{"event", "crash"}, {"text", "x"}}, "1;31"},
+      {{{"event", "chat"}, {"text", "x"}}, ""},
+  };
+  for (const auto& [event, colour] : cases)
+    EXPECT_EQ(EventPrinter::ColourOf(event), colour) << event;
 }
 
 TEST(EventPrinter, JsonPutsTheKindFirstAndSurvivesBadUtf8) {

@@ -1,10 +1,9 @@
-// Source RCON framing, the password check, and the hand-over of commands to the game thread.
+// Source RCON framing and the password check.
 #include <string>
-#include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
-#include "sim/tool/game_queue.h"
 #include "sim/tool/rcon_packet.h"
 
 namespace {
@@ -68,34 +67,6 @@ TEST(RconPacket, PasswordsMatchOnlyWhenEqual) {
   EXPECT_TRUE(rcon::SecretEquals("secret", "secret"));
   for (const char* given : {"", "secre", "secret!", "Secret", "secretsecret"})
     EXPECT_FALSE(rcon::SecretEquals(given, "secret")) << given;
-}
-
-TEST(GameQueue, RunsCommandsOnTheServingThreadAndHandsBackTheAnswer) {
-  sim::tool::GameQueue queue;
-  std::optional<std::string> answer;
-  std::thread client([&] { answer = queue.Submit("ListPlayers", 3); });
-  const auto game_thread = std::this_thread::get_id();
-  while (answer == std::nullopt) {
-    queue.Wait(std::chrono::milliseconds(50));
-    queue.Serve([&](const std::string& text, int32_t id) {
-      EXPECT_EQ(std::this_thread::get_id(), game_thread);
-      return text + " #" + std::to_string(id);
-    });
-    if (!queue.HasWork() && answer) break;
-  }
-  client.join();
-  EXPECT_EQ(answer, "ListPlayers #3");
-}
-
-TEST(GameQueue, ClosingReleasesWaitingClientsAndRefusesNewOnes) {
-  sim::tool::GameQueue queue;
-  std::optional<std::string> answer = "unset";
-  std::thread client([&] { answer = queue.Submit("tw.reload", 1); });
-  while (!queue.HasWork()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  queue.Close();
-  client.join();
-  EXPECT_EQ(answer, std::nullopt);
-  EXPECT_EQ(queue.Submit("tw.reload", 2), std::nullopt);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "sim/tool/line_editor.h"
 #include "sim/tool/script_parser.h"
 
 namespace {
@@ -110,7 +111,7 @@ TEST(ScriptParser, ReadsEveryFormOfLine) {
     const auto parsed = parser.Parse(good.line);
     ASSERT_EQ(parsed.error, "");
     ASSERT_TRUE(parsed.statement);
-    EXPECT_EQ(parsed.statement->verb, good.verb);
+    EXPECT_EQ(parsed.statement->verb->name(), good.verb);
     EXPECT_EQ(parsed.statement->args, good.args);
     const std::map<std::string, std::string> options(parsed.statement->options.begin(),
                                                      parsed.statement->options.end());
@@ -123,12 +124,14 @@ TEST(ScriptParser, ReadsEveryFormOfLine) {
 
 TEST(ScriptParser, TellsActionsFromWorldLines) {
   ScriptParser parser = KnowingParser();
-  EXPECT_TRUE(parser.Parse("tame alice rex1").statement->action);
-  EXPECT_TRUE(parser.Parse("truth").statement->action);
-  EXPECT_FALSE(parser.Parse("aim alice none").statement->action);
-  EXPECT_TRUE(ScriptParser::StartsAction("tame nobody nothing at all"));
-  EXPECT_FALSE(ScriptParser::StartsAction("player p id=1"));
-  EXPECT_FALSE(ScriptParser::StartsAction("# tame alice rex1"));
+  using sim::tool::VerbKind;
+  EXPECT_EQ(parser.Parse("tame alice rex1").statement->verb->kind, VerbKind::kAction);
+  EXPECT_EQ(parser.Parse("truth").statement->verb->kind, VerbKind::kAction);
+  EXPECT_EQ(parser.Parse("aim alice none").statement->verb->kind, VerbKind::kWorld);
+  EXPECT_EQ(ScriptParser::VerbOf("tame nobody nothing at all")->name(), "tame");
+  EXPECT_EQ(ScriptParser::VerbOf("player p id=1")->kind, VerbKind::kWorld);
+  EXPECT_EQ(ScriptParser::VerbOf("# tame alice rex1"), nullptr);
+  EXPECT_EQ(ScriptParser::VerbOf("tmae alice rex1"), nullptr);
 }
 
 TEST(ScriptParser, BlankAndCommentLinesAreNothing) {
@@ -204,6 +207,54 @@ TEST(ScriptParser, ALineWithAnErrorDefinesNothing) {
   EXPECT_EQ(parser.Parse("tame p3 rex1").error, "no player \"p3\"");
   EXPECT_EQ(parser.Parse("player p3 id=3").error, "");
   EXPECT_EQ(parser.Parse("tame p3 rex1").error, "");
+}
+
+}  // namespace
+
+namespace {
+
+// Tab at the end of a line: what it becomes, or the choices listed when it cannot grow.
+TEST(ScriptParser, TabCompletesVerbsNamesOptionsAndRealPaths) {
+  const ScriptParser parser = KnowingParser();
+  const sim::tool::Completer completer = [&](const std::vector<std::string>& words,
+                                             std::string_view partial) {
+    return parser.Candidates(words, partial);
+  };
+  struct Case {
+    std::string typed;
+    std::string line;
+    std::vector<std::string> choices = {};
+  };
+  const std::vector<Case> cases = {
+      {"ta", "tame "},
+      {"tame al", "tame alice "},
+      {"tame alice r", "tame alice rex1 "},
+      {"tame ", "tame ", {"alice", "bob"}},
+      {"c",
+       "c",
+       {"chat", "claim", "clone", "config", "config_delete", "console", "create_tribe", "cryopod"}},
+      {"aim alice ch", "aim alice chamber "},  // a creature or a structure
+      {"player p id=1 a", "player p id=1 admin "},
+      {"player p id=1 tr", "player p id=1 tribe="},
+      {"dino d kind=/Game/PrimalEarth/Dinos/Rex/Rex_C",
+       "dino d kind=/Game/PrimalEarth/Dinos/Rex/Rex_Character_BP.Rex_Character_BP "},
+      // Two real paths begin alike: the part they share.
+      {"request_download bob /Game/PrimalEarth/Dinos/Raptor/Rap",
+       "request_download bob /Game/PrimalEarth/Dinos/Raptor/Raptor_Character_BP"},
+      {"help sl", "help slot "},
+      {"tmae al", "tmae al"},  // no verb, nothing to offer
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    const sim::tool::Completion done = sim::tool::Complete(c.typed, c.typed.size(), completer);
+    EXPECT_EQ(done.line, c.line);
+    EXPECT_EQ(done.cursor, c.line.size());
+    EXPECT_EQ(done.choices, c.choices);
+  }
+  // In the middle of a line only the word before the cursor changes.
+  const auto done = sim::tool::Complete("tame al rex1", 7, completer);
+  EXPECT_EQ(done.line, "tame alice  rex1");
+  EXPECT_EQ(done.cursor, 11u);
 }
 
 }  // namespace

@@ -5,5 +5,7 @@ namespace sim::tool {
 
 extern const char kDefaultWorld[];   // examples/default_world.tws
 extern const char kDefaultConfig[];  // examples/config.json
+extern const char kCreatures[];      // examples/creatures.tsv
+extern const char kItems[];          // examples/items.tsv
 
 }  // namespace sim::tool

@@ -60,9 +60,69 @@ std::string DescribeTruth(const json& event) {
                      Text(event, "total"), kinds.empty() ? "" : " (" + kinds + ")");
 }
 
+std::string DescribeLoad(const json& event, bool verbose) {
+  if (!event.value("ok", false)) return "plug-in failed to load: " + Text(event, "error");
+  const auto calls = event.find("registered");
+  if (calls == event.end() || !calls->is_array()) return "plug-in loaded";
+  int commands = 0, hooks = 0;
+  std::string list;
+  for (const auto& call : *calls) {
+    if (!call.is_string()) continue;
+    const std::string& text = call.get_ref<const std::string&>();
+    commands += text.starts_with("Register") ? 1 : 0;
+    hooks += text.starts_with("InstallHook") ? 1 : 0;
+    list += "\n  " + text;
+  }
+  return fmt::format("plug-in loaded: {} command{}, {} hook{}", commands, commands == 1 ? "" : "s",
+                     hooks, hooks == 1 ? "" : "s") +
+         (verbose ? list : "");
+}
+
+std::string Location(const json& at) { return at.is_array() ? ", at " + Colour(at) : ""; }
+
+// One section of the world: a heading with the count, then a line per entry.
+template <typename Line>
+std::string Section(const json& event, const char* key, Line line) {
+  const auto entries = event.find(key);
+  if (entries == event.end() || !entries->is_array()) return "";
+  std::string text = fmt::format("\n{} ({}){}", key, entries->size(), entries->empty() ? "" : ":");
+  for (const json& entry : *entries) text += "\n  " + line(entry);
+  return text;
+}
+
+std::string DescribeWorld(const json& event) {
+  std::string text = event.value("loaded", false) ? "plug-in loaded" : "plug-in not loaded";
+  text += Section(event, "players", [](const json& p) {
+    std::string line = fmt::format("{}: id {}", Name(p, "name"), Text(p, "id"));
+    if (p.value("tribe", 0) != 0) line += ", tribe " + Text(p, "tribe");
+    line += ", team " + Text(p, "team");
+    if (const auto groups = p.find("groups"); groups != p.end() && groups->is_array()) {
+      for (std::size_t i = 0; i < groups->size(); ++i)
+        line += (i == 0 ? ", groups " : ",") + (*groups)[i].get<std::string>();
+    }
+    return line + (p.value("dead", false) ? ", dead" : "");
+  });
+  text += Section(event, "dinos", [](const json& d) {
+    const int team = d.value("team", 0);
+    return fmt::format(
+        "{}: {}, {}{}{}{}", Name(d, "name"), ShortKind(d.value("kind", std::string())),
+        team == 0 ? std::string("wild") : "team " + std::to_string(team),
+        d.value("dead", false) ? ", dead" : "", d.value("destroyed", false) ? ", destroyed" : "",
+        Location(d.value("at", json())));
+  });
+  text += Section(event, "structures", [](const json& s) {
+    const std::string at = Location(s.value("at", json()));
+    return Name(s, "name") + (at.empty() ? "" : ":" + at.substr(1));
+  });
+  text += Section(event, "items", [](const json& i) {
+    return Name(i, "name") + ": " + ShortKind(i.value("kind", std::string()));
+  });
+  return text;
+}
+
 }  // namespace
 
-std::string EventPrinter::Describe(const json& event) {
+std::string EventPrinter::Describe(const json& event, bool verbose) {
   const std::string kind = event.value("event", std::string());
   if (kind == "result") return DescribeResult(event);
   if (kind == "notification") {
@@ -90,21 +150,25 @@ std::string EventPrinter::Describe(const json& event) {
                        event.value("logger", std::string()), event.value("text", std::string()));
   }
   if (kind == "truth") return DescribeTruth(event);
-  if (kind == "load") {
-    if (!event.value("ok", false)) return "plug-in failed to load: " + Text(event, "error");
-    std::string text = "plug-in loaded";
-    if (const auto calls = event.find("registered"); calls != event.end() && calls->is_array()) {
-      for (const auto& call : *calls) {
-        if (call.is_string()) text += "\n      " + call.get<std::string>();
-      }
-    }
-    return text;
-  }
+  if (kind == "load") return DescribeLoad(event, verbose);
   if (kind == "unload") return "plug-in unloaded";
   if (kind == "error") {
     const int line = event.value("line", 0);
     return (line > 0 ? fmt::format("error on line {}: ", line) : std::string("error: ")) +
            event.value("text", std::string());
+  }
+  if (kind == "help") {
+    std::string text = event.value("text", std::string());
+    while (text.ends_with('\n')) text.pop_back();
+    return text;
+  }
+  if (kind == "world") return DescribeWorld(event);
+  if (kind == "rcon_ban") {
+    if (event.value("seconds", 0) == 0)
+      return "rcon: the ban of " + event.value("address", std::string()) + " has ended";
+    return fmt::format("rcon: {} banned for {} s after {} failed logins",
+                       event.value("address", std::string()), Text(event, "seconds"),
+                       Text(event, "failures"));
   }
   if (kind == "crash") {
     const auto function = event.find("function");
@@ -123,17 +187,40 @@ std::string EventPrinter::Json(const json& event) {
   return text + "}";
 }
 
+std::string_view EventPrinter::ColourOf(const json& event) {
+  const std::string kind = event.value("event", std::string());
+  if (kind == "result") {
+    const auto value = event.find("value");
+    const bool refused =
+        !event.value("called", true) || (value != event.end() && value->is_boolean() && !*value);
+    return refused ? "31" : "32";
+  }
+  if (kind == "error") return "1";
+  if (kind == "crash") return "1;31";
+  if (kind == "load" && !event.value("ok", false)) return "1;31";
+  if (kind == "rcon_ban") return "1;33";
+  return "";
+}
+
 void EventPrinter::Print(const json& event) {
   // Called from inside game calls: nothing may leave it.
   try {
-    Write(json_ ? Json(event) : "    " + Describe(event));
+    if (settings_.json) {
+      Write(Json(event));
+      return;
+    }
+    std::string text = "    " + Describe(event, settings_.verbose);
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 5))
+      text.insert(at + 1, "    ");
+    const std::string_view colour = settings_.colour ? ColourOf(event) : "";
+    Write(colour.empty() ? text : "\x1b[" + std::string(colour) + "m" + text + "\x1b[0m");
   } catch (const std::exception& error) {
     Write(std::string("    (an event could not be shown: ") + error.what() + ")");
   }
 }
 
 void EventPrinter::Echo(int line, std::string_view text) {
-  if (!json_) Write(fmt::format("{:>4}> {}", line, text));
+  if (!settings_.json) Write(fmt::format("{:>4}> {}", line, text));
 }
 
 void EventPrinter::Write(const std::string& text) {

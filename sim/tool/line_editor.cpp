@@ -1,15 +1,16 @@
 #include "sim/tool/line_editor.h"
 
-#include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace sim::tool {
 namespace {
 
 constexpr char kEscape = '\x1b';
-constexpr int kPollSliceMs = 100;
+constexpr std::size_t kChoicesShown = 60;  // a longer list ends with how many more there are
+constexpr std::size_t kScreenWidth = 100;
 
 bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
@@ -21,8 +22,49 @@ std::size_t CodePoints(const std::string& text, std::size_t from) {
 
 }  // namespace
 
-LineEditor::LineEditor(int in_fd, int out_fd, std::string prompt)
-    : in_fd_(in_fd), out_fd_(out_fd), prompt_(std::move(prompt)) {}
+Completion Complete(const std::string& line, std::size_t cursor, const Completer& completer) {
+  Completion result{line, cursor, {}};
+  if (!completer || cursor > line.size()) return result;
+  const std::size_t start = line.rfind(' ', cursor == 0 ? 0 : cursor - 1);
+  const std::size_t word = start == std::string::npos || cursor == 0 ? 0 : start + 1;
+  const std::string partial = line.substr(word, cursor - word);
+  std::vector<std::string> words;
+  for (std::size_t at = 0; at < word;) {
+    const std::size_t end = std::min(line.find(' ', at), word);
+    if (end > at) words.push_back(line.substr(at, end - at));
+    at = end + 1;
+  }
+  std::vector<std::string> matches;
+  for (std::string& candidate : completer(words, partial)) {
+    if (candidate.starts_with(partial)) matches.push_back(std::move(candidate));
+  }
+  std::sort(matches.begin(), matches.end());
+  matches.erase(std::unique(matches.begin(), matches.end()), matches.end());
+  if (matches.empty()) return result;
+  std::string insert = matches.front();
+  if (matches.size() == 1) {
+    if (!insert.ends_with('=')) insert += ' ';
+  } else {
+    for (const std::string& match : matches) {
+      std::size_t same = 0;
+      while (same < insert.size() && same < match.size() && insert[same] == match[same]) ++same;
+      insert.resize(same);
+    }
+    if (insert.size() == partial.size()) {
+      result.choices = std::move(matches);
+      return result;
+    }
+  }
+  result.line = line.substr(0, word) + insert + line.substr(cursor);
+  result.cursor = word + insert.size();
+  return result;
+}
+
+LineEditor::LineEditor(int in_fd, int out_fd, std::string prompt, Completer completer)
+    : in_fd_(in_fd),
+      out_fd_(out_fd),
+      prompt_(std::move(prompt)),
+      completer_(std::move(completer)) {}
 
 LineEditor::~LineEditor() { LeaveRaw(); }
 
@@ -112,6 +154,27 @@ bool LineEditor::HandleEscape() {
   return true;
 }
 
+void LineEditor::HandleTab() {
+  Completion done = Complete(buffer_, cursor_, completer_);
+  buffer_ = std::move(done.line);
+  cursor_ = done.cursor;
+  if (done.choices.empty()) return;
+  std::string list = "\r\n";
+  std::size_t column = 0;
+  for (std::size_t i = 0; i < done.choices.size() && i < kChoicesShown; ++i) {
+    const std::string& choice = done.choices[i];
+    if (column > 0 && column + 2 + choice.size() > kScreenWidth) {
+      list += "\r\n";
+      column = 0;
+    }
+    list += (column > 0 ? "  " : "") + choice;
+    column += (column > 0 ? 2 : 0) + choice.size();
+  }
+  if (done.choices.size() > kChoicesShown)
+    list += "\r\n(" + std::to_string(done.choices.size() - kChoicesShown) + " more)";
+  Write(list + "\r\n");
+}
+
 std::optional<LineEditor::Status> LineEditor::HandleKeys(std::string& line) {
   while (!pending_.empty()) {
     const char key = pending_[0];
@@ -155,6 +218,8 @@ std::optional<LineEditor::Status> LineEditor::HandleKeys(std::string& line) {
       cursor_ = PreviousBoundary(cursor_);
     } else if (key == 0x06) {
       cursor_ = NextBoundary(cursor_);
+    } else if (key == '\t') {
+      HandleTab();
     } else if (key == 0x15) {  // Ctrl-U
       buffer_.clear();
       cursor_ = 0;
@@ -166,41 +231,37 @@ std::optional<LineEditor::Status> LineEditor::HandleKeys(std::string& line) {
   return std::nullopt;
 }
 
-LineEditor::Status LineEditor::ReadLine(std::string& line, const Idle& idle) {
+bool LineEditor::Begin() {
   buffer_.clear();
   cursor_ = 0;
   history_at_ = history_.size();
-  if (!EnterRaw()) return Status::kEnd;
+  if (!raw_ && !EnterRaw()) return false;
   Redraw();
+  return true;
+}
+
+std::optional<LineEditor::Status> LineEditor::OnReadable(std::string& line) {
+  char bytes[256];
+  const ssize_t n = read(in_fd_, bytes, sizeof bytes);
+  if (n < 0 && (errno == EINTR || errno == EAGAIN)) return std::nullopt;
   std::optional<Status> status;
-  while (!status) {
-    if (idle.stop && idle.stop()) {
-      status = Status::kInterrupted;
-      break;
-    }
-    if (idle.has_work && idle.has_work()) {
-      Write("\r\x1b[K");  // what the work prints takes the line; the prompt comes back below
-      idle.serve();
-      Redraw();
-    }
-    pollfd waiting{in_fd_, POLLIN, 0};
-    const int ready = poll(&waiting, 1, kPollSliceMs);
-    if (ready < 0 && errno != EINTR) {
-      status = Status::kEnd;
-    } else if (ready > 0) {
-      char bytes[256];
-      const ssize_t n = read(in_fd_, bytes, sizeof bytes);
-      if (n <= 0) {
-        status = Status::kEnd;
-      } else {
-        pending_.append(bytes, static_cast<std::size_t>(n));
-        status = HandleKeys(line);
-        if (!status) Redraw();
-      }
-    }
+  if (n <= 0) {
+    status = Status::kEnd;
+  } else {
+    pending_.append(bytes, static_cast<std::size_t>(n));
+    status = HandleKeys(line);
+    if (!status) Redraw();
   }
-  LeaveRaw();
-  return *status;
+  if (status) LeaveRaw();
+  return status;
+}
+
+void LineEditor::Hide() {
+  if (raw_) Write("\r\x1b[K");
+}
+
+void LineEditor::Show() {
+  if (raw_) Redraw();
 }
 
 }  // namespace sim::tool

@@ -1,32 +1,55 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <termios.h>
 
-#include "sim/tool/idle.h"
-
 namespace sim::tool {
+
+// What may replace the word being typed: given the complete words before it and the word so
+// far, the candidates (unfiltered; the editor keeps those that start with the word).
+using Completer = std::function<std::vector<std::string>(const std::vector<std::string>& words,
+                                                         std::string_view partial)>;
+
+struct Completion {
+  std::string line;
+  std::size_t cursor = 0;
+  std::vector<std::string> choices;  // to show when the word cannot be completed further
+};
+
+// Completes the word that ends at `cursor` (words are separated by spaces): a single candidate
+// replaces it, followed by a space unless it ends in '='; several extend it by what they share,
+// or, when they share no more, are returned as choices. Nothing changes without candidates.
+Completion Complete(const std::string& line, std::size_t cursor, const Completer& completer);
 
 // Reads lines from a terminal with editing: typing inserts at the cursor; Backspace and Delete
 // remove; Left/Right (Ctrl-B/F) move; Home/End (Ctrl-A/E) jump; Up/Down walk the history;
-// Ctrl-U clears the line; Ctrl-D ends input on an empty line; Ctrl-C drops the line, or ends
-// input as an interrupt when the line is empty. The terminal is in raw mode only while a line
-// is being read. Text is UTF-8; every code point is taken to fill one column.
+// Tab completes; Ctrl-U clears the line; Ctrl-D ends input on an empty line; Ctrl-C drops the
+// line, or ends input as an interrupt when the line is empty. The terminal is in raw mode only
+// while a line is being edited. Text is UTF-8; every code point is taken to fill one column.
+// It never waits: the caller polls the input descriptor and calls OnReadable.
 class LineEditor {
  public:
   enum class Status { kLine, kEnd, kInterrupted };
 
-  LineEditor(int in_fd, int out_fd, std::string prompt);
+  LineEditor(int in_fd, int out_fd, std::string prompt, Completer completer = nullptr);
   ~LineEditor();
   LineEditor(const LineEditor&) = delete;
   LineEditor& operator=(const LineEditor&) = delete;
 
-  // Reads one line into `line`. While waiting for keys it lets `idle` serve other work, moving
-  // the line being edited out of the way of what that prints.
-  Status ReadLine(std::string& line, const Idle& idle);
+  // Starts editing a new line: raw mode and the prompt. False when the input is no terminal.
+  bool Begin();
+  bool editing() const { return raw_; }
+  // Reads the keys waiting on the input. When they finish the line (its text in `line`) or the
+  // input, editing ends and the status says how.
+  std::optional<Status> OnReadable(std::string& line);
+  // Around other output while editing: the line being edited steps out of its way.
+  void Hide();
+  void Show();
 
  private:
   bool EnterRaw();
@@ -37,6 +60,7 @@ class LineEditor {
   std::optional<Status> HandleKeys(std::string& line);
   // Consumes the escape sequence at the front of pending_; false when it is still incomplete.
   bool HandleEscape();
+  void HandleTab();
   void ShowHistory(std::size_t index);
   std::size_t PreviousBoundary(std::size_t at) const;
   std::size_t NextBoundary(std::size_t at) const;
@@ -44,6 +68,7 @@ class LineEditor {
   int in_fd_;
   int out_fd_;
   std::string prompt_;
+  Completer completer_;
   termios saved_{};
   bool raw_ = false;
   std::string buffer_;      // the line being edited

@@ -1,19 +1,15 @@
 #include "sim/tool/line_source.h"
 
-#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
-
-#include "sim/tool/line_editor.h"
+#include <utility>
 
 namespace sim::tool {
 namespace {
 
-constexpr int kPollSliceMs = 100;
-
 // Takes the first line off `text`, without its line break.
-std::string TakeLine(std::string& text, std::size_t end) {
+std::string TakeFirstLine(std::string& text, std::size_t end) {
   std::string line = text.substr(0, end);
   text.erase(0, end + 1);
   if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -23,11 +19,11 @@ std::string TakeLine(std::string& text, std::size_t end) {
 class Text final : public LineSource {
  public:
   explicit Text(std::string text) : text_(std::move(text)) {}
-  std::optional<std::string> Next(const Idle& idle) override {
-    if (idle.stop && idle.stop()) return std::nullopt;
+  std::optional<std::string> TakeLine() override {
     if (text_.empty()) return std::nullopt;
-    return TakeLine(text_, std::min(text_.find('\n'), text_.size()));
+    return TakeFirstLine(text_, std::min(text_.find('\n'), text_.size()));
   }
+  bool ended() const override { return text_.empty(); }
 
  private:
   std::string text_;
@@ -36,58 +32,61 @@ class Text final : public LineSource {
 class Stream final : public LineSource {
  public:
   explicit Stream(int fd) : fd_(fd) {}
-  std::optional<std::string> Next(const Idle& idle) override {
-    for (;;) {
-      if (idle.stop && idle.stop()) return std::nullopt;
-      if (const auto end = buffer_.find('\n'); end != std::string::npos)
-        return TakeLine(buffer_, end);
-      if (ended_) {
-        if (buffer_.empty()) return std::nullopt;
-        return TakeLine(buffer_, buffer_.size());
-      }
-      if (idle.has_work && idle.has_work()) idle.serve();
-      pollfd waiting{fd_, POLLIN, 0};
-      const int ready = poll(&waiting, 1, kPollSliceMs);
-      if (ready < 0 && errno != EINTR) ended_ = true;
-      if (ready <= 0) continue;
-      char bytes[4096];
-      const ssize_t n = read(fd_, bytes, sizeof bytes);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        ended_ = true;
-      } else {
-        buffer_.append(bytes, static_cast<std::size_t>(n));
-      }
+  std::optional<std::string> TakeLine() override {
+    if (const auto end = buffer_.find('\n'); end != std::string::npos)
+      return TakeFirstLine(buffer_, end);
+    if (closed_ && !buffer_.empty()) return TakeFirstLine(buffer_, buffer_.size());
+    return std::nullopt;
+  }
+  bool ended() const override { return closed_ && buffer_.empty(); }
+  int fd() const override { return closed_ ? -1 : fd_; }
+  void OnReadable() override {
+    char bytes[4096];
+    const ssize_t n = read(fd_, bytes, sizeof bytes);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
+    if (n <= 0) {
+      closed_ = true;
+    } else {
+      buffer_.append(bytes, static_cast<std::size_t>(n));
     }
   }
 
  private:
   int fd_;
   std::string buffer_;
-  bool ended_ = false;
+  bool closed_ = false;
 };
 
 class Terminal final : public LineSource {
  public:
-  Terminal(int in_fd, int out_fd, std::string prompt) : editor_(in_fd, out_fd, std::move(prompt)) {}
-  std::optional<std::string> Next(const Idle& idle) override {
-    std::string line;
-    switch (editor_.ReadLine(line, idle)) {
-      case LineEditor::Status::kLine:
-        return line;
-      case LineEditor::Status::kInterrupted:
-        interrupted_ = true;
-        return std::nullopt;
-      case LineEditor::Status::kEnd:
-        return std::nullopt;
-    }
-    return std::nullopt;
+  Terminal(int in_fd, int out_fd, std::string prompt, Completer completer)
+      : in_fd_(in_fd), editor_(in_fd, out_fd, std::move(prompt), std::move(completer)) {}
+  std::optional<std::string> TakeLine() override { return std::exchange(line_, std::nullopt); }
+  bool ended() const override { return ended_ && !line_; }
+  int fd() const override { return ended_ ? -1 : in_fd_; }
+  void Waiting() override {
+    if (!editor_.editing() && !editor_.Begin()) ended_ = true;
   }
+  void OnReadable() override {
+    std::string line;
+    const auto status = editor_.OnReadable(line);
+    if (status == LineEditor::Status::kLine) {
+      line_ = std::move(line);
+    } else if (status) {
+      ended_ = true;
+      interrupted_ = status == LineEditor::Status::kInterrupted;
+    }
+  }
+  void BeforeOutput() override { editor_.Hide(); }
+  void AfterOutput() override { editor_.Show(); }
   bool typed() const override { return true; }
   bool interrupted() const override { return interrupted_; }
 
  private:
+  int in_fd_;
   LineEditor editor_;
+  std::optional<std::string> line_;
+  bool ended_ = false;
   bool interrupted_ = false;
 };
 
@@ -99,8 +98,9 @@ std::unique_ptr<LineSource> TextLines(std::string text) {
 
 std::unique_ptr<LineSource> StreamLines(int fd) { return std::make_unique<Stream>(fd); }
 
-std::unique_ptr<LineSource> TerminalLines(int in_fd, int out_fd, std::string prompt) {
-  return std::make_unique<Terminal>(in_fd, out_fd, std::move(prompt));
+std::unique_ptr<LineSource> TerminalLines(int in_fd, int out_fd, std::string prompt,
+                                          Completer completer) {
+  return std::make_unique<Terminal>(in_fd, out_fd, std::move(prompt), std::move(completer));
 }
 
 }  // namespace sim::tool

@@ -4,16 +4,27 @@
 #include <optional>
 #include <string>
 
-#include "sim/tool/idle.h"
+#include "sim/tool/line_editor.h"
 
 namespace sim::tool {
 
-// Where script lines come from. Next waits for the next line, letting `idle` serve other work
-// meanwhile; nothing at the end of the input, or when `idle` asks to stop.
+// Where script lines come from. It never waits: the game loop takes lines while they are
+// ready, and otherwise waits on fd() and calls OnReadable when it can be read.
 class LineSource {
  public:
   virtual ~LineSource() = default;
-  virtual std::optional<std::string> Next(const Idle& idle) = 0;
+  // The next whole line, when one is ready.
+  virtual std::optional<std::string> TakeLine() = 0;
+  // No more lines will come.
+  virtual bool ended() const = 0;
+  // What to wait on for more; -1 for a source that never waits.
+  virtual int fd() const { return -1; }
+  // The loop is about to wait for a line (a terminal shows its prompt).
+  virtual void Waiting() {}
+  virtual void OnReadable() {}
+  // Around output printed while the loop waits (a terminal's line steps out of its way).
+  virtual void BeforeOutput() {}
+  virtual void AfterOutput() {}
   // Lines a person types are not echoed back.
   virtual bool typed() const { return false; }
   // The input ended with Ctrl-C rather than Ctrl-D.
@@ -24,7 +35,9 @@ class LineSource {
 std::unique_ptr<LineSource> TextLines(std::string text);
 // Lines from a pipe or file descriptor, taken as they arrive, up to its end.
 std::unique_ptr<LineSource> StreamLines(int fd);
-// Lines typed on a terminal, with a prompt and line editing; `out_fd` shows the editing.
-std::unique_ptr<LineSource> TerminalLines(int in_fd, int out_fd, std::string prompt);
+// Lines typed on a terminal, with a prompt, line editing and Tab completion; `out_fd` shows
+// the editing.
+std::unique_ptr<LineSource> TerminalLines(int in_fd, int out_fd, std::string prompt,
+                                          Completer completer);
 
 }  // namespace sim::tool

@@ -1,9 +1,9 @@
 // tamewarden-sim: the stand-in game server as a command-line tool. It loads the plug-in into a
 // world described by a script, runs the script's lines on the game thread, prints every event
-// it observes and, with --rcon-port, serves Source RCON until it is interrupted.
+// it observes and, with --rcon-port, serves Source RCON until it is interrupted. With --check it
+// checks a configuration instead.
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -12,9 +12,10 @@
 #include <sstream>
 
 #include "sim/server.h"
+#include "sim/tool/config_checker.h"
 #include "sim/tool/embedded.h"
 #include "sim/tool/event_printer.h"
-#include "sim/tool/game_queue.h"
+#include "sim/tool/game_loop.h"
 #include "sim/tool/line_source.h"
 #include "sim/tool/options.h"
 #include "sim/tool/rcon_server.h"
@@ -25,21 +26,6 @@ namespace {
 using namespace sim::tool;
 namespace fs = std::filesystem;
 
-volatile std::sig_atomic_t stop_signal = 0;
-
-extern "C" void OnStopSignal(int) { stop_signal = 1; }
-
-// SIGINT and SIGTERM end the server cleanly; they interrupt blocking calls rather than
-// restarting them, so waits notice at once.
-void CatchStopSignals() {
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
-}
-
 fs::path FreshServerDir() {
   std::string pattern = (fs::temp_directory_path() / "tamewarden-sim-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr)
@@ -49,7 +35,7 @@ fs::path FreshServerDir() {
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
+  if (!in || fs::is_directory(path)) throw std::runtime_error("cannot read " + path.string());
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
@@ -66,11 +52,20 @@ int Usage(const std::string& error) {
   return 2;
 }
 
-std::unique_ptr<LineSource> OpenScript(const Options& options) {
+// Colour only for a person at a terminal who has not asked for none (NO_COLOR set and not empty).
+bool WantColour() {
+  const char* no_colour = std::getenv("NO_COLOR");
+  return isatty(STDOUT_FILENO) && (no_colour == nullptr || *no_colour == '\0');
+}
+
+std::unique_ptr<LineSource> OpenScript(const Options& options, const ScriptRunner& runner) {
   if (options.script && *options.script != "-") return TextLines(ReadFile(*options.script));
   if (isatty(STDIN_FILENO)) {
-    return TerminalLines(STDIN_FILENO, isatty(STDOUT_FILENO) ? STDOUT_FILENO : STDERR_FILENO,
-                         "tw> ");
+    return TerminalLines(
+        STDIN_FILENO, isatty(STDOUT_FILENO) ? STDOUT_FILENO : STDERR_FILENO, "tw> ",
+        [&runner](const std::vector<std::string>& words, std::string_view partial) {
+          return runner.Candidates(words, partial);
+        });
   }
   return StreamLines(STDIN_FILENO);
 }
@@ -84,8 +79,39 @@ struct RemoveAtExit {
   }
 };
 
+int Check(const Options& options) {
+  std::string text, name;
+  if (options.script) {
+    name = options.script->string();
+    if (name == "-") {
+      std::ostringstream in;
+      in << std::cin.rdbuf();
+      text = in.str();
+    } else {
+      try {
+        text = ReadFile(*options.script);
+      } catch (const std::exception& e) {
+        std::cerr << "tamewarden-sim: " << e.what() << "\n";
+        return 2;
+      }
+    }
+  } else if (options.server_dir) {
+    const fs::path path = sim::Server::ConfigPathIn(*options.server_dir);
+    name = path.string();
+    try {
+      text = ReadFile(path);
+    } catch (const std::exception& e) {
+      std::cerr << "tamewarden-sim: " << e.what() << "\n";
+      return 2;
+    }
+  } else {
+    name = "examples/config.json (built in)";
+    text = kDefaultConfig;
+  }
+  return CheckConfigText(text, name, std::cout, std::cerr);
+}
+
 int Run(const Options& options) {
-  std::unique_ptr<LineSource> source = OpenScript(options);
   const fs::path script_dir = options.script && *options.script != "-"
                                   ? fs::absolute(*options.script).parent_path()
                                   : fs::current_path();
@@ -95,55 +121,73 @@ int Run(const Options& options) {
   if (!options.json && temporary)
     std::fprintf(stderr, "tamewarden-sim: server directory %s\n", dir.c_str());
 
-  EventPrinter printer(stdout, options.json);  // outlives the server, which reports to it
+  // The printer and the input outlive the server, which reports to them until it is gone.
+  EventPrinter printer(stdout, {options.json, options.verbose, !options.json && WantColour()});
+  std::unique_ptr<LineSource> source;
+  const auto print = [&](const auto& write) {
+    if (source) source->BeforeOutput();
+    write();
+    if (source) source->AfterOutput();
+  };
   int crashes = 0;
   sim::Server server(dir);
   if (temporary) std::ofstream(server.ConfigPath(), std::ios::binary) << kDefaultConfig;
   server.events().SetListener([&](const nlohmann::json& event) {
     if (event.value("event", std::string()) == "crash") ++crashes;
-    printer.Print(event);
+    print([&] { printer.Print(event); });
   });
   ScriptRunner runner(server, {fs::absolute(options.plugin), script_dir, kDefaultWorld});
+  source = OpenScript(options, runner);
 
-  GameQueue queue;
-  std::unique_ptr<RconServer> rcon;  // declared after the queue it hands commands to
+  std::unique_ptr<RconServer> rcon;
   if (options.rcon_port) {
-    rcon = std::make_unique<RconServer>(
-        RconSettings{*options.rcon_port, options.rcon_password,
-                     std::chrono::seconds(options.rcon_auth_timeout_s)},
-        queue);
+    RconSettings settings;
+    settings.port = *options.rcon_port;
+    settings.password = options.rcon_password;
+    settings.auth_timeout = std::chrono::seconds(options.rcon_auth_timeout_s);
+    settings.ban_after = options.rcon_ban_after;
+    settings.ban_time = std::chrono::seconds(options.rcon_ban_seconds);
+    const auto run = [&](const std::string& text, int32_t id) {
+      std::string answer = runner.RunRcon(text, id);
+      server.events().Clear();  // printed already; a long-running server keeps none
+      return answer;
+    };
+    const auto on_ban = [&](const RconBan& ban) {
+      print([&] {
+        if (ban.seconds > 0) {
+          std::fprintf(stderr, "tamewarden-sim: RCON: %s banned for %d s after %d failed logins\n",
+                       ban.address.c_str(), ban.seconds, ban.failures);
+        } else {
+          std::fprintf(stderr, "tamewarden-sim: RCON: the ban of %s has ended\n",
+                       ban.address.c_str());
+        }
+      });
+      server.events().Add(
+          "rcon_ban",
+          {{"address", ban.address}, {"failures", ban.failures}, {"seconds", ban.seconds}});
+      server.events().Clear();
+    };
+    rcon = std::make_unique<RconServer>(settings, run, on_ban);
     std::string error;
     if (!rcon->Start(error)) return Usage(error);
     std::fprintf(stderr, "tamewarden-sim: RCON listening on 127.0.0.1:%u\n", rcon->port());
   }
-  const auto serve = [&] {
-    queue.Serve([&](const std::string& text, int32_t id) {
-      std::string answer = runner.RunRcon(text, id);
-      server.events().Clear();  // printed already; a long-running server keeps none
-      return answer;
-    });
-  };
-  const Idle idle{[&] { return queue.HasWork(); }, serve, [] { return stop_signal != 0; }};
 
-  for (int line = 1; auto text = source->Next(idle); ++line) {
+  GameLoop loop(*source, rcon.get());
+  for (int line = 1; auto text = loop.NextLine(); ++line) {
     if (!source->typed() && WorthEchoing(*text)) printer.Echo(line, *text);
     runner.RunLine(*text, line);
     server.events().Clear();
-    serve();
   }
   // A script stopped by a signal did not run every line; typed input may end either way.
-  const bool cut_short = stop_signal != 0 && !source->typed();
-  if (rcon && !source->interrupted()) {
+  const bool cut_short = GameLoop::stopped() && !source->typed();
+  if (rcon && !source->interrupted() && !GameLoop::stopped()) {
     std::fprintf(stderr, "tamewarden-sim: serving RCON until interrupted (Ctrl-C)\n");
-    while (stop_signal == 0) {
-      queue.Wait(std::chrono::milliseconds(200));
-      serve();
-    }
+    loop.ServeUntilStopped();
   }
-  queue.Close();
-  if (rcon) rcon->Stop();
+  rcon.reset();
   server.UnloadPlugin();
-  return runner.failed() || crashes > 0 || cut_short ? 1 : 0;
+  return runner.failed() || runner.load_failed() || crashes > 0 || cut_short ? 1 : 0;
 }
 
 }  // namespace
@@ -157,8 +201,9 @@ int main(int argc, char** argv) {
     std::cout << HelpText();
     return 0;
   }
-  CatchStopSignals();
   try {
+    if (options->check) return Check(*options);
+    GameLoop::CatchStopSignals();
     return Run(*options);
   } catch (const std::exception& e) {
     std::cerr << "tamewarden-sim: " << e.what() << "\n";

@@ -1,6 +1,7 @@
 #include "sim/tool/options.h"
 
-#include "sim/tool/script_parser.h"
+#include "sim/tool/script_tokens.h"
+#include "sim/tool/script_verbs.h"
 
 namespace sim::tool {
 namespace {
@@ -20,6 +21,18 @@ bool TakeValue(const std::vector<std::string>& args, std::size_t& i, const std::
   return true;
 }
 
+// A whole number from `low` to `high`; false with `error` saying what is wanted.
+bool TakeNumber(const std::string& name, const std::string& value, int32_t low, int32_t high,
+                const char* wanted, int& out, std::string& error) {
+  int32_t number = 0;
+  if (!ParseInt(value, number) || number < low || number > high) {
+    error = name + " wants " + wanted + ", not \"" + value + "\"";
+    return false;
+  }
+  out = number;
+  return true;
+}
+
 }  // namespace
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& args,
@@ -27,7 +40,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args,
                                     std::string& error) {
   Options options;
   options.plugin = default_plugin;
-  bool rcon_password_given = false;
+  std::vector<std::string> rcon_options;  // given, other than --rcon-port
   bool only_files = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -50,48 +63,70 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args,
       inline_value = arg.substr(eq + 1);
     }
     std::string value;
+    const auto take = [&] { return TakeValue(args, i, name, inline_value, value, error); };
+    if (name.starts_with("--rcon-") && name != "--rcon-port") rcon_options.push_back(name);
     if (name == "--help" || name == "-h") {
       options.help = true;
     } else if (name == "--json") {
       options.json = true;
+    } else if (name == "--verbose" || name == "-v") {
+      options.verbose = true;
+    } else if (name == "--check") {
+      options.check = true;
+      if (inline_value) {
+        if (options.script) {
+          error = "more than one file: " + options.script->string() + " and " + *inline_value;
+          return std::nullopt;
+        }
+        options.script = *inline_value;
+      }
     } else if (name == "--server-dir") {
-      if (!TakeValue(args, i, name, inline_value, value, error)) return std::nullopt;
+      if (!take()) return std::nullopt;
       options.server_dir = value;
     } else if (name == "--plugin") {
-      if (!TakeValue(args, i, name, inline_value, value, error)) return std::nullopt;
+      if (!take()) return std::nullopt;
       options.plugin = value;
     } else if (name == "--rcon-port") {
-      if (!TakeValue(args, i, name, inline_value, value, error)) return std::nullopt;
-      int32_t port = -1;
-      if (!ParseInt(value, port) || port < 0 || port > 65535) {
-        error = "--rcon-port wants a port from 0 to 65535, not \"" + value + "\"";
+      int port = 0;
+      if (!take() || !TakeNumber(name, value, 0, 65535, "a port from 0 to 65535", port, error))
         return std::nullopt;
-      }
       options.rcon_port = static_cast<uint16_t>(port);
     } else if (name == "--rcon-password") {
-      if (!TakeValue(args, i, name, inline_value, value, error)) return std::nullopt;
+      if (!take()) return std::nullopt;
       options.rcon_password = value;
-      rcon_password_given = true;
     } else if (name == "--rcon-auth-timeout") {
-      if (!TakeValue(args, i, name, inline_value, value, error)) return std::nullopt;
-      int32_t seconds = 0;
-      if (!ParseInt(value, seconds) || seconds < 1) {
-        error = "--rcon-auth-timeout wants a number of seconds, at least 1";
+      if (!take() || !TakeNumber(name, value, 1, 86400, "a number of seconds from 1 to 86400",
+                                 options.rcon_auth_timeout_s, error))
         return std::nullopt;
-      }
-      options.rcon_auth_timeout_s = seconds;
+    } else if (name == "--rcon-ban-after") {
+      if (!take() ||
+          !TakeNumber(name, value, 0, 1000, "a number of failures from 0 (no bans) to 1000",
+                      options.rcon_ban_after, error))
+        return std::nullopt;
+    } else if (name == "--rcon-ban-seconds") {
+      if (!take() ||
+          !TakeNumber(name, value, 0, 86400, "a number of seconds from 0 (no bans) to 86400",
+                      options.rcon_ban_seconds, error))
+        return std::nullopt;
     } else {
       error = "unknown option " + name;
       return std::nullopt;
     }
   }
   if (options.help) return options;
+  if (options.check) {
+    if (options.rcon_port || !rcon_options.empty() || options.json) {
+      error = "--check runs no server: it takes only --server-dir and the file to check";
+      return std::nullopt;
+    }
+    return options;  // the checker itself reports a file it cannot read
+  }
   if (options.rcon_port && options.rcon_password.empty()) {
     error = "--rcon-port needs --rcon-password with a password that is not empty";
     return std::nullopt;
   }
-  if (rcon_password_given && !options.rcon_port) {
-    error = "--rcon-password is only used with --rcon-port";
+  if (!options.rcon_port && !rcon_options.empty()) {
+    error = rcon_options.front() + " is only used with --rcon-port";
     return std::nullopt;
   }
   if (!std::filesystem::is_regular_file(options.plugin)) {
@@ -108,7 +143,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args,
 }
 
 std::string HelpText() {
-  std::string text = R"(Usage: tamewarden-sim [OPTIONS] [SCRIPT]
+  return R"(Usage: tamewarden-sim [OPTIONS] [SCRIPT]
+       tamewarden-sim --check [--server-dir DIR] [FILE]
 
 The stand-in game server: it loads the Tamewarden plug-in, runs the script's lines against
 a world of players and creatures, and prints every event it observes.
@@ -120,24 +156,28 @@ a world of players and creatures, and prints every event it observes.
                          temporary directory with the shipped default config, removed at exit)
   --plugin PATH          the plug-in library (default: the one built with this tool)
   --json                 print each event as one JSON object per line
+  -v, --verbose          a load lists every command and hook the plug-in registered
   --rcon-port N          also serve Source RCON on 127.0.0.1:N (0: any free port, reported
                          on stderr) and keep serving after the script until interrupted
   --rcon-password PW     the RCON password (required with --rcon-port)
   --rcon-auth-timeout S  drop RCON connections not authenticated within S seconds (10)
+  --rcon-ban-after N     ban an address after N failed logins within a minute (5; 0: never)
+  --rcon-ban-seconds S   for S seconds (60; 0: no bans)
+  --check [FILE]         check a configuration (default: the one under --server-dir, else the
+                         shipped examples/config.json) without running a server
   -h, --help             show this text
 
-Exit status: 0 when every line ran, 1 when a line failed, 2 on bad options.
+Exit status: 0 when every line ran; 1 when a line failed, the plug-in failed to load, an
+exception escaped into the game or a signal cut a script short; 2 on bad options or a file
+that cannot be read. With --check: 0 without errors, 1 with errors, 2 when FILE cannot be
+read or parsed.
 
 Script lines (# starts a comment; names are unique per kind of thing):
-)";
-  for (const Form& form : Forms()) {
-    text += "  " + std::string(form.usage) + "\n";
-  }
-  text += R"(When a script defines no player or creature before its first action, the default world
+)" + VerbOverview() +
+         R"(When a script defines no player or creature before its first action, the default world
 is set up first; the first action other than load, unload or start boots the server
 (start, then load) unless load or start came first.
 )";
-  return text;
 }
 
 }  // namespace sim::tool

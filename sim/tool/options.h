@@ -12,10 +12,15 @@ struct Options {
   std::optional<std::filesystem::path> server_dir;  // none: a fresh temporary directory
   std::filesystem::path plugin;
   bool json = false;
+  bool verbose = false;               // text: a load lists everything the plug-in registered
   std::optional<uint16_t> rcon_port;  // 0: any free port, reported on stderr
   std::string rcon_password;
   int rcon_auth_timeout_s = 10;
-  std::optional<std::filesystem::path> script;  // none or "-": standard input
+  int rcon_ban_after = 5;     // failed logins from one address within a minute; 0: no bans
+  int rcon_ban_seconds = 60;  // 0: no bans
+  // The script (none or "-": standard input); with --check, the configuration to check.
+  std::optional<std::filesystem::path> script;
+  bool check = false;  // check a configuration instead of running a server
   bool help = false;
 };
 
@@ -25,7 +30,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args,
                                     const std::filesystem::path& default_plugin,
                                     std::string& error);
 
-// The --help text: the command line and every script line.
+// The --help text: the command line, the exit statuses and every script line.
 std::string HelpText();
 
 }  // namespace sim::tool

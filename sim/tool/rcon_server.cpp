@@ -2,11 +2,9 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -15,155 +13,271 @@
 namespace sim::tool {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr int kPollSliceMs = 100;  // how often waiting threads look whether to stop
+// A client with this much unwritten output is not read from until it takes some.
+constexpr std::size_t kMaxPendingOutput = 64 * 1024;
+// Bytes read from one client per wake-up, so that one cannot starve the others.
+constexpr std::size_t kReadPerWake = 64 * 1024;
+// Connections accepted per wake-up.
+constexpr int kAcceptsPerWake = 32;
+// Addresses whose failures are remembered; beyond it the stalest are forgotten.
+constexpr std::size_t kMaxAddresses = 1024;
 
-bool SendAll(int fd, const std::string& bytes) {
-  std::size_t sent = 0;
-  while (sent < bytes.size()) {
-    const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    sent += static_cast<std::size_t>(n);
-  }
-  return true;
+std::string AddressText(uint32_t address) {
+  in_addr in{htonl(address)};
+  char text[INET_ADDRSTRLEN] = "?";
+  inet_ntop(AF_INET, &in, text, sizeof text);
+  return text;
 }
 
 }  // namespace
 
-RconServer::RconServer(RconSettings settings, GameQueue& queue)
-    : settings_(std::move(settings)), queue_(queue) {}
-
-RconServer::~RconServer() { Stop(); }
+RconServer::RconServer(RconSettings settings, Run run, BanNotice on_ban)
+    : settings_(std::move(settings)), run_(std::move(run)), on_ban_(std::move(on_ban)) {
+  settings_.max_connections = std::max(1, settings_.max_connections);
+  settings_.unauthenticated_slots =
+      std::clamp(settings_.unauthenticated_slots, 1, settings_.max_connections);
+}
 
 bool RconServer::Start(std::string& error) {
-  listen_fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listen_fd_ < 0) {
+  listen_fd_.Reset(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  if (!listen_fd_.valid()) {
     error = std::string("socket: ") + std::strerror(errno);
     return false;
   }
   const int yes = 1;
-  setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  setsockopt(listen_fd_.get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(settings_.port);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
-  if (bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(listen_fd_, 16) != 0 ||
-      getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+  if (bind(listen_fd_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(listen_fd_.get(), 64) != 0 ||
+      getsockname(listen_fd_.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     error = "cannot listen on 127.0.0.1:" + std::to_string(settings_.port) + ": " +
             std::strerror(errno);
-    close(listen_fd_);
-    listen_fd_ = -1;
+    listen_fd_.Reset();
     return false;
   }
   port_ = ntohs(address.sin_port);
-
-  // The network threads leave SIGINT and SIGTERM to the game thread, which ends the server.
-  sigset_t blocked, previous;
-  sigemptyset(&blocked);
-  sigaddset(&blocked, SIGINT);
-  sigaddset(&blocked, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &blocked, &previous);
-  acceptor_ = std::thread([this] { AcceptLoop(); });
-  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   return true;
 }
 
-void RconServer::Stop() {
-  stopping_ = true;
-  if (acceptor_.joinable()) acceptor_.join();
-  for (Connection& connection : connections_) connection.thread.join();
-  connections_.clear();
-  if (listen_fd_ >= 0) close(listen_fd_);
-  listen_fd_ = -1;
+RconServer::Clock::time_point RconServer::Watch(std::vector<pollfd>& fds) const {
+  Clock::time_point next = Clock::time_point::max();
+  fds.push_back({listen_fd_.get(), POLLIN, 0});
+  for (const Client& client : clients_) {
+    short events = 0;
+    if (!client.closing && client.out.size() < kMaxPendingOutput) events |= POLLIN;
+    if (!client.out.empty()) events |= POLLOUT;
+    fds.push_back({client.fd.get(), events, 0});
+    if (!client.authenticated) next = std::min(next, client.auth_deadline);
+  }
+  for (const auto& [address, record] : addresses_) {
+    if (record.banned) next = std::min(next, record.banned_until);
+  }
+  return next;
 }
 
-void RconServer::ReapFinished() {
-  for (auto it = connections_.begin(); it != connections_.end();) {
-    if (*it->done) {
-      it->thread.join();
-      it = connections_.erase(it);
-    } else {
-      ++it;
-    }
+void RconServer::Handle(const pollfd* ready, std::size_t count) {
+  const Clock::time_point now = Clock::now();
+  LiftBans(now);
+  // Clients first, then new connections: a client already here is served before anyone can
+  // displace it. Nothing is accepted until every entry has been handled, so no descriptor
+  // number is reused meanwhile.
+  for (std::size_t i = 1; i < count; ++i) {
+    if (ready[i].revents == 0) continue;
+    const auto it = std::find_if(clients_.begin(), clients_.end(), [&](const Client& c) {
+      return !c.dead && c.fd.get() == ready[i].fd;
+    });
+    if (it == clients_.end()) continue;
+    Client& client = *it;
+    bool keep = (ready[i].revents & (POLLERR | POLLNVAL)) == 0;
+    if (keep && (ready[i].revents & (POLLIN | POLLHUP))) keep = Read(client);
+    if (keep && !client.dead) keep = Flush(client) && Process(client) && Flush(client);
+    if (!keep) Close(client);
+  }
+  if (count > 0 && (ready[0].revents & POLLIN)) Accept(now);
+  for (Client& client : clients_) {
+    if (!client.dead && !client.authenticated && client.auth_deadline <= now) Close(client);
+  }
+  std::erase_if(clients_, [](const Client& client) { return client.dead; });
+}
+
+void RconServer::Accept(Clock::time_point now) {
+  for (int i = 0; i < kAcceptsPerWake; ++i) {
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    UniqueFd fd(accept4(listen_fd_.get(), reinterpret_cast<sockaddr*>(&peer), &length,
+                        SOCK_NONBLOCK | SOCK_CLOEXEC));
+    if (!fd.valid()) return;  // none waiting (or a connection gone already)
+    Admit(std::move(fd), ntohl(peer.sin_addr.s_addr), now);
   }
 }
 
-void RconServer::AcceptLoop() {
-  while (!stopping_) {
-    ReapFinished();
-    pollfd waiting{listen_fd_, POLLIN, 0};
-    if (poll(&waiting, 1, kPollSliceMs) <= 0) continue;
-    const int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) continue;
-    if (static_cast<int>(connections_.size()) >= settings_.max_connections) {
-      close(fd);  // full: the client may try again later
-      continue;
-    }
-    // A client that stops reading must not hold its thread forever.
-    timeval send_timeout{5, 0};
-    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &send_timeout, sizeof send_timeout);
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    connections_.push_back({std::thread([this, fd, done] {
-                              Serve(fd);
-                              close(fd);
-                              *done = true;
-                            }),
-                            done});
+void RconServer::Admit(UniqueFd fd, uint32_t address, Clock::time_point now) {
+  if (Banned(address)) return;  // closed at once
+  int authenticated = 0, waiting = 0;
+  for (const Client& client : clients_) {
+    if (client.dead) continue;
+    ++(client.authenticated ? authenticated : waiting);
   }
+  if (authenticated >= settings_.max_connections) return;  // full of admins
+  const int room =
+      std::min(settings_.unauthenticated_slots, settings_.max_connections - authenticated);
+  if (waiting >= room) Displace();
+  Client& client = clients_.emplace_back();
+  client.fd = std::move(fd);
+  client.address = address;
+  client.serial = next_serial_++;
+  client.auth_deadline = now + settings_.auth_timeout;
+  // A client usually sends its login right after connecting: take it now, so that the
+  // connection is authenticated before any later one could displace it.
+  if (!Read(client) || !Flush(client)) Close(client);
 }
 
-bool RconServer::ReadExact(int fd, char* data, std::size_t size, Clock::time_point deadline) {
-  std::size_t got = 0;
-  while (got < size) {
-    if (stopping_ || Clock::now() >= deadline) return false;
-    pollfd waiting{fd, POLLIN, 0};
-    const int ready = poll(&waiting, 1, kPollSliceMs);
-    if (ready < 0 && errno != EINTR) return false;
-    if (ready <= 0) continue;
-    const ssize_t n = recv(fd, data + got, size - got, 0);
-    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+void RconServer::Displace() {
+  std::map<uint32_t, int> held;
+  for (const Client& client : clients_) {
+    if (!client.dead && !client.authenticated) ++held[client.address];
+  }
+  Client* victim = nullptr;
+  for (Client& client : clients_) {
+    if (client.dead || client.authenticated) continue;
+    const int mine = held[client.address];
+    const int theirs = victim == nullptr ? 0 : held[victim->address];
+    if (victim == nullptr || mine > theirs || (mine == theirs && client.serial < victim->serial))
+      victim = &client;
+  }
+  if (victim != nullptr) Close(*victim);
+}
+
+bool RconServer::Read(Client& client) {
+  char bytes[16 * 1024];
+  for (std::size_t taken = 0; taken < kReadPerWake && !client.closing;) {
+    const ssize_t n = recv(client.fd.get(), bytes, sizeof bytes, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+    if (n < 0) return false;
+    if (n == 0) {  // the client is done sending: it still gets its answers
+      client.closing = true;
+      break;
+    }
+    client.in.append(bytes, static_cast<std::size_t>(n));
+    taken += static_cast<std::size_t>(n);
+    if (!Process(client)) return false;
+  }
+  return true;
+}
+
+bool RconServer::Process(Client& client) {
+  while (!client.closing && !client.dead && client.out.size() < kMaxPendingOutput &&
+         client.in.size() >= 4) {
+    const int32_t size = rcon::ReadInt32(client.in.data());
+    if (!rcon::ValidSize(size)) return false;
+    if (client.in.size() < 4 + static_cast<std::size_t>(size)) break;
+    const std::string payload = client.in.substr(4, static_cast<std::size_t>(size));
+    client.in.erase(0, 4 + static_cast<std::size_t>(size));
+    if (!HandlePacket(client, payload)) return false;
+  }
+  return true;
+}
+
+bool RconServer::HandlePacket(Client& client, const std::string& payload) {
+  const std::optional<rcon::Packet> packet = rcon::Decode(payload);
+  if (!packet) return false;
+  if (packet->type == rcon::kAuth) {
+    if (!rcon::SecretEquals(packet->body, settings_.password)) {
+      client.out += rcon::Encode({-1, rcon::kAuthResponse, ""});
+      client.closing = true;
+      client.in.clear();
+      FailedAuth(client, Clock::now());
+      return true;
+    }
+    client.authenticated = true;
+    client.out += rcon::Encode({packet->id, rcon::kAuthResponse, ""});
+    return true;
+  }
+  if (!client.authenticated) return false;
+  if (packet->type == rcon::kExecCommand && !packet->body.empty()) {
+    client.out += rcon::EncodeReply(packet->id, run_(packet->body, packet->id));
+  } else if (packet->type == rcon::kExecCommand || packet->type == rcon::kResponseValue) {
+    // An empty command, or an empty response sent back: clients use the echo to find the end
+    // of a long answer.
+    client.out += rcon::Encode({packet->id, rcon::kResponseValue, ""});
+  }
+  // Other types are ignored, as the game does.
+  return true;
+}
+
+bool RconServer::Flush(Client& client) {
+  while (!client.out.empty()) {
+    const ssize_t n = send(client.fd.get(), client.out.data(), client.out.size(), MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
     if (n <= 0) return false;
-    got += static_cast<std::size_t>(n);
+    client.out.erase(0, static_cast<std::size_t>(n));
   }
-  return true;
+  return !client.closing;  // a refused client goes once its answer is out
 }
 
-void RconServer::Serve(int fd) {
-  bool authenticated = false;
-  const Clock::time_point auth_deadline = Clock::now() + settings_.auth_timeout;
-  for (;;) {
-    const Clock::time_point deadline = authenticated ? Clock::time_point::max() : auth_deadline;
-    char header[4];
-    if (!ReadExact(fd, header, sizeof header, deadline)) return;
-    const int32_t size = rcon::ReadInt32(header);
-    if (!rcon::ValidSize(size)) return;
-    std::string payload(static_cast<std::size_t>(size), '\0');
-    if (!ReadExact(fd, payload.data(), payload.size(), deadline)) return;
-    const std::optional<rcon::Packet> packet = rcon::Decode(payload);
-    if (!packet) return;
+void RconServer::Close(Client& client) {
+  client.fd.Reset();
+  client.dead = true;
+}
 
-    if (packet->type == rcon::kAuth) {
-      if (!rcon::SecretEquals(packet->body, settings_.password)) {
-        SendAll(fd, rcon::Encode({-1, rcon::kAuthResponse, ""}));
-        return;
-      }
-      authenticated = true;
-      if (!SendAll(fd, rcon::Encode({packet->id, rcon::kAuthResponse, ""}))) return;
-      continue;
+bool RconServer::BansOn() const {
+  return settings_.ban_after > 0 && settings_.ban_time.count() > 0;
+}
+
+bool RconServer::Banned(uint32_t address) const {
+  const auto it = addresses_.find(address);
+  return it != addresses_.end() && it->second.banned;
+}
+
+void RconServer::FailedAuth(const Client& client, Clock::time_point now) {
+  if (!BansOn()) return;
+  if (addresses_.size() >= kMaxAddresses && !addresses_.contains(client.address)) {
+    // Forget the address whose last failure is oldest; banned ones stay.
+    auto stalest = addresses_.end();
+    for (auto it = addresses_.begin(); it != addresses_.end(); ++it) {
+      if (it->second.banned) continue;
+      if (stalest == addresses_.end() ||
+          it->second.failures.back() < stalest->second.failures.back())
+        stalest = it;
     }
-    if (!authenticated) return;
-    if (packet->type == rcon::kExecCommand && !packet->body.empty()) {
-      const std::optional<std::string> answer = queue_.Submit(packet->body, packet->id);
-      if (!answer || !SendAll(fd, rcon::EncodeReply(packet->id, *answer))) return;
-    } else if (packet->type == rcon::kExecCommand || packet->type == rcon::kResponseValue) {
-      // An empty command, or an empty response sent back: clients use the echo to find the
-      // end of a long answer.
-      if (!SendAll(fd, rcon::Encode({packet->id, rcon::kResponseValue, ""}))) return;
+    if (stalest == addresses_.end()) return;  // all banned: nothing more to remember
+    addresses_.erase(stalest);
+  }
+  Address& record = addresses_[client.address];
+  record.failures.push_back(now);
+  while (record.failures.front() + settings_.ban_window <= now) record.failures.pop_front();
+  if (static_cast<int>(record.failures.size()) >= settings_.ban_after)
+    Ban(client.address, static_cast<int>(record.failures.size()), now);
+}
+
+void RconServer::Ban(uint32_t address, int failures, Clock::time_point now) {
+  Address& record = addresses_[address];
+  record.banned = true;
+  record.banned_until = now + settings_.ban_time;
+  record.failures.clear();
+  // Every connection of the address goes at once, but the one refused last gets its answer.
+  for (Client& client : clients_) {
+    if (!client.dead && client.address == address && !client.closing) Close(client);
+  }
+  on_ban_({AddressText(address), failures, static_cast<int>(settings_.ban_time.count())});
+}
+
+void RconServer::LiftBans(Clock::time_point now) {
+  for (auto it = addresses_.begin(); it != addresses_.end();) {
+    Address& record = it->second;
+    while (!record.failures.empty() && record.failures.front() + settings_.ban_window <= now)
+      record.failures.pop_front();
+    if (record.banned && record.banned_until <= now) {
+      record.banned = false;
+      on_ban_({AddressText(it->first), 0, 0});
     }
-    // Other types are ignored, as the game does.
+    it = record.banned || !record.failures.empty() ? std::next(it) : addresses_.erase(it);
   }
 }
 

@@ -16,11 +16,13 @@ int32_t IntArg(const Statement& s, std::size_t i, int32_t fallback = 0) {
 }  // namespace
 
 std::string ScriptRunner::Load(const Statement&) {
-  server_.LoadPlugin(settings_.plugin);  // the "load" event tells how it went
+  if (server_.plugin_loaded()) return "the plug-in is loaded already; unload it first";
+  LoadPlugin();
   return "";
 }
 
 std::string ScriptRunner::Unload(const Statement&) {
+  if (!server_.plugin_loaded()) return "no plug-in is loaded";
   server_.UnloadPlugin();
   return "";
 }

@@ -1,101 +1,14 @@
 #include "sim/tool/script_parser.h"
 
-#include <limits>
+#include <algorithm>
 
+#include "plugin/config_check.h"
 #include "sim/game/game.h"
+#include "sim/tool/script_grammar.h"
 #include "sim/tool/script_tokens.h"
 
 namespace sim::tool {
 namespace {
-
-// One form's usage text taken apart: positional slots, key=value options and bare flags.
-struct Grammar {
-  struct Slot {
-    std::string placeholder;  // such as "PLAYER" or "DINO|STRUCTURE|none"
-    bool optional = false;
-  };
-  struct Option {
-    std::vector<std::pair<std::string, std::string>> alternatives;  // key, placeholder
-    bool optional = false;
-  };
-  const Form* form = nullptr;
-  std::string_view verb;
-  std::vector<Slot> slots;
-  std::vector<Option> options;
-  std::set<std::string, std::less<>> flags;
-};
-
-bool IsLower(std::string_view word) {
-  for (char c : word) {
-    if (!(c >= 'a' && c <= 'z') && c != '_') return false;
-  }
-  return !word.empty();
-}
-
-Grammar MakeGrammar(const Form& form) {
-  Grammar grammar;
-  grammar.form = &form;
-  const std::string_view usage = form.usage;
-  grammar.verb = usage.substr(0, usage.find(' '));
-  std::vector<std::string> words;
-  for (std::size_t at = grammar.verb.size(); at < usage.size();) {
-    const std::size_t end = std::min(usage.find(' ', at + 1), usage.size());
-    if (end > at + 1) words.emplace_back(usage.substr(at + 1, end - at - 1));
-    at = end;
-  }
-  for (std::string word : words) {
-    const bool optional = word.front() == '[' && word.back() == ']';
-    if (optional) word = word.substr(1, word.size() - 2);
-    if (word.find('=') != std::string::npos) {
-      Grammar::Option option{{}, optional};
-      for (std::size_t at = 0; at <= word.size();) {
-        std::size_t bar = word.find('|', at);
-        if (bar == std::string::npos) bar = word.size();
-        const std::string alternative = word.substr(at, bar - at);
-        const std::size_t eq = alternative.find('=');
-        option.alternatives.emplace_back(alternative.substr(0, eq), alternative.substr(eq + 1));
-        at = bar + 1;
-      }
-      grammar.options.push_back(std::move(option));
-    } else if (IsLower(word)) {
-      grammar.flags.insert(word);
-    } else {
-      grammar.slots.push_back({word, optional});
-    }
-  }
-  return grammar;
-}
-
-const std::map<std::string_view, Grammar>& Grammars() {
-  static const auto grammars = [] {
-    std::map<std::string_view, Grammar> made;
-    for (const Form& form : Forms()) {
-      Grammar grammar = MakeGrammar(form);
-      made.emplace(grammar.verb, std::move(grammar));
-    }
-    return made;
-  }();
-  return grammars;
-}
-
-// The kind of thing a world line makes, by its verb.
-std::optional<Thing> ThingMadeBy(std::string_view verb) {
-  if (verb == "player") return Thing::kPlayer;
-  if (verb == "dino") return Thing::kDino;
-  if (verb == "structure") return Thing::kStructure;
-  if (verb == "cryopod" || verb == "soultrap" || verb == "item") return Thing::kItem;
-  if (verb == "actor") return Thing::kActor;
-  return std::nullopt;
-}
-
-// The kind of thing a placeholder refers to.
-std::optional<Thing> ThingNamedBy(std::string_view placeholder) {
-  if (placeholder == "PLAYER" || placeholder == "INVITER") return Thing::kPlayer;
-  if (placeholder == "DINO") return Thing::kDino;
-  if (placeholder == "ITEM") return Thing::kItem;
-  if (placeholder == "STRUCTURE") return Thing::kStructure;
-  return std::nullopt;
-}
 
 const char* ThingWord(Thing thing) {
   switch (thing) {
@@ -111,6 +24,13 @@ const char* ThingWord(Thing thing) {
       return "actor";
   }
   return "thing";
+}
+
+// "; did you mean X?" when a candidate is close to `word`, else nothing.
+std::string Suggestion(std::string_view word, const std::vector<std::string>& candidates,
+                       std::string_view suffix = "") {
+  const std::string nearest = NearestName(word, candidates);
+  return nearest.empty() ? "" : "; did you mean " + nearest + std::string(suffix) + "?";
 }
 
 bool IsPath(std::string_view text) {
@@ -142,75 +62,88 @@ bool ScriptParser::Knows(Thing thing, std::string_view name) const {
   return it != names_.end() && it->second.contains(name);
 }
 
+std::vector<std::string> ScriptParser::Names(Thing thing) const {
+  const auto it = names_.find(thing);
+  return it == names_.end() ? std::vector<std::string>()
+                            : std::vector<std::string>(it->second.begin(), it->second.end());
+}
+
 namespace {
 
-// Checks one value against its placeholder; the key tells numbers of other widths apart.
-std::string CheckValue(const ScriptParser& parser, std::string_view verb, std::string_view key,
+// Checks one value against its placeholder; empty when it is good.
+std::string CheckValue(const ScriptParser& parser, const Verb& verb, std::string_view key,
                        std::string_view placeholder, std::string_view value) {
   const std::string shown = "\"" + std::string(value) + "\"";
-  if (placeholder == "NAME") {
-    if (!IsName(value)) return "bad name " + shown + " (letters, digits, _ - . only)";
-    const Thing thing = *ThingMadeBy(verb);
-    if (parser.Knows(thing, value))
-      return std::string(thing == Thing::kItem || thing == Thing::kActor ? "an " : "a ") +
-             ThingWord(thing) + " named " + shown + " already exists";
-    return "";
-  }
-  if (placeholder == "DINO|STRUCTURE|none") {
-    if (value == "none" || parser.Knows(Thing::kDino, value) ||
-        parser.Knows(Thing::kStructure, value)) {
+  const Placeholder* rule = FindPlaceholder(key, placeholder);
+  switch (rule == nullptr ? Value::kText : rule->value) {
+    case Value::kName: {
+      if (!IsName(value)) return "bad name " + shown + " (letters, digits, _ - . only)";
+      const Thing thing = verb.makes.value_or(Thing::kActor);
+      if (parser.Knows(thing, value))
+        return std::string(thing == Thing::kItem || thing == Thing::kActor ? "an " : "a ") +
+               ThingWord(thing) + " named " + shown + " already exists";
       return "";
     }
-    return "no dino or structure " + shown;
-  }
-  if (const auto thing = ThingNamedBy(placeholder)) {
-    if (!parser.Knows(*thing, value)) return std::string("no ") + ThingWord(*thing) + " " + shown;
-    return "";
-  }
-  if (placeholder == "KIND" || placeholder == "ITEMPATH") {
-    if (!IsPath(value)) return shown + " is no path like /Game/Dir/Name.Name";
-    return "";
-  }
-  if (placeholder == "KIND[,KIND...]") {
-    for (std::size_t at = 0; at <= value.size();) {
-      const std::size_t comma = std::min(value.find(',', at), value.size());
-      if (const std::string error =
-              CheckValue(parser, verb, key, "KIND", value.substr(at, comma - at));
-          !error.empty())
-        return error;
-      at = comma + 1;
+    case Value::kThing:
+      if (parser.Knows(rule->thing, value)) return "";
+      return std::string("no ") + ThingWord(rule->thing) + " " + shown +
+             Suggestion(value, parser.Names(rule->thing));
+    case Value::kTarget: {
+      if (value == "none" || parser.Knows(Thing::kDino, value) ||
+          parser.Knows(Thing::kStructure, value))
+        return "";
+      std::vector<std::string> names = parser.Names(Thing::kDino);
+      for (std::string& name : parser.Names(Thing::kStructure)) names.push_back(std::move(name));
+      return "no dino or structure " + shown + Suggestion(value, names);
     }
-    return "";
-  }
-  if (placeholder == "X,Y,Z") {
-    float x, y, z;
-    if (!ParseVector(value, x, y, z)) return shown + " is no location X,Y,Z";
-    return "";
-  }
-  if (placeholder == "N" || placeholder == "INDEX" || placeholder == "TEAM" ||
-      placeholder == "TRIBEID") {
-    if (key == "steam") {
+    case Value::kPath:
+      return IsPath(value) ? "" : shown + " is no path like /Game/Dir/Name.Name";
+    case Value::kPaths:
+      for (std::size_t at = 0; at <= value.size();) {
+        const std::size_t comma = std::min(value.find(',', at), value.size());
+        if (!IsPath(value.substr(at, comma - at)))
+          return "\"" + std::string(value.substr(at, comma - at)) +
+                 "\" is no path like /Game/Dir/Name.Name";
+        at = comma + 1;
+      }
+      return "";
+    case Value::kVector: {
+      float x, y, z;
+      return ParseVector(value, x, y, z) ? "" : shown + " is no location X,Y,Z";
+    }
+    case Value::kInt: {
+      int32_t number;
+      return ParseInt(value, number) ? "" : shown + " is no whole number";
+    }
+    case Value::kSteamId: {
       uint64_t steam;
-      if (!ParseUint64(value, steam)) return shown + " is no Steam id";
-      return "";
+      return ParseUint64(value, steam) ? "" : shown + " is no Steam id";
     }
-    int32_t number;
-    if (!ParseInt(value, number)) return shown + " is no whole number";
-    if ((key == "type" || key == "consumable") && (number < 0 || number > 255))
-      return shown + " is not within 0 to 255";
-    return "";
+    case Value::kByte: {
+      int32_t number;
+      if (!ParseInt(value, number)) return shown + " is no whole number";
+      return number < 0 || number > 255 ? shown + " is not within 0 to 255" : "";
+    }
+    case Value::kVerb:
+      return FindVerb(value) != nullptr ? "" : "no line " + shown + Suggestion(value, VerbNames());
+    case Value::kText:
+    case Value::kRest:
+      return "";
   }
-  return "";  // FILE, COMMAND, TEXT, PATH and quoted texts take anything
+  return "";
+}
+
+bool TakesRestOfLine(std::string_view placeholder) {
+  const Placeholder* rule = FindPlaceholder("", placeholder);
+  return rule != nullptr && rule->value == Value::kRest;
 }
 
 }  // namespace
 
-bool ScriptParser::StartsAction(std::string_view line) {
+const Verb* ScriptParser::VerbOf(std::string_view line) {
   std::string error;
   const std::vector<Token> tokens = Tokenize(line, error);
-  if (tokens.empty()) return false;
-  const auto found = Grammars().find(Unquote(tokens[0].raw));
-  return found != Grammars().end() && found->second.form->action;
+  return tokens.empty() ? nullptr : FindVerb(Unquote(tokens[0].raw));
 }
 
 Parsed ScriptParser::Parse(std::string_view line) {
@@ -221,18 +154,19 @@ Parsed ScriptParser::Parse(std::string_view line) {
 
   const std::string verb_word = Unquote(tokens[0].raw);
   const auto found = Grammars().find(verb_word);
-  if (found == Grammars().end()) return {std::nullopt, "unknown line \"" + verb_word + "\""};
+  if (found == Grammars().end())
+    return {std::nullopt,
+            "unknown line \"" + verb_word + "\"" + Suggestion(verb_word, VerbNames())};
   const Grammar& grammar = found->second;
-  const std::string usage = "; usage: " + std::string(grammar.form->usage);
+  const Verb& verb = *grammar.verb;
+  const std::string usage = "; usage: " + verb.usage;
 
   Statement statement;
-  statement.verb = grammar.verb;
-  statement.action = grammar.form->action;
+  statement.verb = &verb;
   std::size_t slot = 0;
   for (std::size_t i = 1; i < tokens.size(); ++i) {
     const Token& token = tokens[i];
-    if (slot < grammar.slots.size() &&
-        (grammar.slots[slot].placeholder == "TEXT" || grammar.slots[slot].placeholder == "PATH")) {
+    if (slot < grammar.slots.size() && TakesRestOfLine(grammar.slots[slot].placeholder)) {
       statement.args.push_back(RestOfLine(token));
       ++slot;
       break;
@@ -241,15 +175,13 @@ Parsed ScriptParser::Parse(std::string_view line) {
     if (eq != std::string::npos && IsLower(token.raw.substr(0, eq)) && !grammar.options.empty()) {
       const std::string key = token.raw.substr(0, eq);
       const std::string value = Unquote(token.raw.substr(eq + 1));
-      const std::string* placeholder = nullptr;
-      for (const auto& option : grammar.options) {
-        for (const auto& [k, p] : option.alternatives) {
-          if (k == key) placeholder = &p;
-        }
+      const std::string* placeholder = grammar.OptionPlaceholder(key);
+      if (placeholder == nullptr) {
+        return {std::nullopt,
+                "unknown option " + key + "=" + Suggestion(key, grammar.OptionKeys(), "=") + usage};
       }
-      if (placeholder == nullptr) return {std::nullopt, "unknown option " + key + "=" + usage};
       if (statement.options.contains(key)) return {std::nullopt, key + "= given twice"};
-      if (std::string bad = CheckValue(*this, grammar.verb, key, *placeholder, value); !bad.empty())
+      if (std::string bad = CheckValue(*this, verb, key, *placeholder, value); !bad.empty())
         return {std::nullopt, key + "=: " + bad};
       statement.options.emplace(key, value);
       continue;
@@ -261,8 +193,7 @@ Parsed ScriptParser::Parse(std::string_view line) {
       continue;
     }
     if (slot >= grammar.slots.size()) return {std::nullopt, "unexpected \"" + value + "\"" + usage};
-    if (std::string bad =
-            CheckValue(*this, grammar.verb, "", grammar.slots[slot].placeholder, value);
+    if (std::string bad = CheckValue(*this, verb, "", grammar.slots[slot].placeholder, value);
         !bad.empty())
       return {std::nullopt, bad};
     statement.args.push_back(value);
@@ -281,8 +212,62 @@ Parsed ScriptParser::Parse(std::string_view line) {
     if (given > 1) return {std::nullopt, "give only one of " + wanted};
   }
 
-  if (const auto thing = ThingMadeBy(grammar.verb)) Declare(*thing, statement.args.at(0));
+  if (verb.makes) Declare(*verb.makes, statement.args.at(0));
   return {std::move(statement), ""};
+}
+
+std::vector<std::string> ScriptParser::Candidates(const std::vector<std::string>& words,
+                                                  std::string_view partial) const {
+  if (words.empty()) return VerbNames();
+  const auto found = Grammars().find(words[0]);
+  if (found == Grammars().end()) return {};
+  const Grammar& grammar = found->second;
+  // The values one placeholder may take, each written after `prefix`.
+  const auto values = [this](std::string_view key, std::string_view placeholder,
+                             const std::string& prefix) {
+    std::vector<std::string> out;
+    const Placeholder* rule = FindPlaceholder(key, placeholder);
+    if (rule == nullptr) return out;
+    const auto add = [&](const std::vector<std::string>& names) {
+      for (const std::string& name : names) out.push_back(prefix + name);
+    };
+    if (rule->value == Value::kThing) add(Names(rule->thing));
+    if (rule->value == Value::kTarget) {
+      add(Names(Thing::kDino));
+      add(Names(Thing::kStructure));
+      add({"none"});
+    }
+    if (rule->value == Value::kVerb) add(VerbNames());
+    if (rule->known != nullptr) {
+      for (const GameName& known : *rule->known()) out.push_back(prefix + known.path);
+    }
+    return out;
+  };
+  if (const std::size_t eq = partial.find('='); eq != std::string_view::npos) {
+    const std::string key(partial.substr(0, eq));
+    const std::string* placeholder = grammar.OptionPlaceholder(key);
+    return placeholder == nullptr ? std::vector<std::string>()
+                                  : values(key, *placeholder, key + "=");
+  }
+  std::size_t slot = 0;
+  std::set<std::string, std::less<>> given;
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    const std::size_t eq = words[i].find('=');
+    if (eq != std::string::npos) {
+      given.insert(words[i].substr(0, eq));
+    } else if (!grammar.flags.contains(words[i])) {
+      ++slot;
+    }
+  }
+  std::vector<std::string> out;
+  if (slot < grammar.slots.size()) out = values("", grammar.slots[slot].placeholder, "");
+  if (slot >= grammar.slots.size() || grammar.slots[slot].optional) {
+    for (const std::string& flag : grammar.flags) out.push_back(flag);
+  }
+  for (const std::string& key : grammar.OptionKeys()) {
+    if (!given.contains(key)) out.push_back(key + "=");
+  }
+  return out;
 }
 
 }  // namespace sim::tool

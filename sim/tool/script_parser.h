@@ -8,29 +8,17 @@
 #include <vector>
 
 #include "sim/tool/script_tokens.h"
+#include "sim/tool/script_verbs.h"
 
-// The stand-in server's script language: one statement per line, `#` starts a comment. A line is
-// either a world line (it sets the scene, no hook runs) or an action (it runs game functions
-// through the hook table). Every form is described by its usage text, such as
-// "tame PLAYER DINO", and the parser reads lines against these texts.
+// The stand-in server's script language: one statement per line, `#` starts a comment. Every
+// verb is described by its usage text in the verb table, such as "tame PLAYER DINO", and the
+// parser reads lines against these texts.
 namespace sim::tool {
-
-// The kinds of named things; a name is unique within its kind.
-enum class Thing { kPlayer, kDino, kStructure, kItem, kActor };
-
-// One form of line: its usage text, as shown to users, and whether it is an action.
-struct Form {
-  std::string_view usage;
-  bool action;
-};
-// Every form, world lines first, in the order the documentation lists them.
-const std::vector<Form>& Forms();
 
 // A parsed line, its values checked: numbers are in range, paths have the shape of a path, and
 // every name it refers to exists.
 struct Statement {
-  std::string_view verb;  // the first word, such as "tame"
-  bool action = false;
+  const Verb* verb = nullptr;  // its row in the verb table
   // The positional values in usage order; an omitted optional one is absent. A TEXT or PATH
   // value is the rest of the line as written (without enclosing double quotes).
   std::vector<std::string> args;
@@ -48,16 +36,26 @@ struct Parsed {
 };
 
 // Reads lines one at a time and keeps the names defined so far, so that a line may refer only
-// to things an earlier line made. A line with an error defines nothing.
+// to things an earlier line made. A line with an error defines nothing. A misspelled verb,
+// option or name is answered with the closest one known ("did you mean ...?").
 class ScriptParser {
  public:
   Parsed Parse(std::string_view line);
-  // Whether the line's first word names an action, whatever else is wrong with it.
-  static bool StartsAction(std::string_view line);
+  // The verb the line's first word names, whatever else is wrong with it; null when none.
+  static const Verb* VerbOf(std::string_view line);
 
   // A thing that entered the world some other way, such as a creature the game spawned.
   void Declare(Thing thing, std::string name);
   bool Knows(Thing thing, std::string_view name) const;
+  // The names of one kind of thing, in order.
+  std::vector<std::string> Names(Thing thing) const;
+
+  // What may stand at the word being typed, for Tab completion: the verbs for the first word,
+  // else the names, real game paths, flags and option keys ("key=") the verb's usage allows
+  // there; after "key=" in `partial`, that option's values written as "key=VALUE". `words` are
+  // the complete words before it. Not filtered by `partial`; may hold duplicates.
+  std::vector<std::string> Candidates(const std::vector<std::string>& words,
+                                      std::string_view partial) const;
 
  private:
   std::map<Thing, std::set<std::string, std::less<>>> names_;

@@ -6,51 +6,19 @@
 namespace sim::tool {
 
 ScriptRunner::ScriptRunner(Server& server, RunnerSettings settings)
-    : server_(server), settings_(std::move(settings)) {}
+    : server_(server), settings_(std::move(settings)) {
+  std::istringstream lines(settings_.default_world);
+  for (std::string text; std::getline(lines, text);) default_names_.Parse(text);
+}
 
-const std::map<std::string_view, ScriptRunner::Handler>& ScriptRunner::Handlers() {
-  static const std::map<std::string_view, Handler> handlers = {
-      {"player", &ScriptRunner::Player},
-      {"dino", &ScriptRunner::AddDino},
-      {"structure", &ScriptRunner::AddStructure},
-      {"cryopod", &ScriptRunner::Cryopod},
-      {"soultrap", &ScriptRunner::SoulTrap},
-      {"item", &ScriptRunner::AddItem},
-      {"actor", &ScriptRunner::AddActor},
-      {"null_actor", &ScriptRunner::NullActor},
-      {"config", &ScriptRunner::Config},
-      {"config_delete", &ScriptRunner::ConfigDelete},
-      {"aim", &ScriptRunner::Aim},
-      {"kill_player", &ScriptRunner::KillPlayer},
-      {"revive", &ScriptRunner::Revive},
-      {"server_state", &ScriptRunner::ServerState},
-      {"load", &ScriptRunner::Load},
-      {"unload", &ScriptRunner::Unload},
-      {"start", &ScriptRunner::Start},
-      {"tame", &ScriptRunner::Tame},
-      {"claim", &ScriptRunner::Claim},
-      {"unclaim", &ScriptRunner::Unclaim},
-      {"multiuse", &ScriptRunner::MultiUse},
-      {"die", &ScriptRunner::Die},
-      {"destroy", &ScriptRunner::Destroy},
-      {"equip", &ScriptRunner::Equip},
-      {"use", &ScriptRunner::Use},
-      {"slot", &ScriptRunner::Slot},
-      {"request_download", &ScriptRunner::RequestDownload},
-      {"download", &ScriptRunner::Download},
-      {"init_downloaded", &ScriptRunner::InitDownloaded},
-      {"clone", &ScriptRunner::Clone},
-      {"netexec", &ScriptRunner::NetExec},
-      {"spawn", &ScriptRunner::Spawn},
-      {"invite", &ScriptRunner::Invite},
-      {"merge", &ScriptRunner::Merge},
-      {"create_tribe", &ScriptRunner::CreateTribe},
-      {"chat", &ScriptRunner::Chat},
-      {"console", &ScriptRunner::Console},
-      {"rcon", &ScriptRunner::Rcon},
-      {"truth", &ScriptRunner::Truth},
-  };
-  return handlers;
+std::vector<std::string> ScriptRunner::Candidates(const std::vector<std::string>& words,
+                                                  std::string_view partial) const {
+  std::vector<std::string> found = parser_.Candidates(words, partial);
+  if (!action_seen_ && !scene_set_) {
+    for (std::string& name : default_names_.Candidates(words, partial))
+      found.push_back(std::move(name));
+  }
+  return found;
 }
 
 bool ScriptRunner::RunLine(std::string_view text, int line) {
@@ -58,10 +26,11 @@ bool ScriptRunner::RunLine(std::string_view text, int line) {
   std::string error;
   try {
     // The scene comes before the first action is read, since it may name what the scene has.
-    if (ScriptParser::StartsAction(text)) SetScene(line);
+    if (const Verb* verb = ScriptParser::VerbOf(text); verb != nullptr && verb->needs_scene)
+      SetScene(line);
     Parsed parsed = parser_.Parse(text);
     if (parsed.statement) {
-      if (parsed.statement->action) Boot(parsed.statement->verb);
+      Boot(parsed.statement->verb->boot);
       error = Run(*parsed.statement);
     } else {
       error = std::move(parsed.error);
@@ -80,9 +49,10 @@ void ScriptRunner::ReportError(int line, const std::string& text) {
 }
 
 std::string ScriptRunner::Run(const Statement& statement) {
-  std::string error = (this->*Handlers().at(statement.verb))(statement);
-  if (statement.verb == "player" || statement.verb == "dino") scene_set_ = true;
-  if (statement.action) AdoptNewCreatures();
+  const Verb& verb = *statement.verb;
+  std::string error = (this->*verb.run)(statement);
+  if (verb.makes == Thing::kPlayer || verb.makes == Thing::kDino) scene_set_ = true;
+  if (verb.kind == VerbKind::kAction) AdoptNewCreatures();
   return error;
 }
 
@@ -90,7 +60,7 @@ std::string ScriptRunner::RunRcon(const std::string& text, int32_t id) {
   std::string answer;
   try {
     SetScene(0);
-    Boot("rcon");
+    Boot(BootRule::kNeeds);
     for (const auto& reply : server_.Rcon(text, id)) answer += reply.text;
   } catch (const std::exception& e) {
     ReportError(0, e.what());
@@ -105,14 +75,18 @@ void ScriptRunner::SetScene(int line) {
   server_.events().line = line;
 }
 
-void ScriptRunner::Boot(std::string_view verb) {
-  if (verb == "load" || verb == "start") {
+void ScriptRunner::Boot(BootRule rule) {
+  if (rule == BootRule::kIsBoot) {
     booted_ = true;
-  } else if (!booted_ && verb != "unload") {
+  } else if (rule == BootRule::kNeeds && !booted_) {
     booted_ = true;
     server_.Start();
-    server_.LoadPlugin(settings_.plugin);
+    LoadPlugin();
   }
+}
+
+void ScriptRunner::LoadPlugin() {
+  if (!server_.LoadPlugin(settings_.plugin).ok) load_failed_ = true;  // the "load" event tells why
 }
 
 void ScriptRunner::RunDefaultWorld() {

@@ -20,9 +20,9 @@ struct RunnerSettings {
 
 // Runs script lines against the server, one at a time, on the game thread. Every line's events
 // carry its line number; a line that cannot run is reported as an "error" event {line, text}
-// and the run goes on. Before the first action it sets the scene with the default world when
-// no player or creature has been defined, and the first action other than load, unload or
-// start boots the server (start, then load) unless load or start came first.
+// and the run goes on. Before the first action (or `world`) it sets the scene with the default
+// world when no player or creature has been defined, and the first action other than load,
+// unload or start boots the server (start, then load) unless load or start came first.
 class ScriptRunner {
  public:
   ScriptRunner(Server& server, RunnerSettings settings);
@@ -40,22 +40,28 @@ class ScriptRunner {
   Item* FindItem(std::string_view name) const { return Find(items_, name); }
   // Whether any line has failed so far.
   bool failed() const { return failed_; }
+  // Whether a load of the plug-in (by `load`, or at boot) has failed so far.
+  bool load_failed() const { return load_failed_; }
+  // What may complete the word being typed at the prompt (see ScriptParser::Candidates): the
+  // names defined so far and, while the scene may still become the default world, its names.
+  std::vector<std::string> Candidates(const std::vector<std::string>& words,
+                                      std::string_view partial) const;
 
  private:
+  friend const std::vector<Verb>& Verbs();  // the verb table names the handlers
+
   template <typename T>
   static T* Find(const std::map<std::string, T*, std::less<>>& things, std::string_view name) {
     const auto it = things.find(name);
     return it == things.end() ? nullptr : it->second;
   }
 
-  using Handler = std::string (ScriptRunner::*)(const Statement&);
-  static const std::map<std::string_view, Handler>& Handlers();
-
   void ReportError(int line, const std::string& text);
   // Before the first action: the default world, unless a player or creature was defined.
   void SetScene(int line);
   // Starts the server and loads the plug-in before the first action that needs them.
-  void Boot(std::string_view verb);
+  void Boot(BootRule rule);
+  void LoadPlugin();
   void RunDefaultWorld();
   // Gives names to creatures the game made during an action, so later lines can use them.
   void AdoptNewCreatures();
@@ -110,9 +116,14 @@ class ScriptRunner {
   std::string Rcon(const Statement& s);
   std::string Truth(const Statement& s);
 
+  // Lines that show (script_show.cpp).
+  std::string Help(const Statement& s);
+  std::string ShowWorld(const Statement& s);
+
   Server& server_;
   RunnerSettings settings_;
   ScriptParser parser_;
+  ScriptParser default_names_;  // the default world's names, read once for completion
   // The things scripts named; the game owns them.
   std::map<std::string, ShooterPlayerController*, std::less<>> players_;
   std::map<std::string, Dino*, std::less<>> dinos_;
@@ -123,6 +134,7 @@ class ScriptRunner {
   bool action_seen_ = false;  // the first action has come
   bool booted_ = false;       // load or start ran
   bool failed_ = false;
+  bool load_failed_ = false;
   int32_t next_rcon_id_ = 1;
 };
 

@@ -1,0 +1,128 @@
+#include "sim/tool/config_checker.h"
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "sim/tool/game_data.h"
+#include "sim/tool/world_paths.h"
+
+namespace sim::tool {
+namespace {
+
+constexpr std::string_view kWrapStart = "Blueprint'";
+constexpr std::string_view kModFolder = "/Game/Mods/";
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+std::string Wrap(std::string_view bare) {
+  return std::string(kWrapStart) + std::string(bare) + "'";
+}
+
+// The game's paths of one list, and how the plug-in compares a configured path with them.
+struct KnownPaths {
+  const char* what;                // "creature" or "item"
+  bool ignore_case;                // creature kinds match ignoring case, ItemMap keys exactly
+  std::vector<std::string> paths;  // bare
+  std::set<std::string> index;     // bare, lower case when ignore_case
+
+  KnownPaths(const char* what_, bool ignore_case_, const std::vector<GameName>& names)
+      : what(what_), ignore_case(ignore_case_) {
+    for (const GameName& name : names) {
+      paths.push_back(name.path);
+      index.insert(ignore_case ? Lower(name.path) : name.path);
+    }
+  }
+  bool Knows(std::string_view bare) const {
+    return index.contains(ignore_case ? Lower(bare) : std::string(bare));
+  }
+};
+
+// Whether the game knows one configured path (the plug-in's check already speaks about its form).
+void CheckPath(const std::string& key, std::string_view path, std::string_view role,
+               const KnownPaths& known, std::vector<Finding>& findings) {
+  const std::string bare = BarePath(path);
+  if (known.Knows(bare)) return;
+  const std::string nearest = NearestName(bare, known.paths);
+  if (!nearest.empty()) {
+    findings.push_back({Severity::kWarning, key,
+                        std::string(role) + " names no " + known.what +
+                            " of the game; did you mean " + Wrap(nearest) + "?"});
+  } else if (!bare.starts_with(kModFolder)) {
+    findings.push_back({Severity::kWarning, key,
+                        std::string(role) + " names no " + known.what +
+                            " of the game's lists; right for one a mod adds, otherwise copy the "
+                            "path the game shows (GetDinoBp aimed at a creature)"});
+  }
+}
+
+std::string Count(std::size_t n, const char* word) {
+  return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+}
+
+}  // namespace
+
+std::vector<Finding> GameDataFindings(const nlohmann::json& document) {
+  static const KnownPaths creatures("creature", true, KnownCreatures());
+  static const KnownPaths items("item", false, KnownItems());
+  std::vector<Finding> findings;
+  if (!document.is_object()) return findings;
+  if (const auto dinos = document.find("Dinos"); dinos != document.end() && dinos->is_object()) {
+    for (const auto& [path, limit] : dinos->items())
+      CheckPath("Dinos[\"" + path + "\"]", path, "the key", creatures, findings);
+  }
+  if (const auto map = document.find("ItemMap"); map != document.end() && map->is_object()) {
+    for (const auto& [item, creature] : map->items()) {
+      const std::string key = "ItemMap[\"" + item + "\"]";
+      CheckPath(key, item, "the item", items, findings);
+      if (creature.is_string())
+        CheckPath(key, creature.get_ref<const std::string&>(), "the creature it spawns", creatures,
+                  findings);
+    }
+  }
+  return findings;
+}
+
+int CheckConfigText(std::string_view text, std::string_view name, std::ostream& out,
+                    std::ostream& err, const ConfigCheck& check) {
+  nlohmann::json document;
+  std::vector<Finding> findings;
+  try {
+    document = nlohmann::json::parse(text);
+  } catch (const nlohmann::json::parse_error& strict) {
+    // The plug-in reads the first complete value and ignores what follows it.
+    try {
+      std::istringstream in{std::string(text)};
+      in >> document;
+    } catch (const nlohmann::json::exception&) {
+      err << "tamewarden-sim: " << name << ": " << strict.what() << "\n";
+      return 2;
+    }
+    findings.push_back(
+        {Severity::kWarning, "(document)",
+         std::string("the plug-in ignores what follows the document (") + strict.what() + ")"});
+  }
+  std::vector<Finding> checked;
+  try {
+    checked = check(document);
+  } catch (const std::exception& e) {
+    checked.push_back(
+        {Severity::kError, "(document)", std::string("the check failed: ") + e.what()});
+  }
+  std::vector<Finding> extra = GameDataFindings(document);
+  checked.insert(checked.end(), extra.begin(), extra.end());
+  findings.insert(findings.end(), checked.begin(), checked.end());
+  for (const Finding& finding : findings) out << FormatFinding(finding) << "\n";
+  const std::size_t errors = CountFindings(findings, Severity::kError);
+  out << Count(errors, "error") << ", "
+      << Count(CountFindings(findings, Severity::kWarning), "warning") << "\n";
+  return errors > 0 ? 1 : 0;
+}
+
+}  // namespace sim::tool

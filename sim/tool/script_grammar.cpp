@@ -1,0 +1,122 @@
+#include "sim/tool/script_grammar.h"
+
+#include <algorithm>
+
+namespace sim::tool {
+namespace {
+
+const std::vector<GameName>* Creatures() { return &KnownCreatures(); }
+const std::vector<GameName>* Items() { return &KnownItems(); }
+
+// Every placeholder the usage texts use, one row each. A later verb reuses these (a cryopod
+// named POD would be one more row: {"POD", Value::kThing, Thing::kItem}).
+const Placeholder kPlaceholders[] = {
+    {"NAME", Value::kName},
+    {"PLAYER", Value::kThing, Thing::kPlayer},
+    {"INVITER", Value::kThing, Thing::kPlayer},
+    {"DINO", Value::kThing, Thing::kDino},
+    {"ITEM", Value::kThing, Thing::kItem},
+    {"STRUCTURE", Value::kThing, Thing::kStructure},
+    {"DINO|STRUCTURE|none", Value::kTarget},
+    {"KIND", Value::kPath, Thing::kPlayer, &Creatures},
+    {"ITEMPATH", Value::kPath, Thing::kPlayer, &Items},
+    {"KIND[,KIND...]", Value::kPaths, Thing::kPlayer, &Creatures},
+    {"X,Y,Z", Value::kVector},
+    {"N", Value::kInt},
+    {"INDEX", Value::kInt},
+    {"TEAM", Value::kInt},
+    {"TRIBEID", Value::kInt},
+    {"steam=N", Value::kSteamId},
+    {"type=N", Value::kByte},
+    {"consumable=N", Value::kByte},
+    {"VERB", Value::kVerb},
+    {"FILE", Value::kText},
+    {"COMMAND", Value::kText},
+    {"\"...\"", Value::kText},
+    {"TEXT", Value::kRest},
+    {"PATH", Value::kRest},
+};
+
+}  // namespace
+
+const Placeholder* FindPlaceholder(std::string_view key, std::string_view placeholder) {
+  const Placeholder* general = nullptr;
+  for (const Placeholder& p : kPlaceholders) {
+    if (!key.empty() && p.name.size() == key.size() + 1 + placeholder.size() &&
+        p.name.starts_with(key) && p.name[key.size()] == '=' && p.name.ends_with(placeholder))
+      return &p;
+    if (p.name == placeholder) general = &p;
+  }
+  return general;
+}
+
+bool IsLower(std::string_view word) {
+  for (char c : word) {
+    if (!(c >= 'a' && c <= 'z') && c != '_') return false;
+  }
+  return !word.empty();
+}
+
+Grammar MakeGrammar(const Verb& verb) {
+  Grammar grammar;
+  grammar.verb = &verb;
+  const std::string_view usage = verb.usage;
+  std::vector<std::string> words;
+  for (std::size_t at = verb.name().size(); at < usage.size();) {
+    const std::size_t end = std::min(usage.find(' ', at + 1), usage.size());
+    if (end > at + 1) words.emplace_back(usage.substr(at + 1, end - at - 1));
+    at = end;
+  }
+  for (std::string word : words) {
+    const bool optional = word.front() == '[' && word.back() == ']';
+    if (optional) word = word.substr(1, word.size() - 2);
+    if (word.find('=') != std::string::npos) {
+      Grammar::Option option{{}, optional};
+      for (std::size_t at = 0; at <= word.size();) {
+        std::size_t bar = word.find('|', at);
+        if (bar == std::string::npos) bar = word.size();
+        const std::string alternative = word.substr(at, bar - at);
+        const std::size_t eq = alternative.find('=');
+        option.alternatives.emplace_back(alternative.substr(0, eq), alternative.substr(eq + 1));
+        at = bar + 1;
+      }
+      grammar.options.push_back(std::move(option));
+    } else if (IsLower(word)) {
+      grammar.flags.insert(word);
+    } else {
+      grammar.slots.push_back({word, optional});
+    }
+  }
+  return grammar;
+}
+
+const std::map<std::string_view, Grammar>& Grammars() {
+  static const auto grammars = [] {
+    std::map<std::string_view, Grammar> made;
+    for (const Verb& verb : Verbs()) made.emplace(verb.name(), MakeGrammar(verb));
+    return made;
+  }();
+  return grammars;
+}
+
+std::vector<std::string> VerbNames() {
+  std::vector<std::string> names;
+  for (const Verb& verb : Verbs()) names.emplace_back(verb.name());
+  return names;
+}
+
+std::string UnknownPlaceholder() {
+  for (const auto& [name, grammar] : Grammars()) {
+    for (const auto& slot : grammar.slots) {
+      if (FindPlaceholder("", slot.placeholder) == nullptr) return slot.placeholder;
+    }
+    for (const auto& option : grammar.options) {
+      for (const auto& [key, placeholder] : option.alternatives) {
+        if (FindPlaceholder(key, placeholder) == nullptr) return key + "=" + placeholder;
+      }
+    }
+  }
+  return "";
+}
+
+}  // namespace sim::tool

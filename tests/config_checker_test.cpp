@@ -1,0 +1,110 @@
+// tamewarden-sim --check: the exit status, the lines it prints, and its findings from the
+// game's real creature and item paths.
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "sim/tool/config_checker.h"
+
+namespace {
+
+using sim::tool::CheckConfigText;
+
+constexpr char kRex[] = "/Game/PrimalEarth/Dinos/Rex/Rex_Character_BP.Rex_Character_BP";
+constexpr char kMekKit[] =
+    "/Game/Extinction/CoreBlueprints/Items/PrimalItem_Spawner_Mek.PrimalItem_Spawner_Mek";
+constexpr char kMek[] = "/Game/Extinction/Dinos/Mek/Mek_Character_BP.Mek_Character_BP";
+
+std::string Wrapped(const std::string& path) { return "Blueprint'" + path + "'"; }
+
+TEST(ConfigChecker, ExitsWithWhatTheCheckFoundAndSumsItUp) {
+  struct Case {
+    std::string text;
+    std::vector<Finding> findings;  // what the plug-in's check reports
+    int status;
+    std::string out;  // what is printed on standard output
+  };
+  const std::vector<Case> cases = {
+      {R"({"General": {}})", {}, 0, "0 errors, 0 warnings\n"},
+      {R"({"General": 5})",
+       {{Severity::kError, "General", "is no object"}, {Severity::kWarning, "Messages", "missing"}},
+       1,
+       "error: General: is no object\nwarning: Messages: missing\n1 error, 1 warning\n"},
+      {R"({"General": {}} trailing)", {}, 0, ""},  // read as the plug-in reads it; a warning
+      {R"({"General": {,}})", {}, 2, ""},
+      {"", {}, 2, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::ostringstream out, err;
+    const int status = CheckConfigText(c.text, "config.json", out, err,
+                                       [&](const nlohmann::json&) { return c.findings; });
+    EXPECT_EQ(status, c.status);
+    if (!c.out.empty()) {
+      EXPECT_EQ(out.str(), c.out);
+    }
+    if (status == 2) {
+      EXPECT_EQ(out.str(), "");
+      EXPECT_NE(err.str().find("config.json: [json.exception.parse_error"), std::string::npos);
+      EXPECT_NE(err.str().find("line 1, column"), std::string::npos);
+    }
+  }
+  std::ostringstream out, err;
+  CheckConfigText(R"({"General": {}} trailing)", "config.json", out, err,
+                  [](const nlohmann::json&) { return std::vector<Finding>(); });
+  EXPECT_EQ(out.str().rfind("warning: (document): the plug-in ignores what follows", 0), 0u);
+  // A check that throws is an error finding, not a crash.
+  EXPECT_EQ(CheckConfigText("{}", "c", out, err,
+                            [](const nlohmann::json&) -> std::vector<Finding> {
+                              throw std::runtime_error("boom");
+                            }),
+            1);
+}
+
+TEST(ConfigChecker, NamesPathsTheGameDoesNotKnow) {
+  struct Case {
+    nlohmann::json document;
+    std::vector<std::string> lines;  // every finding, formatted
+  };
+  const std::string misspelled = "/Game/PrimalEarth/Dinos/Rex/Rex_Charcter_BP.Rex_Character_BP";
+  const std::string dino_key = "Dinos[\"" + Wrapped(misspelled) + "\"]";
+  const std::string map_key = "ItemMap[\"" + Wrapped(kMekKit) + "\"]";
+  const std::vector<Case> cases = {
+      {{{"Dinos", {{Wrapped(kRex), {{"Count", 1}}}}},
+        {"ItemMap", {{Wrapped(kMekKit), Wrapped(kMek)}}}},
+       {}},
+      // Creature kinds match ignoring case, as the plug-in compares them.
+      {{{"Dinos",
+         {{"Blueprint'/game/primalearth/dinos/rex/rex_character_bp.rex_character_bp'", {}}}}},
+       {}},
+      {{{"Dinos", {{Wrapped(misspelled), {}}}}},
+       {"warning: " + dino_key + ": the key names no creature of the game; did you mean " +
+        Wrapped(kRex) + "?"}},
+      // A known path without its wrapper: the plug-in's check says how to write it.
+      {{{"Dinos", {{kRex, {}}}}}, {}},
+      // A mod's creature is not questioned; a path far from every known one is.
+      {{{"Dinos", {{"Blueprint'/Game/Mods/Foo/Foo_Character_BP.Foo_Character_BP'", {}}}}}, {}},
+      {{{"Dinos", {{"Blueprint'/Game/Nowhere/Thing.Thing'", {}}}}},
+       {"warning: Dinos[\"Blueprint'/Game/Nowhere/Thing.Thing'\"]: the key names no creature of "
+        "the game's lists; right for one a mod adds, otherwise copy the path the game shows "
+        "(GetDinoBp aimed at a creature)"}},
+      {{{"ItemMap", {{Wrapped(kMekKit), kMek}}}}, {}},
+      // Item keys match exactly: a difference in case is a different item.
+      {{{"ItemMap", {{Wrapped(kMekKit).replace(10, 5, "/GAME"), Wrapped(kMek)}}}},
+       {"warning: ItemMap[\"" + Wrapped(kMekKit).replace(10, 5, "/GAME") +
+        "\"]: the item names no item of the game; did you mean " + Wrapped(kMekKit) + "?"}},
+      // Sections the plug-in's check calls broken are left to it.
+      {{{"Dinos", 5}, {"ItemMap", {1, 2}}}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.document.dump());
+    std::vector<std::string> lines;
+    for (const Finding& finding : sim::tool::GameDataFindings(c.document))
+      lines.push_back(FormatFinding(finding));
+    EXPECT_EQ(lines, c.lines);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,183 @@
+#!/usr/bin/python3
+"""An intruder cannot lock tamewarden-sim's RCON port: 8 sockets that connect and never log in
+(reconnecting whenever they are dropped) and 6 clients guessing the password, all from
+127.0.0.1, while an admin on 127.0.0.2 logs in with Debian's python3-rcon client and runs
+commands. The admin gets every answer; the guesses get 127.0.0.1 banned, and the ban ends.
+
+usage: rcon_lockout_test.py SIM
+"""
+
+import json
+import re
+import signal
+import socket
+import struct
+import subprocess
+import sys
+import threading
+import time
+import unittest
+
+from rcon.source import Client
+
+SIM = None
+PASSWORD = "s3cret"
+BAN_AFTER = 5
+BAN_SECONDS = 2
+IDLE_SOCKETS = 8
+GUESSES = 6
+ADMIN_COMMANDS = 10  # per round; one round before the guesses and one during the ban
+
+
+def packet(request_id, kind, body=b""):
+    payload = struct.pack("<ii", request_id, kind) + body + b"\0\0"
+    return struct.pack("<i", len(payload)) + payload
+
+
+def first_reply(sock):
+    """The (id, type) of the first packet the server sends, or None when it closes first."""
+    data = b""
+    try:
+        while len(data) < 12:
+            chunk = sock.recv(12 - len(data))
+            if not chunk:
+                return None
+            data += chunk
+    except ConnectionResetError:
+        return None
+    return struct.unpack("<ii", data[4:12])
+
+
+class Intruder(threading.Thread):
+    """A socket that connects and waits, reconnecting each time the server drops it."""
+
+    def __init__(self, port, stop):
+        super().__init__(daemon=True)
+        self.port, self.stop, self.drops = port, stop, 0
+
+    def run(self):
+        while not self.stop.is_set():
+            try:
+                with socket.create_connection(("127.0.0.1", self.port), timeout=0.2) as sock:
+                    while not self.stop.is_set():
+                        try:
+                            if sock.recv(1) == b"":
+                                break
+                        except socket.timeout:
+                            continue
+                        except ConnectionResetError:
+                            break
+                self.drops += 1
+            except OSError:
+                pass
+            time.sleep(0.01)
+
+
+class Lockout(unittest.TestCase):
+    def setUp(self):
+        self.sim = subprocess.Popen(
+            [SIM, "--json", "--rcon-port", "0", "--rcon-password", PASSWORD,
+             "--rcon-auth-timeout", "2", "--rcon-ban-after", str(BAN_AFTER),
+             "--rcon-ban-seconds", str(BAN_SECONDS)],
+            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        self.port = None
+        self.stderr = []
+        for line in self.sim.stderr:
+            self.stderr.append(line)
+            found = re.search(r"RCON listening on 127\.0\.0\.1:(\d+)", line)
+            if found:
+                self.port = int(found.group(1))
+                break
+        self.assertIsNotNone(self.port, "tamewarden-sim did not start its RCON server")
+        self.events = []
+        self.readers = [
+            threading.Thread(target=lambda: self.events.extend(
+                json.loads(line) for line in self.sim.stdout if line.startswith("{"))),
+            threading.Thread(target=lambda: self.stderr.extend(self.sim.stderr)),
+        ]
+        for reader in self.readers:
+            reader.start()
+        self.stop = threading.Event()
+        self.intruders = [Intruder(self.port, self.stop) for _ in range(IDLE_SOCKETS)]
+
+    def tearDown(self):
+        self.stop.set()
+        for intruder in self.intruders:
+            intruder.join(timeout=5)
+        if self.sim.poll() is None:
+            self.sim.kill()
+        self.sim.wait()
+        for reader in self.readers:
+            reader.join()
+        self.sim.stdout.close()
+        self.sim.stderr.close()
+
+    def admin_round(self, source):
+        """Logs in from `source` for each command; the answers that came."""
+        answers = []
+        for _ in range(ADMIN_COMMANDS):
+            client = Client("127.0.0.1", self.port, passwd=PASSWORD, timeout=5)
+            client._socket.bind((source, 0))  # the client offers no option for it
+            with client:
+                answers.append(client.run("tw.reload"))
+        return answers
+
+    def guess(self):
+        with socket.create_connection(("127.0.0.1", self.port), timeout=5) as sock:
+            sock.sendall(packet(7, 3, b"not-the-password"))
+            return first_reply(sock)
+
+    def wait_for(self, condition, what, seconds=15):
+        deadline = time.monotonic() + seconds
+        while not condition():
+            self.assertLess(time.monotonic(), deadline, "waited in vain for " + what)
+            time.sleep(0.05)
+
+    def ban_events(self):
+        return [e for e in self.events if e["event"] == "rcon_ban"]
+
+    def test_an_admin_gets_every_answer_while_intruders_hold_and_guess(self):
+        for intruder in self.intruders:
+            intruder.start()
+        # More idle sockets than unauthenticated slots: they keep displacing each other.
+        self.wait_for(lambda: sum(i.drops for i in self.intruders) >= IDLE_SOCKETS,
+                      "the idle sockets to displace each other")
+        before = self.admin_round("127.0.0.2")
+
+        replies = [self.guess() for _ in range(GUESSES)]
+        # Each guess is refused with id -1 until the ban; then the connection closes unanswered.
+        self.assertEqual(replies, [(-1, 2)] * BAN_AFTER + [None] * (GUESSES - BAN_AFTER))
+        during = self.admin_round("127.0.0.2")
+        with socket.create_connection(("127.0.0.1", self.port), timeout=5) as sock:
+            sock.sendall(packet(8, 3, PASSWORD.encode()))
+            self.assertIsNone(first_reply(sock), "the banned address was served")
+
+        self.assertEqual(before + during, ["Reloaded config"] * (2 * ADMIN_COMMANDS))
+        print(f"admin on 127.0.0.2: {len(before + during)} of {2 * ADMIN_COMMANDS} answers; "
+              f"idle sockets dropped {sum(i.drops for i in self.intruders)} times")
+
+        self.stop.set()
+        for intruder in self.intruders:
+            intruder.join(timeout=5)
+        self.wait_for(lambda: len(self.ban_events()) == 2, "the ban to end")
+        self.assertEqual(self.admin_round("127.0.0.1")[0], "Reloaded config")
+
+        self.sim.send_signal(signal.SIGTERM)
+        self.assertEqual(self.sim.wait(timeout=10), 0)
+        for reader in self.readers:
+            reader.join()
+        self.assertEqual(self.ban_events(), [
+            {"event": "rcon_ban", "address": "127.0.0.1", "failures": BAN_AFTER,
+             "seconds": BAN_SECONDS},
+            {"event": "rcon_ban", "address": "127.0.0.1", "failures": 0, "seconds": 0},
+        ])
+        stderr = "".join(self.stderr)
+        self.assertIn(f"RCON: 127.0.0.1 banned for {BAN_SECONDS} s after {BAN_AFTER} failed "
+                      "logins", stderr)
+        self.assertIn("RCON: the ban of 127.0.0.1 has ended", stderr)
+        self.assertFalse([e for e in self.events if e["event"] in ("error", "crash")])
+
+
+if __name__ == "__main__":
+    SIM = sys.argv.pop(1)
+    unittest.main(verbosity=2)

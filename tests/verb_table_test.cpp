@@ -1,0 +1,56 @@
+// The verb table drives the parser, --help and the README: every row must be whole and agree
+// with what the others show.
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "sim/tool/embedded.h"
+#include "sim/tool/options.h"
+#include "sim/tool/script_grammar.h"
+#include "sim/tool/script_parser.h"
+
+namespace {
+
+using sim::tool::ScriptParser;
+using sim::tool::Verb;
+using sim::tool::Verbs;
+
+TEST(VerbTable, EveryRowIsWholeAndItsExampleIsAGoodLine) {
+  EXPECT_EQ(sim::tool::UnknownPlaceholder(), "");
+  // The examples may name what the default world and earlier examples define.
+  ScriptParser parser;
+  std::istringstream world(sim::tool::kDefaultWorld);
+  for (std::string line; std::getline(world, line);) ASSERT_EQ(parser.Parse(line).error, "");
+  const std::string help = sim::tool::HelpText();
+  for (const Verb& verb : Verbs()) {
+    SCOPED_TRACE(verb.usage);
+    EXPECT_NE(verb.run, nullptr);
+    EXPECT_EQ(sim::tool::FindVerb(verb.name()), &verb);  // one row per verb
+    EXPECT_EQ(verb.kind == sim::tool::VerbKind::kAction, !verb.functions.empty());
+    EXPECT_NE(help.find("  " + verb.usage + "\n"), std::string::npos);
+    const auto parsed = parser.Parse(verb.example);
+    EXPECT_EQ(parsed.error, "");
+    ASSERT_TRUE(parsed.statement);
+    EXPECT_EQ(parsed.statement->verb, &verb);
+  }
+}
+
+TEST(VerbTable, TheReadmeShowsEveryRowAsTheTableMakesIt) {
+  std::ifstream file(std::string(TW_SOURCE_DIR) + "/README.md");
+  ASSERT_TRUE(file);
+  const std::string readme((std::istreambuf_iterator<char>(file)), {});
+  const std::string tables = sim::tool::VerbTablesMarkdown();
+  // Each table, header to blank line, stands in the README exactly as generated.
+  for (std::size_t at = 0; at < tables.size();) {
+    const std::size_t end = tables.find("\n\n", at);
+    const std::string table = tables.substr(at, end + 2 - at);
+    EXPECT_NE(readme.find(table), std::string::npos)
+        << "the README's table differs from the verb table; it should read:\n"
+        << table;
+    at = end + 2;
+  }
+}
+
+}  // namespace
