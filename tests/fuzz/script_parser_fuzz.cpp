@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const sim::tool::Parsed parsed = parser.Parse(line);
     if (parsed.statement) {
       if (!parsed.error.empty()) std::abort();
-      if (parsed.statement->action != sim::tool::ScriptParser::StartsAction(line)) std::abort();
+      if (parsed.statement->verb != sim::tool::ScriptParser::VerbOf(line)) std::abort();
     }
     at = end + 1;
   }
