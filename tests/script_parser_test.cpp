@@ -171,7 +171,7 @@ const std::vector<Bad> kBadLines = {
     {"dino d kind=/Game/A/B.B fullname=\"B_C x\"", "give only one of kind=KIND"},
     {"dino d kind=/Game/A/B.B at=1,2", "at=: \"1,2\" is no location X,Y,Z"},
     {"cryopod c holds=/Game/A/B.B,", "holds=: \"\" is no path"},
-    {"soultrap t", "missing holds=KIND"},
+    {"capture alice rex1", "missing POD; usage: capture PLAYER DINO POD"},
     {"item i kind=/Game/I/J.J type=256", "type=: \"256\" is not within 0 to 255"},
     {"multiuse alice rex1 x", "\"x\" is no whole number"},
     {"truth everyone", "\"everyone\" is no whole number"},
@@ -232,7 +232,8 @@ TEST(ScriptParser, TabCompletesVerbsNamesOptionsAndRealPaths) {
       {"tame ", "tame ", {"alice", "bob"}},
       {"c",
        "c",
-       {"chat", "claim", "clone", "config", "config_delete", "console", "create_tribe", "cryopod"}},
+       {"capture", "chat", "claim", "clone", "config", "config_delete", "console", "create_tribe",
+        "cryopod"}},
       {"aim alice ch", "aim alice chamber "},  // a creature or a structure
       {"player p id=1 a", "player p id=1 admin "},
       {"player p id=1 tr", "player p id=1 tribe="},

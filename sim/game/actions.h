@@ -14,6 +14,9 @@ namespace sim::actions {
 // tamed, the game asks "AShooterGameState.AllowDinoTame", and when that allows it,
 // "APrimalDinoCharacter.TameDino" finishes the tame. True when the tame finished.
 bool Tame(ShooterPlayerController& player, Dino& dino);
+// An admin's force-tame: "APrimalDinoCharacter.TameDino" alone, for the player's team, without
+// asking "AShooterGameState.AllowDinoTame".
+void ForceTame(ShooterPlayerController& player, Dino& dino);
 // "APrimalDinoCharacter.TryMultiUse" with a use index: a claim, an unclaim (game_facts.h) or any
 // other.
 bool MultiUse(ShooterPlayerController& player, Dino& dino, int32_t use_index);

@@ -37,6 +37,11 @@ std::string ScriptRunner::Tame(const Statement& s) {
   return "";
 }
 
+std::string ScriptRunner::ForceTame(const Statement& s) {
+  actions::ForceTame(PlayerArg(s, 0), DinoArg(s, 1));
+  return "";
+}
+
 std::string ScriptRunner::Claim(const Statement& s) {
   actions::MultiUse(PlayerArg(s, 0), DinoArg(s, 1), game_facts::kClaimUseIndex);
   return "";
@@ -69,6 +74,26 @@ std::string ScriptRunner::Equip(const Statement& s) {
 
 std::string ScriptRunner::Use(const Statement& s) {
   actions::Use(PlayerArg(s, 0), *items_.at(s.args.at(1)));
+  return "";
+}
+
+std::string ScriptRunner::Capture(const Statement& s) {
+  Dino& dino = DinoArg(s, 1);
+  if (dino.destroyed) return "the creature \"" + s.args.at(1) + "\" is no longer in the level";
+  if (!actions::Capture(PlayerArg(s, 0), dino, *items_.at(s.args.at(2))))
+    return "\"" + s.args.at(2) + "\" already holds a creature";
+  return "";
+}
+
+std::string ScriptRunner::Release(const Statement& s) {
+  actions::Release(PlayerArg(s, 0), *items_.at(s.args.at(1)));
+  return "";
+}
+
+std::string ScriptRunner::Wait(const Statement& s) {
+  const int32_t seconds = IntArg(s, 0);
+  if (seconds < 0) return "SECONDS must not be negative";
+  server_.AdvanceTime(seconds);
   return "";
 }
 

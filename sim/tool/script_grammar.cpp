@@ -8,14 +8,14 @@ namespace {
 const std::vector<GameName>* Creatures() { return &KnownCreatures(); }
 const std::vector<GameName>* Items() { return &KnownItems(); }
 
-// Every placeholder the usage texts use, one row each. A later verb reuses these (a cryopod
-// named POD would be one more row: {"POD", Value::kThing, Thing::kItem}).
+// Every placeholder the usage texts use, one row each; a later verb reuses these.
 const Placeholder kPlaceholders[] = {
     {"NAME", Value::kName},
     {"PLAYER", Value::kThing, Thing::kPlayer},
     {"INVITER", Value::kThing, Thing::kPlayer},
     {"DINO", Value::kThing, Thing::kDino},
     {"ITEM", Value::kThing, Thing::kItem},
+    {"POD", Value::kThing, Thing::kItem},
     {"STRUCTURE", Value::kThing, Thing::kStructure},
     {"DINO|STRUCTURE|none", Value::kTarget},
     {"KIND", Value::kPath, Thing::kPlayer, &Creatures},
@@ -26,6 +26,7 @@ const Placeholder kPlaceholders[] = {
     {"INDEX", Value::kInt},
     {"TEAM", Value::kInt},
     {"TRIBEID", Value::kInt},
+    {"SECONDS", Value::kInt},
     {"steam=N", Value::kSteamId},
     {"type=N", Value::kByte},
     {"consumable=N", Value::kByte},

@@ -94,6 +94,10 @@ class ScriptRunner {
   std::string Unload(const Statement& s);
   std::string Start(const Statement& s);
   std::string Tame(const Statement& s);
+  std::string ForceTame(const Statement& s);
+  std::string Capture(const Statement& s);
+  std::string Release(const Statement& s);
+  std::string Wait(const Statement& s);
   std::string Claim(const Statement& s);
   std::string Unclaim(const Statement& s);
   std::string MultiUse(const Statement& s);

@@ -68,16 +68,18 @@ const std::vector<Verb>& Verbs() {
               "an empty cryopod whose custom item data holds the kinds' classes (none without "
               "`holds`).",
               "cryopod pod holds=" + rex, &R::Cryopod, Thing::kItem),
-        World("soultrap NAME holds=KIND",
+        World("soultrap NAME [holds=KIND]",
               "a soul trap storing the path (without `Blueprint'...'`) as its eleventh custom data "
-              "string.",
+              "string (empty without `holds`).",
               "soultrap trap holds=/Game/PrimalEarth/Dinos/Giganotosaurus/"
               "Gigant_Character_BP.Gigant_Character_BP",
               &R::SoulTrap, Thing::kItem),
-        World("item NAME kind=ITEMPATH [type=N] [consumable=N]",
-              "any item; type 4 with consumable 3 spawns a creature.",
+        World("item NAME kind=ITEMPATH [type=N] [consumable=N] [spawns=KIND]",
+              "any item; type 4 with consumable 3 spawns a creature. With `spawns`, a use the "
+              "game allows puts that creature in the level for the player's team.",
               "item kit kind=/Game/Extinction/CoreBlueprints/Items/"
-              "PrimalItem_Spawner_Mek.PrimalItem_Spawner_Mek type=4 consumable=3",
+              "PrimalItem_Spawner_Mek.PrimalItem_Spawner_Mek type=4 consumable=3 "
+              "spawns=/Game/Extinction/Dinos/Mek/Mek_Character_BP.Mek_Character_BP",
               &R::AddItem, Thing::kItem),
         World("actor NAME", "an actor that is no creature.", "actor rock", &R::AddActor,
               Thing::kActor),
@@ -106,6 +108,10 @@ const std::vector<Verb>& Verbs() {
                "\"AShooterGameState.AllowDinoTame\", then \"APrimalDinoCharacter.TameDino\" when "
                "allowed",
                "tame alice wild_rex1", &R::Tame),
+        Action("force_tame PLAYER DINO",
+               "\"APrimalDinoCharacter.TameDino\" alone, for the player's team, as an admin's "
+               "force-tame does",
+               "force_tame alice wild_rex1", &R::ForceTame),
         Action(
             "claim PLAYER DINO",
             fmt::format("\"APrimalDinoCharacter.TryMultiUse\" with {}", game_facts::kClaimUseIndex),
@@ -121,6 +127,15 @@ const std::vector<Verb>& Verbs() {
         Action("use PLAYER ITEM", "\"UPrimalItem.AllowUseInInventory\"", "use alice enforcer_kit",
                &R::Use),
         Action("slot ITEM", "\"UPrimalItem.AllowSlotting\"", "slot enforcer_kit", &R::Slot),
+        Action("capture PLAYER DINO POD",
+               "the creature goes into the empty cryopod or soul trap (its custom item data) and "
+               "leaves the level through \"APrimalDinoCharacter.Destroyed\"",
+               "capture alice raiders_rex cryo_empty", &R::Capture),
+        Action("release PLAYER POD",
+               "\"AShooterCharacter.OnWeaponEquipped\"; when the pod stays equipped, its creature "
+               "comes back into the level for the player's team (no hooked function sees that) "
+               "and the pod is empty",
+               "release alice cryo_rex", &R::Release),
         Action("request_download PLAYER KIND",
                "\"AShooterPlayerController.ServerRequestDownloadDino_Implementation\"",
                "request_download bob " + raptor, &R::RequestDownload),
@@ -153,6 +168,9 @@ const std::vector<Verb>& Verbs() {
         Action("console PLAYER TEXT", "a console command", "console alice tw.reload", &R::Console),
         Action("rcon TEXT", "an RCON command (request ids count from 1)", "rcon tw.reload",
                &R::Rcon),
+        Action("wait SECONDS",
+               "game time passes; the framework's timers run once for every second of it",
+               "wait 600", &R::Wait),
         Action("truth [TEAM]", "the world's own count of living tamed creatures per team and kind",
                "truth 200001", &R::Truth),
 

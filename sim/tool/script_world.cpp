@@ -80,12 +80,15 @@ std::string ScriptRunner::Cryopod(const Statement& s) {
 std::string ScriptRunner::SoulTrap(const Statement& s) {
   Game& game = server_.game();
   Item& item = game.AddItem(s.args.at(0), *game.ItemClass(kSoulTrapPath));
+  item.keeps_path = true;
   // The trap keeps the creature's path, without Blueprint'...', after other strings.
-  FCustomItemData data;
-  for (int i = 0; i < game_facts::kSoulTrapPathIndex; ++i)
-    data.CustomDataStrings.Add(FString("field " + std::to_string(i)));
-  data.CustomDataStrings.Add(FString(BarePath(s.Option("holds"))));
-  item.custom_item_datas.Add(std::move(data));
+  if (const std::string holds = s.Option("holds"); !holds.empty()) {
+    FCustomItemData data;
+    for (int i = 0; i < game_facts::kSoulTrapPathIndex; ++i)
+      data.CustomDataStrings.Add(FString("field " + std::to_string(i)));
+    data.CustomDataStrings.Add(FString(BarePath(holds)));
+    item.custom_item_datas.Add(std::move(data));
+  }
   items_.emplace(item.name, &item);
   return "";
 }
@@ -95,6 +98,8 @@ std::string ScriptRunner::AddItem(const Statement& s) {
   Item& item = game.AddItem(s.args.at(0), *game.ItemClass(s.Option("kind")));
   item.item_type = static_cast<uint8_t>(IntOption(s, "type"));
   item.consumable_type = static_cast<uint8_t>(IntOption(s, "consumable"));
+  if (const std::string spawns = s.Option("spawns"); !spawns.empty())
+    item.spawns = game.CreatureClass(spawns);
   items_.emplace(item.name, &item);
   return "";
 }
