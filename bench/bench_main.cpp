@@ -14,7 +14,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-        milliseconds_[run.benchmark_name()] = run.GetAdjustedCPUTime();
+        times_[run.benchmark_name()] = run.GetAdjustedCPUTime();
     }
     ConsoleReporter::ReportRuns(runs);
   }
@@ -23,18 +23,34 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void PrintRatios() const {
     std::printf("\nRecount against a bare scan of the same level, same run (CPU time):\n");
     for (const int size : {10'000, 100'000, 1'000'000}) {
-      const auto bare = milliseconds_.find("BM_BareScan/" + std::to_string(size));
-      const auto recount = milliseconds_.find("BM_Recount/" + std::to_string(size));
-      if (bare == milliseconds_.end() || recount == milliseconds_.end()) continue;
+      const auto bare = times_.find("BM_BareScan/" + std::to_string(size));
+      const auto recount = times_.find("BM_Recount/" + std::to_string(size));
+      if (bare == times_.end() || recount == times_.end()) continue;
       std::printf(
           "  %9d actors: recount %7.2f ms (%3.0f ns an actor), bare scan %7.2f ms, ratio %.2f\n",
           size, recount->second, recount->second * 1e6 / size, bare->second,
           recount->second / bare->second);
     }
+    std::printf("\nWhat a hook adds to a call it passes on, Debug off (CPU time a call):\n");
+    for (const char* name : {"BM_StructureUse", "BM_Slotting"}) {
+      const auto direct = times_.find(std::string(name) + "/hooked:0");
+      const auto hooked = times_.find(std::string(name) + "/hooked:1");
+      if (direct == times_.end() || hooked == times_.end()) continue;
+      std::printf("  %-16s direct %6.1f ns, through the hook %6.1f ns: %+.1f ns\n", name + 3,
+                  direct->second, hooked->second, hooked->second - direct->second);
+    }
+    const auto configured = times_.find("BM_DinoAllowed/configured:1");
+    const auto other = times_.find("BM_DinoAllowed/configured:0");
+    if (configured != times_.end() && other != times_.end()) {
+      std::printf(
+          "\nDinoAllowed with 200 configured kinds, Debug off: %.1f ns for a configured "
+          "kind, %.1f ns for another\n",
+          configured->second, other->second);
+    }
   }
 
  private:
-  std::map<std::string, double> milliseconds_;
+  std::map<std::string, double> times_;  // in each benchmark's own unit
 };
 
 }  // namespace

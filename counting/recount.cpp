@@ -19,7 +19,7 @@ namespace {
 // recount, so it is built once per class instead of once per creature.
 struct ClassKind {
   const KindCounts* kind = nullptr;  // null: no configured kind
-  std::string path_utf8;       // for the diagnostic lines
+  std::string path_utf8;             // for the diagnostic lines
 };
 
 // Every member of "Dinos" is a kind, limited by its "Count" (9999 without one). A section that
@@ -42,6 +42,20 @@ void AddConfiguredKinds(DinoCountStore& store) {
     }
     store.AddKind(name, limit);
   }
+}
+
+// A class's blueprint path comes from its default object's full name, which stays as long as the
+// world does: it is built once per class and world, not at every recount.
+const FString& ClassPath(UClass* cls, UWorld* world) {
+  static UWorld* paths_world = nullptr;
+  static std::unordered_map<UClass*, FString> paths;
+  if (world != paths_world) {
+    paths.clear();
+    paths_world = world;
+  }
+  if (const auto it = paths.find(cls); it != paths.end()) return it->second;
+  FString path = GetClassBlueprintPath(cls);  // before the entry: a failure leaves none behind
+  return paths.emplace(cls, std::move(path)).first->second;
 }
 
 // Every living creature of a counted team in the running level, once for its team and, when its
@@ -68,7 +82,7 @@ void CountLevel(const DinoCountStore& store, StoreCounts& counts) {
     auto [entry, added] = class_kinds.try_emplace(cls);
     ClassKind& class_kind = entry->second;
     if (added) {
-      const FString path = GetClassBlueprintPath(cls);
+      const FString& path = ClassPath(cls, world);
       class_kind.kind = store.FindKind(path);
       if (debug) class_kind.path_utf8 = ToUtf8(path);
     }

@@ -131,10 +131,10 @@ TEST_F(Recount, AFailingCountAfterAReloadPutsEverythingBack) {
   const nlohmann::json before = PluginConfig();
   const bool flag_before = IgnoreAdminFlag;
 
-  game().set_failing("UObjectBaseUtility.GetFullName");
+  game().set_failing("UObjectBaseUtility.IsA");
   const auto replies = server().Rcon("tw.reload");
   ASSERT_EQ(replies.size(), 1u);
-  EXPECT_EQ(replies[0].text, "UObjectBaseUtility.GetFullName failed");
+  EXPECT_EQ(replies[0].text, "UObjectBaseUtility.IsA failed");
   auto& admin = game().AddPlayer({"admin", 100001, 1, 0});
   server().Console(admin, "tw.reload");
   EXPECT_EQ(Events("server_message").back()["text"], "Failed to reload config");
@@ -146,7 +146,7 @@ TEST_F(Recount, AFailingCountAfterAReloadPutsEverythingBack) {
   EXPECT_FALSE(DinoAllowed(FString(kRex), kTribe));  // still the old limit of 3
   EXPECT_EQ(
       LogTexts("error"),
-      (std::vector<std::string>(2, "UpdateDinoCountAll: UObjectBaseUtility.GetFullName failed")));
+      (std::vector<std::string>(2, "UpdateDinoCountAll: UObjectBaseUtility.IsA failed")));
   EXPECT_TRUE(LogTexts("info").empty());
   EXPECT_TRUE(Events("crash").empty());
 }

@@ -67,7 +67,8 @@ class Game {
   std::vector<UploadedDinoRecord>& received_uploads() { return received_uploads_; }
 
   // A fault for testing how callers survive one: while set, the game function of that name
-  // ("UObjectBaseUtility.GetFullName" or "AActor.GetOwnerController") throws
+  // ("UObjectBaseUtility.GetFullName", "UObjectBaseUtility.IsA" or "AActor.GetOwnerController")
+  // throws
   // std::runtime_error("NAME failed"). Empty: none fails.
   void set_failing(std::string function) { failing_ = std::move(function); }
   void FailIfSet(const char* function) const;

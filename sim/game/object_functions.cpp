@@ -24,6 +24,7 @@ void* Realloc(void* pointer, std::size_t bytes) {
 void Free(void* pointer) { std::free(pointer); }
 
 bool IsA(UObjectBaseUtility* object, UClass* cls) {
+  Server::Current().game().FailIfSet("UObjectBaseUtility.IsA");
   return Checked(object, "UObjectBaseUtility.IsA")->IsA(FromHost<Class>(cls));
 }
 
