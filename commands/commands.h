@@ -17,5 +17,11 @@ void ShowLimitsCmd(AShooterPlayerController* controller, FString* message,
 void UpdateDinosCmd(APlayerController* controller, FString* command, bool);
 void UpdateDinosRconCmd(RCONClientConnection* connection, RCONPacket* packet, UWorld*);
 
+// "tw.counts" on the console and over RCON: with a team number, that team's counts against every
+// limit in the lines of /limits; alone, how many teams are counted and kinds configured, and the
+// ten teams with the most creatures. Answers in chat or on the connection; changes nothing.
+void TeamCountsCmd(APlayerController* controller, FString* command, bool);
+void TeamCountsRcon(RCONClientConnection* connection, RCONPacket* packet, UWorld*);
+
 // "GetDinoBp" on the console: the blueprint path of the creature the admin aims at.
 void GetDinoBpCmd(APlayerController* controller, FString* command, bool);

@@ -7,6 +7,13 @@
 #include "plugin/logger.h"
 
 void NotifyPlayer(const std::string& key, AShooterPlayerController* controller) {
+  // The settings are read before the text, as the refusal's own notification always has.
+  if (!RefusalNotification()) return NotifyText(L"", key, controller);
+  NotifyText(GetText(key).ToWide(), key, controller);
+}
+
+void NotifyText(const std::wstring& text, std::string_view key,
+                AShooterPlayerController* controller) {
   const std::optional<RefusalDisplay> display = RefusalNotification();
   if (!display) {
     // The configuration check warned about this at load: the refusal stands, unseen.
@@ -14,7 +21,6 @@ void NotifyPlayer(const std::string& key, AShooterPlayerController* controller) 
         "{} not shown: General.NotificationScale and NotificationDisplayTime must be numbers", key);
     return;
   }
-  const std::wstring text = GetText(key).ToWide();
   SendNotification(controller, {1.0f, 0.0f, 0.0f, 1.0f}, display->scale, display->time,
                    text.c_str());
 }
@@ -55,6 +61,9 @@ void SendServerMessage(AShooterPlayerController* controller, FLinearColor colour
 }
 
 void SendRconAnswer(RCONClientConnection* connection, const RCONPacket* request, const char* text) {
-  FString answer(text);
-  Call<"RCONClientConnection.SendMessageW">(connection, request->Id, 0, &answer);
+  SendRconAnswer(connection, request, FString(text));
+}
+
+void SendRconAnswer(RCONClientConnection* connection, const RCONPacket* request, FString text) {
+  Call<"RCONClientConnection.SendMessageW">(connection, request->Id, 0, &text);
 }

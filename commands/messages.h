@@ -11,9 +11,13 @@
 // nothing. The game functions are looked up by name on every call.
 
 // Shows Messages[key] (or "No message") as a red notification, at General.NotificationScale for
-// General.NotificationDisplayTime seconds; throws the JSON library's type error when either
-// setting is missing or no number.
+// General.NotificationDisplayTime seconds. Without those settings nothing is shown and a warning
+// line names the key.
 void NotifyPlayer(const std::string& key, AShooterPlayerController* controller);
+// The same for a text already made (it still passes the sender's format step); `key` names it in
+// the warning line.
+void NotifyText(const std::wstring& text, std::string_view key,
+                AShooterPlayerController* controller);
 
 // An on-screen notification.
 void SendNotification(AShooterPlayerController* controller, FLinearColor colour, float scale,
@@ -33,3 +37,5 @@ void SendServerMessage(AShooterPlayerController* controller, FLinearColor colour
 // Answers an RCON request on its connection with the request's id and type 0; the text's bytes
 // are widened one by one.
 void SendRconAnswer(RCONClientConnection* connection, const RCONPacket* request, const char* text);
+// The same with a game string, sent as it is.
+void SendRconAnswer(RCONClientConnection* connection, const RCONPacket* request, FString text);

@@ -42,6 +42,7 @@ void ReloadConfig(bool log_failure_first, Answer&& answer) {
   }
   answer(true, std::vector<std::string>{"Reloaded config"});
   Log().info("Reloaded Config");
+  Log().info(ConfigSummary(CountFindings(read.findings, Severity::kWarning)));
 }
 
 std::string JoinLines(const std::vector<std::string>& lines) {

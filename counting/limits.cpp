@@ -124,39 +124,67 @@ void MoveTeamCounts(int32_t old_team, int32_t new_team, bool add, std::string_vi
   }
 }
 
-bool DinoAllowed(const FString& path_name, int32_t team_id) {
+LimitCheck CheckLimits(const FString& path_name, int32_t team_id) {
   DinoCountStore& store = Store();
+  LimitCheck check;
   const int32_t total = store.TeamTotal(team_id);
-  if (store.LimitExceeded(team_id)) return false;
-  if (total >= TotalLimit()) return false;
   KindCounts* kind = store.FindKind(path_name);
-  if (kind == nullptr) return true;
+  check.kind = kind;
+  if (store.LimitExceeded(team_id)) {
+    check.refusal = Refusal::kOverKindLimit;
+    return check;
+  }
+  if (total >= TotalLimit()) {
+    check.refusal = Refusal::kTotalLimit;
+    check.count = total;
+    check.limit = TotalLimit();
+    return check;
+  }
+  if (kind == nullptr) return check;
   const int32_t count = kind->teams[team_id];
   const DebugLines debug;
   debug("DinoAllowed: team_id: {}", team_id);
   if (debug) debug("DinoAllowed: path_name: {}", ToUtf8(path_name));
   debug("DinoAllowed: count: {}", count);
-  return count < kind->limit;
+  if (count >= kind->limit) {
+    check.refusal = Refusal::kKindLimit;
+    check.count = count;
+    check.limit = kind->limit;
+  }
+  return check;
 }
 
-bool AllowMergedDinoCounts(int32_t team_id1, int32_t team_id2) {
+bool DinoAllowed(const FString& path_name, int32_t team_id) {
+  return CheckLimits(path_name, team_id).allowed();
+}
+
+MergeCheck CheckMergedCounts(int32_t team_id1, int32_t team_id2) {
   const DebugLines debug;
   debug("AllowMergedDinoCounts: Starts");
   DinoCountStore& store = Store();
+  MergeCheck check;
   const int64_t sum = int64_t{store.TeamTotal(team_id1)} + store.TeamTotal(team_id2);
-  if (sum > TotalLimit()) return false;
-  bool allowed = true;
-  store.ForEachKind([&](const FString&, const KindCounts& kind) {
-    if (!allowed) return;
+  if (sum > TotalLimit()) {
+    check.refusal = Refusal::kTotalLimit;
+    check.count = sum;
+    check.limit = TotalLimit();
+    return check;
+  }
+  store.ForEachKind([&](const FString& path, const KindCounts& kind) {
+    if (!check.allowed()) return;
     // Reads without creating entries: a team without creatures of the kind counts 0.
     const int64_t kind_sum =
         int64_t{DinoCountStore::CountOf(kind, team_id1)} + DinoCountStore::CountOf(kind, team_id2);
     debug("AllowMergedDinoCounts: count: {}", kind_sum);
     if (kind_sum > kind.limit) {
       debug("AllowMergedDinoCounts: Return: false");
-      allowed = false;
+      check = {Refusal::kKindLimit, &kind, &path, kind_sum, kind.limit};
     }
   });
-  if (allowed) debug("AllowMergedDinoCounts: Ends");
-  return allowed;
+  if (check.allowed()) debug("AllowMergedDinoCounts: Ends");
+  return check;
+}
+
+bool AllowMergedDinoCounts(int32_t team_id1, int32_t team_id2) {
+  return CheckMergedCounts(team_id1, team_id2).allowed();
 }

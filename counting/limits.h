@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "counting/dino_count_store.h"
 #include "host/fstring.h"
 
 // The three operations every decision of the plug-in goes through. Limits are read from the
@@ -23,11 +24,42 @@ void UpdateDinoCount(const FString& path_name, int32_t team_id, int32_t change);
 // happens when both teams are one.
 void MoveTeamCounts(int32_t old_team, int32_t new_team, bool add, std::string_view line);
 
+// Why a check refused, if it did.
+enum class Refusal {
+  kNone,
+  kOverKindLimit,  // the team's flag: some kind of it is over that kind's limit
+  kTotalLimit,     // the team's total has reached General.MaxAmount
+  kKindLimit,      // its count of the kind has reached the kind's limit
+};
+
+// What a limit check decided, and the numbers that decided it.
+struct LimitCheck {
+  Refusal refusal = Refusal::kNone;
+  const KindCounts* kind = nullptr;  // the configured kind of the path, if any
+  int64_t count = 0;                 // the total or the kind's count that reached the limit
+  int32_t limit = 0;                 // that limit
+  bool allowed() const { return refusal == Refusal::kNone; }
+};
+
 // Whether the team may gain one more creature of the kind: its flag is clear, its total is below
 // General.MaxAmount and its count of a configured kind is below that kind's limit, checked in
-// that order. Changes no count (but leaves zero entries behind for what it read).
+// that order; the first that fails decides. Changes no count (but leaves zero entries behind for
+// what it read).
+LimitCheck CheckLimits(const FString& path_name, int32_t team_id);
+// The same as yes or no.
 bool DinoAllowed(const FString& path_name, int32_t team_id);
+
+// What a merge check decided: the total, or the first kind in key order, whose sum passed.
+struct MergeCheck {
+  Refusal refusal = Refusal::kNone;  // kTotalLimit or kKindLimit when refused
+  const KindCounts* kind = nullptr;
+  const FString* path = nullptr;     // the kind's key
+  int64_t count = 0;                 // the sum
+  int32_t limit = 0;
+  bool allowed() const { return refusal == Refusal::kNone; }
+};
 
 // Whether two teams may become one: the sum of their totals and, kind by kind in key order, the
 // sum of their counts stay within the limits (a sum equal to a limit passes).
+MergeCheck CheckMergedCounts(int32_t team_id1, int32_t team_id2);
 bool AllowMergedDinoCounts(int32_t team_id1, int32_t team_id2);

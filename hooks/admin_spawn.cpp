@@ -1,6 +1,7 @@
 // Admin spawns: an admin's spawn of a creature kind counts against the admin's team like any
 // other gain, unless General.IgnoreAdmin exempts the "Admins" group.
 #include "commands/messages.h"
+#include "commands/refusals.h"
 #include "counting/limits.h"
 #include "counting/team_identity.h"
 #include "hooks/hooks.h"
@@ -27,9 +28,10 @@ bool SpawnAllowed(AShooterPlayerController* controller, const FString& path) {
   const int32_t team_id = GetTeamID(player_state);
   LogDebug("AShooterPlayerController_SpawnActor: team_id {}", team_id);
   if (team_id == 0) return true;  // no team, so no limit
-  if (!DinoAllowed(path, team_id)) {
+  if (const LimitCheck check = CheckLimits(path, team_id); !check.allowed()) {
     LogDebug("AShooterPlayerController_SpawnActor: Dino spawn prevented!");
-    NotifyPlayer("ReachLimit", controller);
+    LogRefusal("Spawn", team_id, path, check);
+    NotifyLimit(check, controller);
     return false;
   }
   LogDebug("AShooterPlayerController_SpawnActor: Dino spawn prevention will be ignored.");

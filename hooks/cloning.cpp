@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "commands/messages.h"
+#include "commands/refusals.h"
 #include "counting/blueprint_path.h"
 #include "counting/limits.h"
 #include "counting/team_identity.h"
@@ -22,9 +23,12 @@ int32_t ClonerTeam(APlayerController* controller) { return GetTeamID(PlayerState
 // Whether the team may clone with this creature involved; tells the player when not.
 bool CloneAllowed(UObjectBase* creature, int32_t team_id, APlayerController* controller,
                   bool& refuse) {
-  if (DinoAllowed(GetBlueprintPath(creature), team_id)) return true;
+  const FString path_name = GetBlueprintPath(creature);
+  const LimitCheck check = CheckLimits(path_name, team_id);
+  if (check.allowed()) return true;
   refuse = true;
   LogDebug("Cloning Prevented: Restricted Dino within cloning range!");
+  LogRefusal("Clone", team_id, path_name, check);
   NotifyPlayer("RestrictedInRange", static_cast<AShooterPlayerController*>(controller));
   return false;
 }

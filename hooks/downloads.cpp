@@ -2,6 +2,7 @@
 // and a creature that arrives is counted. Uploads need no hook: a creature that leaves the world
 // is counted off by the death and destruction hooks.
 #include "commands/messages.h"
+#include "commands/refusals.h"
 #include "counting/blueprint_path.h"
 #include "counting/limits.h"
 #include "counting/team_identity.h"
@@ -24,12 +25,15 @@ void Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation(
     const int32_t team_id = GetTeamID(player_state);
     LogDebug("Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation: team_id: {}",
              team_id);
-    if (team_id == 0 || DinoAllowed(path_name, team_id)) return;
+    if (team_id == 0) return;
+    const LimitCheck check = CheckLimits(path_name, team_id);
+    if (check.allowed()) return;
     refuse = true;
+    LogRefusal("Download", team_id, path_name, check);
     LogDebug(
         "Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation: Downloading "
         "Prevented!");
-    NotifyPlayer("ReachLimit", controller);
+    NotifyLimit(check, controller);
   });
   if (refuse) return;
   Original<"AShooterPlayerController.ServerRequestDownloadDino_Implementation">(controller, record);
@@ -44,7 +48,10 @@ bool Hook_AShooterPlayerController_ServerDownloadDino(AShooterPlayerController* 
     if (!downloaded || player_state == nullptr) return;
     const int32_t team_id = GetTeamID(player_state);
     LogDebug("AShooterPlayerController_ServerDownloadDino: team_id {}", team_id);
-    if (team_id != 0) UpdateDinoCount(GetClassBlueprintPath(record.DinoClass), team_id, 1);
+    if (team_id == 0) return;
+    const FString path_name = GetClassBlueprintPath(record.DinoClass);
+    UpdateDinoCount(path_name, team_id, 1);
+    WarnNearLimit(path_name, team_id, controller);
   });
   return downloaded;
 }

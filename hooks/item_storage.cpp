@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 
 #include "commands/messages.h"
+#include "commands/refusals.h"
 #include "counting/blueprint_path.h"
 #include "counting/limits.h"
 #include "counting/team_identity.h"
@@ -35,11 +36,15 @@ FString SoulTrapPath(const FString& stored) {
 
 // Checks one creature stored in the equipped item. A refused one gets its own message and its
 // own unequip request; the unequip happens even when the message cannot be sent.
-void CheckStored(const FString& path_name, int32_t team_id, AShooterPlayerController* controller,
-                 AShooterWeapon* weapon) {
+void CheckStored(std::string_view road, const FString& path_name, int32_t team_id,
+                 AShooterPlayerController* controller, AShooterWeapon* weapon) {
   LogDebug("Hook_AShooterCharacter_OnWeaponEquipped - path_name: {}", ToUtf8(path_name));
-  if (DinoAllowed(path_name, team_id)) return;
-  Guarded(kEquipped, [&] { NotifyPlayer("ReachLimit", controller); });
+  const LimitCheck check = CheckLimits(path_name, team_id);
+  if (check.allowed()) return;
+  Guarded(kEquipped, [&] {
+    LogRefusal(road, team_id, path_name, check);
+    NotifyLimit(check, controller);
+  });
   Call<"AShooterWeapon.StartUnequip">(weapon);
 }
 
@@ -49,7 +54,7 @@ void CheckCryopod(UPrimalItem* item, int32_t team_id, AShooterPlayerController* 
   const TArray<FCustomItemData> datas = Field<"UPrimalItem.CustomItemDatas">(item);
   for (const FCustomItemData& data : datas) {
     for (UClass* cls : data.CustomDataClasses)
-      CheckStored(GetClassBlueprintPath(cls), team_id, controller, weapon);
+      CheckStored("Cryopod", GetClassBlueprintPath(cls), team_id, controller, weapon);
   }
 }
 
@@ -59,7 +64,7 @@ void CheckSoulTrap(UPrimalItem* item, int32_t team_id, AShooterPlayerController*
   const TArray<FCustomItemData> datas = Field<"UPrimalItem.CustomItemDatas">(item);
   for (const FCustomItemData& data : datas) {
     if (data.CustomDataStrings.Num() <= kSoulTrapPathIndex) continue;
-    CheckStored(SoulTrapPath(data.CustomDataStrings[kSoulTrapPathIndex]), team_id, controller,
+    CheckStored("Soul trap", SoulTrapPath(data.CustomDataStrings[kSoulTrapPathIndex]), team_id, controller,
                 weapon);
   }
 }
@@ -126,10 +131,12 @@ void CheckSpawn(UPrimalItem* item, bool allowed, AShooterPlayerController* contr
   if (team_id == 0) return;
   const FString creature = SpawnedCreature(item_path);
   if (debug) debug("Hook_UPrimalItem_AllowUseInInventory path_name: {}", ToUtf8(creature));
-  if (DinoAllowed(creature, team_id)) return;
+  const LimitCheck check = CheckLimits(creature, team_id);
+  if (check.allowed()) return;
   debug("Hook_UPrimalItem_AllowUseInInventory: Dino spawn prevented!");
   refuse = true;
-  NotifyPlayer("ReachLimit", controller);
+  LogRefusal("Item", team_id, creature, check);
+  NotifyLimit(check, controller);
 }
 
 }  // namespace

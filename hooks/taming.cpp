@@ -1,6 +1,7 @@
 // Taming and claiming: a team at a limit may not finish a tame or claim a creature; finished
 // tames, claims and given-up claims change the counts.
 #include "commands/messages.h"
+#include "commands/refusals.h"
 #include "counting/blueprint_path.h"
 #include "counting/limits.h"
 #include "counting/team_identity.h"
@@ -38,13 +39,15 @@ bool Hook_AShooterGameState_AllowDinoTame(AShooterGameState* game_state, APrimal
       debug("AShooterGameState_AllowDinoTame: team_id: {} Location: {} {} {}", team_id,
             double{at.X}, double{at.Y}, double{at.Z});
     }
-    if (DinoAllowed(path_name, team_id)) {
+    const LimitCheck check = CheckLimits(path_name, team_id);
+    if (check.allowed()) {
       debug(
           "AShooterGameState_AllowDinoTame: Limit Not reached: Taming Preventing will be ignored!");
       return;
     }
     refuse = true;
-    NotifyPlayer("ReachLimit", controller);
+    LogRefusal("Tame", team_id, path_name, check);
+    NotifyLimit(check, controller);
     debug("AShooterGameState_AllowDinoTame: Limit reached: Taming Prevented Over the Limit!");
   });
   return refuse ? false : game_allows;
@@ -69,8 +72,12 @@ void Hook_APrimalDinoCharacter_TameDino(APrimalDinoCharacter* dino,
     // its diagnostic lines; its answer no longer decides.
     (void)DinoAllowed(path_name, team_id);
     if (team_id != 0) UpdateDinoCount(path_name, team_id, 1);
-    // Tell the tamer at once when this tame has used up the last place.
-    if (!DinoAllowed(path_name, team_id)) NotifyPlayer("ReachLimit", controller);
+    // Tell the tamer at once when this tame has used up the last place, or that it is near.
+    if (const LimitCheck check = CheckLimits(path_name, team_id); !check.allowed()) {
+      NotifyLimit(check, controller);
+    } else if (team_id != 0) {
+      WarnNearLimit(path_name, team_id, controller);
+    }
   });
 }
 
@@ -88,11 +95,13 @@ bool Hook_APrimalDinoCharacter_TryMultiUse(APrimalDinoCharacter* dino,
     path_name = GetBlueprintPath(dino);
     if (AShooterPlayerState* player_state = PlayerStateOf(controller))
       team_id = GetTeamID(player_state);
-    if (use_index == kClaimUseIndex && team_id != 0 && !DinoAllowed(path_name, team_id)) {
-      refuse = true;
-      LogDebug("Claiming Prevented Over the Limit!");
-      NotifyPlayer("ReachLimit", player);
-    }
+    if (use_index != kClaimUseIndex || team_id == 0) return;
+    const LimitCheck check = CheckLimits(path_name, team_id);
+    if (check.allowed()) return;
+    refuse = true;
+    LogDebug("Claiming Prevented Over the Limit!");
+    LogRefusal("Claim", team_id, path_name, check);
+    NotifyLimit(check, player);
   });
   if (refuse) return false;
 
@@ -102,6 +111,7 @@ bool Hook_APrimalDinoCharacter_TryMultiUse(APrimalDinoCharacter* dino,
     if (use_index == kClaimUseIndex) {
       UpdateDinoCount(path_name, team_id, 1);
       Field<"APrimalDinoCharacter.TamingTeamID">(dino) = team_id;
+      WarnNearLimit(path_name, team_id, player);
     } else if (use_index == kUnclaimUseIndex) {
       UpdateDinoCount(path_name, team_id, -1);
     }

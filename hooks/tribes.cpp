@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "commands/messages.h"
+#include "commands/refusals.h"
 #include "counting/dino_count_store.h"
 #include "counting/limits.h"
 #include "counting/team_identity.h"
@@ -55,8 +56,10 @@ Verdict CheckJoin(AShooterPlayerState* player_state, APlayerController* inviter,
     debug("|");
   }
   if (join.new_team == 0 || join.old_team == 0) return Verdict::kRefuse;
-  return AllowMergedDinoCounts(join.new_team, join.old_team) ? Verdict::kAllow
-                                                             : Verdict::kOverLimit;
+  const MergeCheck check = CheckMergedCounts(join.new_team, join.old_team);
+  if (check.allowed()) return Verdict::kAllow;
+  LogMergeRefusal(merge ? "Merge" : "Invite", join.new_team, join.old_team, check);
+  return Verdict::kOverLimit;
 }
 
 // Tells both sides that the join would take the team over a limit.

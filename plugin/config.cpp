@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <limits>
+#include <set>
 #include <stdexcept>
 
 #include <fmt/format.h>
@@ -28,7 +29,10 @@ struct Resolved {
   bool debug = false;
   int32_t total_limit = 0;
   int32_t recount_interval = 0;
+  int32_t warn_at_percent = 0;
+  bool log_refusals = true;
   std::optional<RefusalDisplay> refusal;
+  std::optional<ShowLimitsDisplay> show_limits;
 };
 Resolved resolved;
 uint64_t generation = 0;
@@ -40,18 +44,38 @@ void Resolve(const nlohmann::json& document) {
   resolved = {};
   if (const nlohmann::json* debug = ConfigMember(document, "Debug"); debug && debug->is_boolean())
     resolved.debug = debug->get<bool>();
-  const nlohmann::json* general = ConfigMember(document, "General");
-  if (general == nullptr) return;
   // A value the check would refuse reads as missing: resolving never throws.
-  const auto number = [general](std::string_view key) -> const nlohmann::json* {
-    const nlohmann::json* value = ConfigMember(*general, key);
+  const auto number = [](const nlohmann::json* object,
+                         std::string_view key) -> const nlohmann::json* {
+    const nlohmann::json* value = object != nullptr ? ConfigMember(*object, key) : nullptr;
     return value != nullptr && (value->is_number() || value->is_boolean()) ? value : nullptr;
   };
-  if (const nlohmann::json* max = number("MaxAmount")) resolved.total_limit = ReadInt32(*max);
-  if (const nlohmann::json* interval = number("RecountIntervalSeconds"))
+  const nlohmann::json* messages = ConfigMember(document, "Messages");
+  const nlohmann::json* colour = messages != nullptr ? ConfigMember(*messages, "NotificationColor")
+                                                     : nullptr;
+  const nlohmann::json* red = number(colour, "Red");
+  const nlohmann::json* green = number(colour, "Green");
+  const nlohmann::json* blue = number(colour, "Blue");
+  const nlohmann::json* limits_scale = number(messages, "ShowLimitsScale");
+  const nlohmann::json* limits_time = number(messages, "ShowLimitsDisplayTime");
+  if (red && green && blue && limits_scale && limits_time) {
+    resolved.show_limits = ShowLimitsDisplay{
+        {ReadFloat(*red), ReadFloat(*green), ReadFloat(*blue), 1.0f}, ReadFloat(*limits_scale),
+        ReadFloat(*limits_time)};
+  }
+  const nlohmann::json* general = ConfigMember(document, "General");
+  if (general == nullptr) return;
+  if (const nlohmann::json* log = ConfigMember(*general, "LogRefusals"); log && log->is_boolean())
+    resolved.log_refusals = log->get<bool>();
+  if (const nlohmann::json* percent = number(general, "WarnAtPercent")) {
+    const int32_t value = ReadInt32(*percent);
+    if (value >= 1 && value <= 99) resolved.warn_at_percent = value;
+  }
+  if (const nlohmann::json* max = number(general, "MaxAmount")) resolved.total_limit = ReadInt32(*max);
+  if (const nlohmann::json* interval = number(general, "RecountIntervalSeconds"))
     resolved.recount_interval = std::max(0, ReadInt32(*interval));
-  const nlohmann::json* scale = number("NotificationScale");
-  const nlohmann::json* time = number("NotificationDisplayTime");
+  const nlohmann::json* scale = number(general, "NotificationScale");
+  const nlohmann::json* time = number(general, "NotificationDisplayTime");
   if (scale != nullptr && time != nullptr)
     resolved.refusal = RefusalDisplay{ReadFloat(*scale), ReadFloat(*time)};
 }
@@ -122,12 +146,33 @@ void RestoreConfig(SavedConfig saved) {
   Resolve(LiveDocument());
 }
 
-void ReadConfig() {
+std::size_t ReadConfig() {
   ConfigRead read = ReadCheckedConfig();
   if (const std::string failure = read.Failure(); !failure.empty()) {
     throw std::runtime_error(failure);
   }
   InstallConfig(std::move(read.document));
+  return CountFindings(read.findings, Severity::kWarning);
+}
+
+std::string ConfigSummary(std::size_t warnings) {
+  const auto count = [](std::size_t n, const char* one, const char* many) {
+    return fmt::format("{} {}", n, n == 1 ? one : many);
+  };
+  // Kinds equal ignoring case are one.
+  std::set<std::string> kinds;
+  if (const nlohmann::json* dinos = ConfigMember(PluginConfig(), "Dinos"); dinos && dinos->is_object()) {
+    for (const auto& [name, kind] : dinos->items()) {
+      std::string folded = name;
+      for (char& c : folded) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+      kinds.insert(std::move(folded));
+    }
+  }
+  const nlohmann::json* map = ConfigMember(PluginConfig(), "ItemMap");
+  const std::size_t mappings = map != nullptr && map->is_object() ? map->size() : 0;
+  return "Config: " + count(kinds.size(), "kind", "kinds") + ", " +
+         count(mappings, "item mapping", "item mappings") + ", " +
+         count(warnings, "warning", "warnings");
 }
 
 const nlohmann::json* ConfigMember(const nlohmann::json& object, std::string_view key) {
@@ -173,6 +218,12 @@ int32_t TotalLimit() { return resolved.total_limit; }
 int32_t RecountIntervalSeconds() { return resolved.recount_interval; }
 
 std::optional<RefusalDisplay> RefusalNotification() { return resolved.refusal; }
+
+std::optional<ShowLimitsDisplay> ShowLimitsNotification() { return resolved.show_limits; }
+
+bool LogRefusals() { return resolved.log_refusals; }
+
+int32_t WarnAtPercent() { return resolved.warn_at_percent; }
 
 bool DebugEnabled() noexcept { return resolved.debug; }
 

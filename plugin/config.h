@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/fstring.h"
+#include "host/game_types.h"
 #include "plugin/config_check.h"
 
 // The configuration file, config.json in the plug-in's folder under the server directory: read,
@@ -55,8 +56,13 @@ void RestoreConfig(SavedConfig saved);
 uint64_t ConfigGeneration();
 
 // At load: ReadCheckedConfig, then InstallConfig; throws the failure as a runtime error (its
-// text already logged) and leaves the live configuration as it was.
-void ReadConfig();
+// text already logged) and leaves the live configuration as it was. Returns how many warnings
+// the check found.
+std::size_t ReadConfig();
+
+// "Config: 12 kinds, 4 item mappings, 1 warning": what the live document configures, with the
+// check's warnings.
+std::string ConfigSummary(std::size_t warnings);
 
 // The member `key` of `object`, found in place: null when `object` is no object or lacks it.
 const nlohmann::json* ConfigMember(const nlohmann::json& object, std::string_view key);
@@ -84,6 +90,20 @@ struct RefusalDisplay {
   float time;
 };
 std::optional<RefusalDisplay> RefusalNotification();
+
+// The colour, size and seconds of the show-limits notification (Messages.NotificationColor,
+// ShowLimitsScale, ShowLimitsDisplayTime), or nothing when the live document lacks one.
+struct ShowLimitsDisplay {
+  FLinearColor colour;
+  float scale;
+  float time;
+};
+std::optional<ShowLimitsDisplay> ShowLimitsNotification();
+
+// General.LogRefusals of the live document: true unless it is false.
+bool LogRefusals();
+// General.WarnAtPercent of the live document, 1 to 99; 0 (no warning) when it is missing.
+int32_t WarnAtPercent();
 
 // The top-level "Debug" switch of the live document. Never throws.
 bool DebugEnabled() noexcept;

@@ -162,10 +162,10 @@ std::string ScanFields(std::wstring_view text) {
   return "";
 }
 
-// Formats `text` with `args` as the plug-in does, then once more with no arguments as every
-// sender does; what the formatting library rejected, or what exceeds the output bound.
+// Formats `text` with `args` as the plug-in does, then, when `again`, once more with no arguments
+// as a sender does; what the formatting library rejected, or what exceeds the output bound.
 template <typename... Args>
-std::string TryFormat(const std::wstring& text, const Args&... args) {
+std::string TryFormat(const std::wstring& text, bool again, const Args&... args) {
   if (std::string scan = ScanFields(text); !scan.empty()) return scan;
   try {
     wchar_t first[kMaxTemplateOutput + 1];
@@ -174,7 +174,7 @@ std::string TryFormat(const std::wstring& text, const Args&... args) {
                          fmt::basic_string_view<wchar_t>(text.data(), text.size()), args...);
     if (result.size > kMaxTemplateOutput)
       return fmt::format("it makes lines longer than {} characters", kMaxTemplateOutput);
-    if constexpr (sizeof...(Args) > 0) {
+    if (again) {
       const std::wstring once(first, result.size);
       (void)fmt::format(fmt::runtime(std::wstring_view(once)));
     }
@@ -338,6 +338,28 @@ class Checker {
       case Type::kTotalTemplate:
         if (CheckString(name, value)) CheckTotalTemplate(name, value.get_ref<const std::string&>());
         break;
+      case Type::kKindNotice:
+        if (CheckString(name, value)) {
+          CheckNotice(name, value, "{name} the kind's name, {count} the team's count and {limit} "
+                                   "the kind's limit",
+                      fmt::arg(L"name", std::wstring(L"Rex")),
+                      fmt::arg(L"count", std::numeric_limits<int64_t>::min()),
+                      fmt::arg(L"limit", std::numeric_limits<int32_t>::min()));
+        }
+        break;
+      case Type::kTotalNotice:
+        if (CheckString(name, value)) {
+          CheckNotice(name, value, "{total} the team's total and {max} General.MaxAmount",
+                      fmt::arg(L"total", std::numeric_limits<int64_t>::min()),
+                      fmt::arg(L"max", std::numeric_limits<int32_t>::min()));
+        }
+        break;
+      case Type::kPercent:
+        if (!value.is_number_integer() || value.get<int64_t>() < 1 || value.get<int64_t>() > 99)
+          Error(name, "is " + Article(value) +
+                          ", but must be a whole number from 1 to 99: the share of a limit at "
+                          "which players are warned, such as 80");
+        break;
       case Type::kShowLimitsType:
         if (CheckString(name, value))
           CheckShowLimitsType(name, value.get_ref<const std::string&>());
@@ -398,9 +420,21 @@ class Checker {
   }
 
   void CheckFormat(const std::string& name, const json& value, std::string_view about) {
-    const std::string problem = TryFormat(DecodeUtf8(value.get_ref<const std::string&>()));
+    const std::string problem =
+        TryFormat(DecodeUtf8(value.get_ref<const std::string&>()), /*again=*/false);
     if (!problem.empty())
       Error(name, problem + "; " + std::string(about) + ": write {{ and }} for a brace");
+  }
+
+  // A text with named placeholders, formatted once; its braces are then shown as formatted.
+  template <typename... Args>
+  void CheckNotice(const std::string& name, const json& value, std::string_view placeholders,
+                   const Args&... args) {
+    const std::string problem =
+        TryFormat(DecodeUtf8(value.get_ref<const std::string&>()), /*again=*/false, args...);
+    if (!problem.empty())
+      Error(name, problem + "; its placeholders are " + std::string(placeholders) +
+                      "; write {{ and }} for a brace");
   }
 
   // ShowLimitMsg: formatted for every configured kind, with its display name, and counts and
@@ -417,8 +451,8 @@ class Checker {
     }
     if (names.empty()) names.emplace_back(L"Rex");
     for (const std::wstring& display : names) {
-      const std::string problem =
-          TryFormat(tmpl, display, std::numeric_limits<int32_t>::min(), int32_t{9999});
+      const std::string problem = TryFormat(tmpl, /*again=*/true, display,
+                                            std::numeric_limits<int32_t>::min(), int32_t{9999});
       if (problem.empty()) continue;
       Error(name, problem +
                       "; its placeholders are {0} the kind's name, {1} the team's count and {2} "
@@ -428,7 +462,8 @@ class Checker {
   }
 
   void CheckTotalTemplate(const std::string& name, const std::string& text) {
-    const std::string problem = TryFormat(DecodeUtf8(text), std::numeric_limits<int32_t>::min(),
+    const std::string problem = TryFormat(DecodeUtf8(text), /*again=*/true,
+                                          std::numeric_limits<int32_t>::min(),
                                           std::numeric_limits<int32_t>::min());
     if (!problem.empty())
       Error(name, problem +

@@ -16,6 +16,9 @@ enum class Type {
   kSender,         // a text that is also the title of the /limits notification
   kKindTemplate,   // Messages.ShowLimitMsg: {0} name, {1} count, {2} limit
   kTotalTemplate,  // Messages.TotalLimitMsg: {0} total, {1} MaxAmount
+  kKindNotice,     // a text with {name}, {count} and {limit} of a kind
+  kTotalNotice,    // a text with {total} and {max}
+  kPercent,        // a whole number from 1 to 99
   kShowLimitsType,
   kColour,
 };
@@ -45,6 +48,8 @@ inline constexpr Key kGeneralKeys[] = {
      "refusals will not be shown; write the seconds on screen, such as "
      "\"NotificationDisplayTime\": 6"},
     {"RecountIntervalSeconds", Type::kInteger, {}, "the counts are never rebuilt on a timer"},
+    {"LogRefusals", Type::kBoolean},
+    {"WarnAtPercent", Type::kPercent},
 };
 
 inline constexpr std::string_view kRefusalMissing =
@@ -68,6 +73,10 @@ inline constexpr Key kMessagesKeys[] = {
     {"NotificationColor", Type::kColour, kLimitsMissing},
     {"ShowLimitsScale", Type::kNumber, kLimitsMissing},
     {"ShowLimitsDisplayTime", Type::kNumber, kLimitsMissing},
+    {"ReachKindLimit", Type::kKindNotice},
+    {"ReachTotalLimit", Type::kTotalNotice},
+    {"NearLimit", Type::kKindNotice},
+    {"NearTotalLimit", Type::kTotalNotice},
     {"ShowLimitMsg", Type::kKindTemplate,
      "/limits shows \"No message\" for each kind; write a line such as \"{0}: {1}/{2}\\n\""},
     {"TotalLimitMsg", Type::kTotalTemplate,

@@ -32,6 +32,8 @@ constexpr CommandRow kCommands[] = {
     {"tw.reload", &ReloadConfigCmd},
     {"UpdateDinos", &UpdateDinosCmd},
     {"GetDinoBp", &GetDinoBpCmd},
+    {"tw.counts", &TeamCountsRcon},
+    {"tw.counts", &TeamCountsCmd},
 };
 
 template <typename... F>
@@ -118,8 +120,9 @@ static_assert(std::ranges::equal(kHooks, kHookedFunctions, {}, &HookRow::name),
 void Load() {
   CreateLogger();
   FString chat_name;
+  std::size_t warnings = 0;
   try {
-    ReadConfig();
+    warnings = ReadConfig();
     if (ArkApi::GetApiUtils().GetServerState() == 1) UpdateDinoCountAll();
     chat_name = GetText("ShowLimitCmd");
   } catch (const std::exception& error) {
@@ -139,6 +142,7 @@ void Load() {
     }
   }
   ArkApi::GetCommands().AddOnTimerCallback(FString(kRecountTimer), &RecountOnTimer);
+  Guarded("Load", [&] { Log().info(ConfigSummary(warnings)); });
 }
 
 void Unload() {

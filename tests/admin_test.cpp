@@ -124,7 +124,10 @@ TEST_F(AdminSpawn, ABrokenCheckSpawnsNothingAndIsLogged) {
 
 class AdminCommands : public PluginTest {
  protected:
-  AdminCommands() { Boot(TestConfig()); }
+  AdminCommands() {
+    Boot(TestConfig());
+    events().Clear();  // the load's own lines
+  }
 
   // A creature the last recount has not seen.
   sim::Dino& NewRex(int32_t team) { return game().AddDino("rex", Kind(kRexPath), team); }

@@ -63,28 +63,31 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(result.returncode, 1)
         found = events(result.stdout)
         self.assertEqual([e["event"] for e in found],
-                         ["result", "load", "truth", "error", "truth", "unload"])
-        self.assertEqual(found[3], {"event": "error", "line": 4, "text": "unknown line \"bogus\""})
+                         ["result", "log", "load", "truth", "error", "truth", "unload"])
+        self.assertEqual(found[4], {"event": "error", "line": 4, "text": "unknown line \"bogus\""})
 
     def test_text_output_echoes_lines_and_describes_events(self):
         result = run(stdin="# a comment is not echoed\nrcon tw.reload\n")
         self.assertEqual(result.returncode, 0)
+        summary = "    log info [Tamewarden] Config: 8 kinds, 4 item mappings, 0 warnings"
         self.assertEqual(result.stdout.splitlines(), [
             "   2> rcon tw.reload",
             "    result AShooterGameMode.InitGame: game function ran",
-            "    plug-in loaded: 6 commands, 16 hooks",
+            summary,
+            "    plug-in loaded: 8 commands, 16 hooks",
             "    rcon answer to request 1: \"Reloaded config\"",
             "    log info [Tamewarden] Reloaded Config",
+            summary,
             "    plug-in unloaded",
         ])
-        # --verbose lists the six commands, sixteen hooks and the recount timer the plug-in
+        # --verbose lists the eight commands, sixteen hooks and the recount timer the plug-in
         # registered.
         lines = run("--verbose", stdin="rcon tw.reload\n").stdout.splitlines()
-        self.assertEqual(lines[2:4], ["    plug-in loaded: 6 commands, 16 hooks",
+        self.assertEqual(lines[3:5], ["    plug-in loaded: 8 commands, 16 hooks",
                                       "      RegisterChatCommand /limits"])
-        self.assertEqual(lines[24], "      InstallHook AShooterCharacter.OnWeaponEquipped")
-        self.assertEqual(lines[25], "      AddOnTimerCallback Tamewarden.Recount")
-        self.assertEqual(lines[26], "    rcon answer to request 1: \"Reloaded config\"")
+        self.assertEqual(lines[27], "      InstallHook AShooterCharacter.OnWeaponEquipped")
+        self.assertEqual(lines[28], "      AddOnTimerCallback Tamewarden.Recount")
+        self.assertEqual(lines[29], "    rcon answer to request 1: \"Reloaded config\"")
 
     def test_the_temporary_server_directory_is_removed_at_exit(self):
         result = run(stdin="truth\n")

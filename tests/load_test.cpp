@@ -36,7 +36,8 @@ std::vector<std::string> Registrations(const std::string& chat_name) {
   std::vector<std::string> calls = {
       "RegisterChatCommand " + chat_name,   "RegisterRconCommand tw.reload",
       "RegisterRconCommand UpdateDinos",    "RegisterConsoleCommand tw.reload",
-      "RegisterConsoleCommand UpdateDinos", "RegisterConsoleCommand GetDinoBp"};
+      "RegisterConsoleCommand UpdateDinos", "RegisterConsoleCommand GetDinoBp",
+      "RegisterRconCommand tw.counts",      "RegisterConsoleCommand tw.counts"};
   for (const auto& name : kHookNames) calls.push_back("InstallHook " + name);
   calls.push_back("AddOnTimerCallback Tamewarden.Recount");
   return calls;
@@ -47,7 +48,8 @@ std::vector<std::string> Removals(const std::string& chat_name) {
       "RemoveOnTimerCallback Tamewarden.Recount", "UnregisterChatCommand " + chat_name,
       "UnregisterRconCommand tw.reload",          "UnregisterRconCommand UpdateDinos",
       "UnregisterConsoleCommand tw.reload",       "UnregisterConsoleCommand UpdateDinos",
-      "UnregisterConsoleCommand GetDinoBp"};
+      "UnregisterConsoleCommand GetDinoBp",       "UnregisterRconCommand tw.counts",
+      "UnregisterConsoleCommand tw.counts"};
   for (const auto& name : kHookNames) calls.push_back("RemoveHook " + name);
   return calls;
 }
@@ -74,9 +76,9 @@ TEST_F(Load, IntoARunningWorldRegistersCommandsThenHooksInOrder) {
   EXPECT_EQ(server().trace(), Registrations("/limits"));
   EXPECT_EQ(server().commands().ChatNames(), std::vector<std::string>{"/limits"});
   EXPECT_EQ(server().commands().RconNames(),
-            (std::vector<std::string>{"tw.reload", "UpdateDinos"}));
+            (std::vector<std::string>{"tw.reload", "UpdateDinos", "tw.counts"}));
   EXPECT_EQ(server().commands().ConsoleNames(),
-            (std::vector<std::string>{"tw.reload", "UpdateDinos", "GetDinoBp"}));
+            (std::vector<std::string>{"tw.reload", "UpdateDinos", "GetDinoBp", "tw.counts"}));
 }
 
 // The other hooks still protect what they cover: the load goes on, with the refusal in the log.

@@ -124,6 +124,7 @@ TEST_F(Recount, AFailingCountAtWorldStartIsLoggedAndTheGameGoesOn) {
 TEST_F(Recount, AFailingCountAfterAReloadPutsEverythingBack) {
   AddDinos(kRexPath, kTribe, 3);
   Boot(TestConfig());  // Rex limited to 3: at the limit
+  events().Clear();
   auto config = TestConfig();
   config["Dinos"][kRex]["Count"] = 10;
   config["General"]["IgnoreAdmin"] = !IgnoreAdminFlag;

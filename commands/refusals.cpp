@@ -1,0 +1,99 @@
+#include "commands/refusals.h"
+
+#include <optional>
+#include <string>
+
+#include <fmt/format.h>
+#include <fmt/xchar.h>
+
+#include "commands/limits_answer.h"
+#include "commands/messages.h"
+#include "counting/dino_count_store.h"
+#include "plugin/config.h"
+#include "plugin/logger.h"
+#include "plugin/text.h"
+
+namespace {
+
+std::string Reason(Refusal refusal, int64_t count, int32_t limit) {
+  switch (refusal) {
+    case Refusal::kOverKindLimit:
+      return "over a kind limit";
+    case Refusal::kTotalLimit:
+      return fmt::format("total limit {}/{}", count, limit);
+    default:
+      return fmt::format("kind limit {}/{}", count, limit);
+  }
+}
+
+// A text of the Messages section formatted with named placeholders, its braces then doubled so
+// that a sender's format step shows it as formatted; nothing when the key is missing. Throws the
+// formatting library's error for a text it rejects (which no checked configuration holds).
+template <typename... Args>
+std::optional<std::wstring> NamedText(const char* key, const Args&... args) {
+  const nlohmann::json* messages = ConfigMember(PluginConfig(), "Messages");
+  if (messages == nullptr || ConfigMember(*messages, key) == nullptr) return std::nullopt;
+  const std::wstring text = GetText(key).ToWide();
+  return EscapeBraces(fmt::format(fmt::runtime(std::wstring_view(text)), args...));
+}
+
+std::optional<std::wstring> KindText(const char* key, const KindCounts& kind, int64_t count) {
+  return NamedText(key, fmt::arg(L"name", KindDisplayName(kind)), fmt::arg(L"count", count),
+                   fmt::arg(L"limit", kind.limit));
+}
+
+std::optional<std::wstring> TotalText(const char* key, int64_t total, int32_t max) {
+  return NamedText(key, fmt::arg(L"total", total), fmt::arg(L"max", max));
+}
+
+}  // namespace
+
+void LogRefusal(std::string_view road, int32_t team_id, const FString& path_name,
+                const LimitCheck& check) {
+  if (!LogRefusals()) return;
+  Log().info("{} refused for team {}: {} ({})", road, team_id, ToUtf8(path_name),
+             Reason(check.refusal, check.count, check.limit));
+}
+
+void LogMergeRefusal(std::string_view road, int32_t new_team, int32_t old_team,
+                     const MergeCheck& check) {
+  if (!LogRefusals()) return;
+  const std::string what =
+      check.path != nullptr ? ToUtf8(*check.path) : std::string("all creatures");
+  Log().info("{} refused for teams {} and {}: {} ({})", road, new_team, old_team, what,
+             Reason(check.refusal, check.count, check.limit));
+}
+
+void NotifyLimit(const LimitCheck& check, AShooterPlayerController* controller) {
+  std::optional<std::wstring> text;
+  if (check.refusal == Refusal::kKindLimit && check.kind != nullptr) {
+    text = KindText("ReachKindLimit", *check.kind, check.count);
+  } else if (check.refusal == Refusal::kTotalLimit) {
+    text = TotalText("ReachTotalLimit", check.count, check.limit);
+  }
+  if (!text) return NotifyPlayer("ReachLimit", controller);
+  NotifyText(*text, "ReachLimit", controller);
+}
+
+void WarnNearLimit(const FString& path_name, int32_t team_id,
+                   AShooterPlayerController* controller) {
+  const int32_t percent = WarnAtPercent();
+  if (percent <= 0 || controller == nullptr) return;
+  const auto near = [percent](int64_t count, int64_t limit) {
+    return count < limit && count * 100 >= limit * percent;
+  };
+  const DinoCountStore& store = Store();
+  std::optional<std::wstring> texts[2];
+  if (const KindCounts* kind = store.FindKind(path_name)) {
+    const int32_t count = DinoCountStore::CountOf(*kind, team_id);
+    if (near(count, kind->limit)) texts[0] = KindText("NearLimit", *kind, count);
+  }
+  const int32_t total = store.TotalOf(team_id);
+  if (near(total, TotalLimit())) texts[1] = TotalText("NearTotalLimit", total, TotalLimit());
+  if (!texts[0] && !texts[1]) return;
+  const std::optional<ShowLimitsDisplay> display = ShowLimitsNotification();
+  if (!display) return;
+  for (const auto& text : texts) {
+    if (text) SendNotification(controller, display->colour, display->scale, display->time, text->c_str());
+  }
+}

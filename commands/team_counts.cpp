@@ -1,0 +1,103 @@
+// "tw.counts": an admin's look at the counts of any team, or at who owns the most. Reads the
+// store without creating an entry in it.
+#include <algorithm>
+#include <charconv>
+#include <exception>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <fmt/format.h>
+#include <fmt/xchar.h>
+
+#include "commands/commands.h"
+#include "commands/limits_answer.h"
+#include "commands/messages.h"
+#include "counting/dino_count_store.h"
+#include "host/ark_api.h"
+#include "plugin/config.h"
+#include "plugin/guard.h"
+
+namespace {
+
+constexpr wchar_t kUsage[] = L"Usage: tw.counts [TEAM] (TEAM: a tribe id, or a player id)";
+constexpr std::size_t kTopTeams = 10;
+
+// The words after the command's name.
+std::vector<std::u16string_view> Arguments(const FString& command) {
+  std::vector<std::u16string_view> words;
+  const std::u16string_view text = command.View();
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find(u' ', at), text.size());
+    if (end > at) words.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  if (!words.empty()) words.erase(words.begin());
+  return words;
+}
+
+// A team number written in decimal digits, or nothing.
+std::optional<int32_t> TeamNumber(std::u16string_view word) {
+  std::string digits;
+  for (char16_t c : word) {
+    if (c < u'0' || c > u'9') return std::nullopt;
+    digits.push_back(static_cast<char>(c));
+  }
+  int32_t team = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), team);
+  if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+  return team;
+}
+
+// One team's counts in the lines of /limits, against the base limits.
+std::wstring TeamAnswer(int32_t team) {
+  const int32_t max_amount = ReadInt32(RequiredSetting("General", "MaxAmount"));
+  const std::wstring lines = LimitsAnswer(team, Store().TotalOf(team), max_amount);
+  return fmt::format(fmt::runtime(std::wstring_view(lines)));  // as the player would see it
+}
+
+// How many teams own creatures, how many kinds are configured, and the ten teams with the most.
+std::wstring Summary() {
+  std::vector<std::pair<int32_t, int32_t>> teams;  // total, team
+  Store().ForEachTeam([&](int32_t team, int32_t total) {
+    if (total > 0) teams.emplace_back(total, team);
+  });
+  std::sort(teams.begin(), teams.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first > b.first : a.second < b.second;
+  });
+  std::wstring answer = fmt::format(L"{} teams counted, {} kinds configured", teams.size(),
+                                    Store().KindCount());
+  for (std::size_t i = 0; i < std::min(teams.size(), kTopTeams); ++i)
+    answer += fmt::format(L"\nteam {}: {} of {}", teams[i].second, teams[i].first, TotalLimit());
+  return answer;
+}
+
+// The answer to the whole command text; a failure to read a setting is the answer itself.
+std::wstring Answer(const FString& command) {
+  const std::vector<std::u16string_view> words = Arguments(command);
+  if (words.empty()) return Summary();
+  const std::optional<int32_t> team = words.size() == 1 ? TeamNumber(words[0]) : std::nullopt;
+  if (!team) return kUsage;
+  try {
+    return TeamAnswer(*team);
+  } catch (const std::exception& error) {
+    return ArkApi::Tools::Utf8Decode(std::string("tw.counts: ") + error.what());
+  }
+}
+
+}  // namespace
+
+void TeamCountsCmd(APlayerController* controller, FString* command, bool) {
+  Guarded("tw.counts", [&] {
+    auto* player = static_cast<AShooterPlayerController*>(controller);
+    if (player == nullptr || ArkApi::GetApiUtils().IsPlayerDead(player)) return;
+    const std::wstring answer = Answer(command != nullptr ? *command : FString());
+    SendChatMessage(player, GetText("Sender"), EscapeBraces(answer).c_str());
+  });
+}
+
+void TeamCountsRcon(RCONClientConnection* connection, RCONPacket* packet, UWorld*) {
+  Guarded("tw.counts", [&] {
+    SendRconAnswer(connection, packet, FString(Answer(packet != nullptr ? packet->Body : FString())));
+  });
+}
