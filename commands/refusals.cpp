@@ -94,6 +94,7 @@ void WarnNearLimit(const FString& path_name, int32_t team_id,
   const std::optional<ShowLimitsDisplay> display = ShowLimitsNotification();
   if (!display) return;
   for (const auto& text : texts) {
-    if (text) SendNotification(controller, display->colour, display->scale, display->time, text->c_str());
+    if (text)
+      SendNotification(controller, display->colour, display->scale, display->time, text->c_str());
   }
 }

@@ -65,8 +65,11 @@ std::wstring Summary() {
   std::sort(teams.begin(), teams.end(), [](const auto& a, const auto& b) {
     return a.first != b.first ? a.first > b.first : a.second < b.second;
   });
-  std::wstring answer = fmt::format(L"{} teams counted, {} kinds configured", teams.size(),
-                                    Store().KindCount());
+  const auto count = [](std::size_t n, const wchar_t* one, const wchar_t* many) {
+    return fmt::format(L"{} {}", n, n == 1 ? one : many);
+  };
+  std::wstring answer = count(teams.size(), L"team counted", L"teams counted") + L", " +
+                        count(Store().KindCount(), L"kind configured", L"kinds configured");
   for (std::size_t i = 0; i < std::min(teams.size(), kTopTeams); ++i)
     answer += fmt::format(L"\nteam {}: {} of {}", teams[i].second, teams[i].first, TotalLimit());
   return answer;
@@ -98,6 +101,7 @@ void TeamCountsCmd(APlayerController* controller, FString* command, bool) {
 
 void TeamCountsRcon(RCONClientConnection* connection, RCONPacket* packet, UWorld*) {
   Guarded("tw.counts", [&] {
-    SendRconAnswer(connection, packet, FString(Answer(packet != nullptr ? packet->Body : FString())));
+    SendRconAnswer(connection, packet,
+                   FString(Answer(packet != nullptr ? packet->Body : FString())));
   });
 }

@@ -145,9 +145,8 @@ TEST_F(Recount, AFailingCountAfterAReloadPutsEverythingBack) {
   EXPECT_EQ(IgnoreAdminFlag, flag_before);
   EXPECT_EQ(KindCountsOf(kTribe), (std::map<std::string, int>{{kRex, 3}}));
   EXPECT_FALSE(DinoAllowed(FString(kRex), kTribe));  // still the old limit of 3
-  EXPECT_EQ(
-      LogTexts("error"),
-      (std::vector<std::string>(2, "UpdateDinoCountAll: UObjectBaseUtility.IsA failed")));
+  EXPECT_EQ(LogTexts("error"),
+            (std::vector<std::string>(2, "UpdateDinoCountAll: UObjectBaseUtility.IsA failed")));
   EXPECT_TRUE(LogTexts("info").empty());
   EXPECT_TRUE(Events("crash").empty());
 }

@@ -200,8 +200,9 @@ TEST_F(Tribes, AJoinOfATeamIntoItselfMovesNothingAndSaysSo) {
     const char* line;
   };
   for (const Case& c : {Case{true, "AShooterPlayerState_AddToTribe: Merge allowed: (Code 2)"},
-                        Case{false, "| AShooterPlayerState_AddToTribe: [Invite]: Tribe invite "
-                                    "allowed! (Code 2)"}}) {
+                        Case{false,
+                             "| AShooterPlayerState_AddToTribe: [Invite]: Tribe invite "
+                             "allowed! (Code 2)"}}) {
     const Lines lines = HookLines([&] {
       EXPECT_TRUE(AddToTribe(&alice_, twin, kTribeA + c.merge, c.merge, /*invite=*/true));
     });

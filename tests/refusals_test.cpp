@@ -1,0 +1,87 @@
+// What players and the owner learn of refusals and near limits, and an admin's look at the
+// counts. The roads' refusal lines are shown whole in examples/scenarios/refusals_and_warnings.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "counting/recount.h"
+#include "tests/support/hook_test.h"
+
+namespace {
+
+using sim::actions::Tame;
+
+class Refusals : public HookTest {
+ protected:
+  // Rex limited to 5 and 20 in all, a warning from 80%, the optional texts set.
+  static nlohmann::json Config() {
+    auto config = TestConfig();
+    config["General"]["WarnAtPercent"] = 80;
+    config["Dinos"][kRex]["Count"] = 5;
+    config["Messages"]["ReachKindLimit"] = "{count}/{limit} {name}";
+    config["Messages"]["ReachTotalLimit"] = "{total}/{max} in all";
+    config["Messages"]["NearLimit"] = "near: {count}/{limit} {name}";
+    config["Messages"]["NearTotalLimit"] = "near: {total}/{max} in all";
+    return config;
+  }
+};
+
+// A warning comes with each counted gain from 80% of a limit until the limit itself, where the
+// tamer is told the limit is reached instead.
+TEST_F(Refusals, AWarningComesFromTheShareOfTheLimitToJustBelowIt) {
+  Boot(Config());
+  const std::vector<std::vector<std::string>> told = {{}, {}, {}, {"near: 4/5 Rex"}, {"5/5 Rex"}};
+  for (const auto& texts : told) {
+    events().Clear();
+    ASSERT_TRUE(Tame(alice_, Wild(kRexPath)));
+    EXPECT_EQ(Notified(), texts);
+  }
+  // Dodos have no limit of their own: only the total warns (16 of 20 is 80%).
+  AddDinos(kDodoPath, kTeam, 10);
+  UpdateDinoCountAll();
+  events().Clear();
+  ASSERT_TRUE(Tame(alice_, Wild(kDodoPath)));
+  EXPECT_EQ(Notified(), std::vector<std::string>{"near: 16/20 in all"});
+}
+
+// The team's flag keeps "ReachLimit"; without LogRefusals nothing is logged.
+TEST_F(Refusals, TheFlagKeepsReachLimitAndLogRefusalsFalseLogsNothing) {
+  auto config = Config();
+  config["General"]["LogRefusals"] = false;
+  AddDinos(kRexPath, kTeam, 6);  // over the Rex limit of 5: flagged
+  Boot(config);
+  EXPECT_FALSE(Tame(alice_, Wild(kDodoPath)));
+  EXPECT_EQ(Notified(), std::vector<std::string>{"Limit reached"});
+  EXPECT_TRUE(LogTexts("info").size() == 1 && LogTexts("info")[0].starts_with("Config: "));
+}
+
+// tw.counts answers on both channels and creates no entry for a team it is asked about.
+TEST_F(Refusals, TeamCountsAnswersEitherChannelAndChangesNothing) {
+  AddDinos(kRexPath, kTeam, 2);
+  Boot(Config());
+  struct Case {
+    std::string command;
+    std::string answer;
+  };
+  const std::string usage = "Usage: tw.counts [TEAM] (TEAM: a tribe id, or a player id)";
+  const Case cases[] = {
+      {"tw.counts 100001", "Raptor: 0/5\nRex: 2/5\nTotal: 2/20"},
+      {"tw.counts 424242", "Raptor: 0/5\nRex: 0/5\nTotal: 0/20"},
+      {"tw.counts", "1 team counted, 2 kinds configured\nteam 100001: 2 of 20"},
+      {"tw.counts -5", usage},
+      {"tw.counts 1 2", usage},
+      {"tw.counts 99999999999", usage},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    EXPECT_EQ(server().Rcon(c.command).at(0).text, c.answer);
+    events().Clear();
+    server().Console(alice_, c.command);
+    ASSERT_EQ(Events("chat").size(), 1u);
+    EXPECT_EQ(Events("chat")[0]["text"], c.answer);
+  }
+  EXPECT_FALSE(Store().KnowsTeam(424242));
+}
+
+}  // namespace
