@@ -46,6 +46,17 @@ class RatioReporter : public benchmark::ConsoleReporter {
           "\nDinoAllowed with 200 configured kinds, Debug off: %.1f ns for a configured "
           "kind, %.1f ns for another\n",
           configured->second, other->second);
+      const auto tier_configured = times_.find("BM_TierCheck/configured:1");
+      const auto tier_other = times_.find("BM_TierCheck/configured:0");
+      const auto tier_of = times_.find("BM_TierOf");
+      if (tier_configured != times_.end() && tier_other != times_.end() &&
+          tier_of != times_.end()) {
+        std::printf(
+            "The same for a tier's player: %.1f ns (%.2f times) and %.1f ns (%.2f times), after "
+            "%.1f ns of group questions to find the tier\n",
+            tier_configured->second, tier_configured->second / configured->second,
+            tier_other->second, tier_other->second / other->second, tier_of->second);
+      }
     }
   }
 

@@ -67,9 +67,15 @@ BenchWorld::BenchWorld(int64_t actors) : kinds_(LoadKinds()) {
   nlohmann::json dinos = nlohmann::json::object();
   for (int k = 0; k < kConfiguredKinds; ++k)
     dinos[Wrapped(kinds_[k])] = {{"Count", 40}, {"Name", kinds_[k]}};
+  // Two tiers, as a server with donors and staff has: the second changes three kinds' limits.
+  nlohmann::json vip_kinds = nlohmann::json::object();
+  for (int k = 0; k < 3; ++k) vip_kinds[Wrapped(kinds_[k])] = {{"Count", 50}};
+  const nlohmann::json tiers = {{{"Group", "Staff"}, {"Unlimited", true}},
+                                {{"Group", "VIP"}, {"MaxAmount", 600}, {"Dinos", vip_kinds}}};
   InstallConfig({{"General", {{"MaxAmount", 500}, {"IgnoreAdmin", false}}},
                  {"Messages", nlohmann::json::object()},
                  {"Dinos", dinos},
+                 {"Tiers", tiers},
                  {"Debug", false}});
   CreateLogger();
 

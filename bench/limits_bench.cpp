@@ -5,6 +5,9 @@
 #include "bench/bench_world.h"
 #include "counting/limits.h"
 #include "counting/recount.h"
+#include "counting/tiers.h"
+#include "plugin/config.h"
+#include "sim/server.h"
 
 namespace {
 
@@ -37,7 +40,37 @@ void BM_UpdateDinoCount(benchmark::State& state) {
   }
 }
 
+// The same check for a player of the VIP tier, which changes three kinds' limits: its limits in
+// place of the base ones, and its form of the flag.
+void BM_TierCheck(benchmark::State& state) {
+  BenchWorld& world = BenchWorld::Get(kWorld);
+  UpdateDinoCountAll();
+  const Tier& vip = Tiers().at(1);
+  const FString configured(Wrapped(world.kinds()[150]));
+  const FString unconfigured(Wrapped(world.kinds()[250]));
+  const FString& path = state.range(0) ? configured : unconfigured;
+  int32_t team = 100001;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(CheckLimits(path, team, &vip).allowed());
+    team = team == 105000 ? 100001 : team + 1;
+  }
+}
+
+// Finding a player's tier: the group questions, one per tier until the first the player is in
+// (the second here).
+void BM_TierOf(benchmark::State& state) {
+  BenchWorld& world = BenchWorld::Get(kWorld);
+  static sim::ShooterPlayerController& player = [&]() -> sim::ShooterPlayerController& {
+    auto& made = world.server().game().AddPlayer({"vip", 100001, 76561198000000009, 0});
+    world.server().AddToGroup(76561198000000009, "VIP");
+    return made;
+  }();
+  for (auto _ : state) benchmark::DoNotOptimize(TierOf(sim::ToHost<AController>(&player)));
+}
+
 BENCHMARK(BM_DinoAllowed)->ArgName("configured")->Arg(1)->Arg(0);
+BENCHMARK(BM_TierCheck)->ArgName("configured")->Arg(1)->Arg(0);
+BENCHMARK(BM_TierOf);
 BENCHMARK(BM_UpdateDinoCount);
 
 }  // namespace

@@ -35,7 +35,8 @@ std::wstring KindDisplayName(const KindCounts& kind) {
   return ArkApi::Tools::Utf8Decode(name->get_ref<const std::string&>());
 }
 
-std::wstring LimitsAnswer(int32_t team_id, int32_t total, int32_t max_amount) {
+std::wstring LimitsAnswer(int32_t team_id, int32_t total, int32_t max_amount, const Tier* tier) {
+  const std::size_t* tier_index = tier != nullptr ? &tier->index : nullptr;
   std::wstring answer;
   const DinoCountStore& store = Store();
   if (store.KindCount() > 0) {
@@ -44,7 +45,7 @@ std::wstring LimitsAnswer(int32_t team_id, int32_t total, int32_t max_amount) {
       // The display name is data: its braces are doubled for the senders' format step, which
       // reads the finished answer once more.
       answer += FormatTemplate(kind_template, EscapeBraces(KindDisplayName(kind)),
-                               DinoCountStore::CountOf(kind, team_id), kind.limit);
+                               DinoCountStore::CountOf(kind, team_id), kind.LimitFor(tier_index));
     });
   }
   answer += FormatTemplate(GetText("TotalLimitMsg").ToWide(), total, max_amount);

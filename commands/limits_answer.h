@@ -7,14 +7,16 @@
 #include <nlohmann/json.hpp>
 
 #include "counting/dino_count_store.h"
+#include "plugin/config.h"
 
 // The lines that tell a team its counts against every limit, shared by /limits and tw.counts.
 
 // A team's count of every configured kind in key order, laid out by Messages.ShowLimitMsg ({0}
-// the kind's display name, {1} the count, {2} the kind's limit), then Messages.TotalLimitMsg ({0}
-// `total`, {1} `max_amount`), ready for a sender's format step. Reads no entry into being.
-// Throws the formatting library's error for a template it rejects.
-std::wstring LimitsAnswer(int32_t team_id, int32_t total, int32_t max_amount);
+// the kind's display name, {1} the count, {2} the kind's limit, the tier's with a tier), then
+// Messages.TotalLimitMsg ({0} `total`, {1} `max_amount`), ready for a sender's format step. Reads
+// no entry into being. Throws the formatting library's error for a template it rejects.
+std::wstring LimitsAnswer(int32_t team_id, int32_t total, int32_t max_amount,
+                          const Tier* tier = nullptr);
 
 // The display name of a kind: "Name" of its "Dinos" member, empty when there is none.
 std::wstring KindDisplayName(const KindCounts& kind);

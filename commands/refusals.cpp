@@ -15,15 +15,20 @@
 
 namespace {
 
-std::string Reason(Refusal refusal, int64_t count, int32_t limit) {
+std::string Reason(Refusal refusal, int64_t count, int32_t limit, const Tier* tier) {
+  std::string reason;
   switch (refusal) {
     case Refusal::kOverKindLimit:
-      return "over a kind limit";
+      reason = "over a kind limit";
+      break;
     case Refusal::kTotalLimit:
-      return fmt::format("total limit {}/{}", count, limit);
+      reason = fmt::format("total limit {}/{}", count, limit);
+      break;
     default:
-      return fmt::format("kind limit {}/{}", count, limit);
+      reason = fmt::format("kind limit {}/{}", count, limit);
+      break;
   }
+  return tier != nullptr ? reason + ", tier " + tier->group : reason;
 }
 
 // A text of the Messages section formatted with named placeholders, its braces then doubled so
@@ -37,9 +42,10 @@ std::optional<std::wstring> NamedText(const char* key, const Args&... args) {
   return EscapeBraces(fmt::format(fmt::runtime(std::wstring_view(text)), args...));
 }
 
-std::optional<std::wstring> KindText(const char* key, const KindCounts& kind, int64_t count) {
+std::optional<std::wstring> KindText(const char* key, const KindCounts& kind, int64_t count,
+                                     int32_t limit) {
   return NamedText(key, fmt::arg(L"name", KindDisplayName(kind)), fmt::arg(L"count", count),
-                   fmt::arg(L"limit", kind.limit));
+                   fmt::arg(L"limit", limit));
 }
 
 std::optional<std::wstring> TotalText(const char* key, int64_t total, int32_t max) {
@@ -52,7 +58,7 @@ void LogRefusal(std::string_view road, int32_t team_id, const FString& path_name
                 const LimitCheck& check) {
   if (!LogRefusals()) return;
   Log().info("{} refused for team {}: {} ({})", road, team_id, ToUtf8(path_name),
-             Reason(check.refusal, check.count, check.limit));
+             Reason(check.refusal, check.count, check.limit, check.tier));
 }
 
 void LogMergeRefusal(std::string_view road, int32_t new_team, int32_t old_team,
@@ -61,13 +67,13 @@ void LogMergeRefusal(std::string_view road, int32_t new_team, int32_t old_team,
   const std::string what =
       check.path != nullptr ? ToUtf8(*check.path) : std::string("all creatures");
   Log().info("{} refused for teams {} and {}: {} ({})", road, new_team, old_team, what,
-             Reason(check.refusal, check.count, check.limit));
+             Reason(check.refusal, check.count, check.limit, check.tier));
 }
 
 void NotifyLimit(const LimitCheck& check, AShooterPlayerController* controller) {
   std::optional<std::wstring> text;
   if (check.refusal == Refusal::kKindLimit && check.kind != nullptr) {
-    text = KindText("ReachKindLimit", *check.kind, check.count);
+    text = KindText("ReachKindLimit", *check.kind, check.count, check.limit);
   } else if (check.refusal == Refusal::kTotalLimit) {
     text = TotalText("ReachTotalLimit", check.count, check.limit);
   }
@@ -75,10 +81,12 @@ void NotifyLimit(const LimitCheck& check, AShooterPlayerController* controller) 
   NotifyText(*text, "ReachLimit", controller);
 }
 
-void WarnNearLimit(const FString& path_name, int32_t team_id,
-                   AShooterPlayerController* controller) {
+void WarnNearLimit(const FString& path_name, int32_t team_id, AShooterPlayerController* controller,
+                   const Tier* tier) {
   const int32_t percent = WarnAtPercent();
-  if (percent <= 0 || controller == nullptr) return;
+  if (percent <= 0 || controller == nullptr || (tier != nullptr && tier->unlimited)) return;
+  const std::size_t* tier_index = tier != nullptr ? &tier->index : nullptr;
+  const int32_t max = tier != nullptr && tier->max_amount ? *tier->max_amount : TotalLimit();
   const auto near = [percent](int64_t count, int64_t limit) {
     return count < limit && count * 100 >= limit * percent;
   };
@@ -86,10 +94,11 @@ void WarnNearLimit(const FString& path_name, int32_t team_id,
   std::optional<std::wstring> texts[2];
   if (const KindCounts* kind = store.FindKind(path_name)) {
     const int32_t count = DinoCountStore::CountOf(*kind, team_id);
-    if (near(count, kind->limit)) texts[0] = KindText("NearLimit", *kind, count);
+    const int32_t limit = kind->LimitFor(tier_index);
+    if (near(count, limit)) texts[0] = KindText("NearLimit", *kind, count, limit);
   }
   const int32_t total = store.TotalOf(team_id);
-  if (near(total, TotalLimit())) texts[1] = TotalText("NearTotalLimit", total, TotalLimit());
+  if (near(total, max)) texts[1] = TotalText("NearTotalLimit", total, max);
   if (!texts[0] && !texts[1]) return;
   const std::optional<ShowLimitsDisplay> display = ShowLimitsNotification();
   if (!display) return;

@@ -9,8 +9,8 @@
 // What a player and the owner learn of a refusal and of a limit coming near. Game thread only.
 
 // Writes "ROAD refused for team TEAM: PATH (REASON)" to the plug-in log at info level, the reason
-// one of "kind limit COUNT/LIMIT", "total limit TOTAL/MAX" and "over a kind limit"; nothing when
-// General.LogRefusals is false.
+// one of "kind limit COUNT/LIMIT", "total limit TOTAL/MAX" and "over a kind limit", followed by
+// ", tier GROUP" when a tier's limits decided; nothing when General.LogRefusals is false.
 void LogRefusal(std::string_view road, int32_t team_id, const FString& path_name,
                 const LimitCheck& check);
 // The same for a merge or invitation: "ROAD refused for teams NEW and OLD: PATH (kind limit
@@ -24,8 +24,9 @@ void LogMergeRefusal(std::string_view road, int32_t new_team, int32_t old_team,
 void NotifyLimit(const LimitCheck& check, AShooterPlayerController* controller);
 
 // After a gain the plug-in counted: when General.WarnAtPercent is set and the team's count of
-// the kind, or its total, has now reached that share of its limit while still below it, sends
-// Messages.NearLimit ({name}, {count}, {limit}) or Messages.NearTotalLimit ({total}, {max}) as a
-// notification in the show-limits colour, scale and time. Nothing for a key that is missing.
-void WarnNearLimit(const FString& path_name, int32_t team_id,
-                   AShooterPlayerController* controller);
+// the kind, or its total, has now reached that share of its limit (the tier's, with a tier)
+// while still below it, sends Messages.NearLimit ({name}, {count}, {limit}) or
+// Messages.NearTotalLimit ({total}, {max}) as a notification in the show-limits colour, scale and
+// time. Nothing for a key that is missing, or for an Unlimited tier.
+void WarnNearLimit(const FString& path_name, int32_t team_id, AShooterPlayerController* controller,
+                   const Tier* tier);

@@ -8,6 +8,7 @@
 #include "commands/limits_answer.h"
 #include "commands/messages.h"
 #include "counting/dino_count_store.h"
+#include "counting/tiers.h"
 #include "host/ark_api.h"
 #include "host/game_access.h"
 #include "plugin/config.h"
@@ -20,7 +21,11 @@ namespace {
 void SendLimits(AShooterPlayerController* controller) {
   const int32_t team_id = Field<"AActor.TargetingTeam">(controller);
   const int32_t total = Store().TeamTotal(team_id);
-  const int32_t max_amount = ReadInt32(RequiredSetting("General", "MaxAmount"));
+  // The asking player's tier, if any, sets the limits shown.
+  const Tier* tier = TierOf(controller);
+  const int32_t max_amount = tier != nullptr && tier->max_amount
+                                 ? *tier->max_amount
+                                 : ReadInt32(RequiredSetting("General", "MaxAmount"));
   const nlohmann::json* messages = ConfigMember(PluginConfig(), "Messages");
   const auto type = Required(messages, "ShowLimitsType").get<std::string>();
   const nlohmann::json& colour = Required(messages, "NotificationColor");
@@ -30,7 +35,7 @@ void SendLimits(AShooterPlayerController* controller) {
   const float scale = ReadFloat(Required(messages, "ShowLimitsScale"));
   const float display_time = ReadFloat(Required(messages, "ShowLimitsDisplayTime"));
 
-  const std::wstring answer = LimitsAnswer(team_id, total, max_amount);
+  const std::wstring answer = LimitsAnswer(team_id, total, max_amount, tier);
 
   if (type == "Notification") {
     const std::wstring title = GetText("Sender").ToWide();

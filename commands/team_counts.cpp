@@ -53,7 +53,9 @@ std::optional<int32_t> TeamNumber(std::u16string_view word) {
 std::wstring TeamAnswer(int32_t team) {
   const int32_t max_amount = ReadInt32(RequiredSetting("General", "MaxAmount"));
   const std::wstring lines = LimitsAnswer(team, Store().TotalOf(team), max_amount);
-  return fmt::format(fmt::runtime(std::wstring_view(lines)));  // as the player would see it
+  std::wstring answer = fmt::format(fmt::runtime(std::wstring_view(lines)));  // as players see it
+  if (!Tiers().empty()) answer += L"\n(the base limits: players of a tier have the tier's)";
+  return answer;
 }
 
 // How many teams own creatures, how many kinds are configured, and the ten teams with the most.

@@ -67,11 +67,15 @@ DinoCountStore& DinoCountStore::operator=(DinoCountStore&& other) noexcept {
   dino_counts_ = std::move(other.dino_counts_);
   team_totals_ = std::move(other.team_totals_);
   limit_exceeded_ = std::move(other.limit_exceeded_);
+  kinds_over_ = std::move(other.kinds_over_);
+  tier_kinds_ = std::move(other.tier_kinds_);
   kind_index_ = std::move(other.kind_index_);
   kinds_generation_ = std::exchange(other.kinds_generation_, 0);
   other.dino_counts_.clear();
   other.team_totals_.clear();
   other.limit_exceeded_.clear();
+  other.kinds_over_.clear();
+  other.tier_kinds_.clear();
   other.kind_index_.clear();
   return *this;
 }
@@ -81,13 +85,40 @@ StoreCounts DinoCountStore::EmptyCounts() const {
   counts.kind_teams.resize(dino_counts_.size());
   counts.team_totals.reserve(team_totals_.size());
   counts.limit_exceeded.reserve(limit_exceeded_.size());
+  counts.kinds_over.reserve(kinds_over_.size());
   return counts;
+}
+
+void DinoCountStore::SetTierCount(std::size_t tiers) {
+  for (auto& [path, kind] : dino_counts_) kind.tier_limits.assign(tiers, kind.limit);
+  tier_kinds_.assign(tiers, {});
+}
+
+bool DinoCountStore::SetTierLimit(std::size_t tier, std::string_view kind_key, int32_t limit) {
+  KindCounts* kind = FindKind(FString(kind_key));
+  if (kind == nullptr || tier >= tier_kinds_.size()) return false;
+  kind->tier_limits[tier] = limit;
+  if (std::find(tier_kinds_[tier].begin(), tier_kinds_[tier].end(), kind) ==
+      tier_kinds_[tier].end())
+    tier_kinds_[tier].push_back(kind);
+  return true;
+}
+
+const std::vector<const KindCounts*>& DinoCountStore::TierKinds(std::size_t tier) const {
+  static const std::vector<const KindCounts*> kNone;
+  return tier < tier_kinds_.size() ? tier_kinds_[tier] : kNone;
+}
+
+int32_t DinoCountStore::KindsOverOf(int32_t team_id) const {
+  const auto it = kinds_over_.find(team_id);
+  return it == kinds_over_.end() ? 0 : it->second;
 }
 
 void DinoCountStore::ReplaceCounts(StoreCounts&& counts) noexcept {
   for (auto& [path, kind] : dino_counts_) kind.teams.swap(counts.kind_teams[kind.ordinal]);
   team_totals_.swap(counts.team_totals);
   limit_exceeded_.swap(counts.limit_exceeded);
+  kinds_over_.swap(counts.kinds_over);
 }
 
 KindCounts* DinoCountStore::FindKind(const FString& path) {

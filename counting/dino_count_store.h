@@ -27,7 +27,13 @@ struct KindCounts {
   std::string config_name;
   int32_t limit = 9999;  // its "Count", as the configuration read when the kind was added
   std::size_t ordinal = 0;                     // its place among the kinds, in the order added
+  std::vector<int32_t> tier_limits;            // by tier: its limit for the tier's players
   std::unordered_map<int32_t, int32_t> teams;  // team_id -> living creatures of the kind
+
+  // The kind's limit for a tier's players (by Tier::index), or its own for none.
+  int32_t LimitFor(const std::size_t* tier) const {
+    return tier != nullptr && *tier < tier_limits.size() ? tier_limits[*tier] : limit;
+  }
 };
 
 // Every count of a store, made aside by a recount and then put in place at once.
@@ -35,6 +41,7 @@ struct StoreCounts {
   std::vector<std::unordered_map<int32_t, int32_t>> kind_teams;  // by KindCounts::ordinal
   std::unordered_map<int32_t, int32_t> team_totals;
   std::unordered_map<int32_t, bool> limit_exceeded;
+  std::unordered_map<int32_t, int32_t> kinds_over;
 };
 
 class DinoCountStore {
@@ -52,6 +59,14 @@ class DinoCountStore {
   // 0x7F becoming '?'.
   void AddKind(std::string_view member_name, int32_t limit);
 
+  // Gives every kind a limit for each of `tiers` tiers, its own to begin with; then SetTierLimit
+  // gives the kind of a "Dinos" key (ignoring case) another for one tier. False when no kind
+  // has that key.
+  void SetTierCount(std::size_t tiers);
+  bool SetTierLimit(std::size_t tier, std::string_view kind_key, int32_t limit);
+  // The kinds whose limit a tier changes.
+  const std::vector<const KindCounts*>& TierKinds(std::size_t tier) const;
+
   // The configured kind of a path (ignoring case), or null when the path is no configured kind.
   KindCounts* FindKind(const FString& path);
   const KindCounts* FindKind(const FString& path) const;
@@ -59,6 +74,10 @@ class DinoCountStore {
   // A team's total and flag, created as 0 and clear when missing.
   int32_t& TeamTotal(int32_t team_id) { return team_totals_[team_id]; }
   bool& LimitExceeded(int32_t team_id) { return limit_exceeded_[team_id]; }
+
+  // How many kinds the team owns more of than their limits: unlike the flag, always exact.
+  int32_t& KindsOver(int32_t team_id) { return kinds_over_[team_id]; }
+  int32_t KindsOverOf(int32_t team_id) const;
 
   // The same without creating anything: 0 and clear for a team the store does not know.
   int32_t TotalOf(int32_t team_id) const;
@@ -92,8 +111,11 @@ class DinoCountStore {
   uint64_t kinds_generation() const { return kinds_generation_; }
   void set_kinds_generation(uint64_t generation) { kinds_generation_ = generation; }
 
-  // Forgets a team's total (its flag and kind counts stay).
-  void EraseTotal(int32_t team_id) { team_totals_.erase(team_id); }
+  // Forgets a team's total and its number of kinds over (its flag and kind counts stay).
+  void EraseTotal(int32_t team_id) {
+    team_totals_.erase(team_id);
+    kinds_over_.erase(team_id);
+  }
 
   // Equal counts, flags and kinds (with their limits).
   bool operator==(const DinoCountStore& other) const;
@@ -114,6 +136,8 @@ class DinoCountStore {
   DinoCounts dino_counts_;                            // configured kinds, in key order
   std::unordered_map<int32_t, int32_t> team_totals_;  // team_id -> living creatures of any kind
   std::unordered_map<int32_t, bool> limit_exceeded_;  // team_id -> some kind is over its limit
+  std::unordered_map<int32_t, int32_t> kinds_over_;   // team_id -> kinds over their limits
+  std::vector<std::vector<const KindCounts*>> tier_kinds_;  // by tier: the kinds it changes
   uint64_t kinds_generation_ = 0;
   // Every key of dino_counts_ ignoring case; views into those keys.
   std::unordered_map<std::u16string_view, DinoCounts::iterator, FoldedHash, FoldedEqual>

@@ -30,9 +30,12 @@ struct KindChange {
 
 // Changes a count unless it would go below zero; sets the flag above the limit and, on a
 // decrease, clears it at or below the limit. Allocates nothing and never throws.
-KindChange ChangeKind(int32_t& count, bool& flag, int32_t limit, int32_t change) noexcept {
+// `over` counts the team's kinds above their limits and follows the change exactly.
+KindChange ChangeKind(int32_t& count, bool& flag, int32_t& over, int32_t limit,
+                      int32_t change) noexcept {
   const KindChange made{count, change, int64_t{count} + change, false};
   if (Fits(made.final_count)) {
+    over += (made.final_count > limit) - (count > limit);
     count = static_cast<int32_t>(made.final_count);
     if (made.final_count > limit) flag = true;
     if (change < 0 && made.final_count <= limit) flag = false;
@@ -65,8 +68,8 @@ void UpdateDinoCount(const FString& path_name, int32_t team_id, int32_t change) 
     int32_t& total = store.TeamTotal(team_id);
     if (Fits(int64_t{total} + change)) total += change;
     if (KindCounts* kind = store.FindKind(path_name)) {
-      kind_change =
-          ChangeKind(kind->teams[team_id], store.LimitExceeded(team_id), kind->limit, change);
+      kind_change = ChangeKind(kind->teams[team_id], store.LimitExceeded(team_id),
+                               store.KindsOver(team_id), kind->limit, change);
     }
   }
   WriteChangeLines(DebugLines(), path_name, team_id, kind_change ? &*kind_change : nullptr);
@@ -91,6 +94,8 @@ void MoveTeamCounts(int32_t old_team, int32_t new_team, bool add, std::string_vi
   const int32_t old_total = store.TeamTotal(old_team);
   bool& new_flag = store.LimitExceeded(new_team);
   bool& old_flag = store.LimitExceeded(old_team);
+  int32_t& new_over = store.KindsOver(new_team);
+  int32_t& old_over = store.KindsOver(old_team);
   store.ForEachKind([&](const FString& path, KindCounts& kind) {
     const int32_t moved = DinoCountStore::CountOf(kind, old_team);
     steps.push_back({&path, &kind, moved, &kind.teams[new_team], &kind.teams[old_team], {}, {}});
@@ -105,10 +110,11 @@ void MoveTeamCounts(int32_t old_team, int32_t new_team, bool add, std::string_vi
     moved_in_all += step.moved;
     if (Counted(*step.path, new_team)) {
       if (Fits(total + step.moved)) total += step.moved;
-      step.to_new = ChangeKind(*step.new_count, new_flag, step.kind->limit, step.moved);
+      step.to_new = ChangeKind(*step.new_count, new_flag, new_over, step.kind->limit, step.moved);
     }
     if (Counted(*step.path, old_team))
-      step.from_old = ChangeKind(*step.old_count, old_flag, step.kind->limit, -step.moved);
+      step.from_old =
+          ChangeKind(*step.old_count, old_flag, old_over, step.kind->limit, -step.moved);
     step.kind->teams.erase(old_team);
   }
   store.EraseTotal(old_team);
@@ -124,20 +130,44 @@ void MoveTeamCounts(int32_t old_team, int32_t new_team, bool add, std::string_vi
   }
 }
 
-LimitCheck CheckLimits(const FString& path_name, int32_t team_id) {
-  DinoCountStore& store = Store();
+namespace {
+
+// A tier's form of the team's flag: some configured kind of the team is above the tier's limit
+// for it. The store knows exactly how many kinds are above their own limits; only the kinds the
+// tier changes need a look.
+bool OverTierLimit(const DinoCountStore& store, int32_t team_id, std::size_t tier) {
+  int64_t over = store.KindsOverOf(team_id);
+  for (const KindCounts* kind : store.TierKinds(tier)) {
+    const int32_t count = DinoCountStore::CountOf(*kind, team_id);
+    over += (count > kind->LimitFor(&tier)) - (count > kind->limit);
+  }
+  return over > 0;
+}
+
+int32_t TotalLimitFor(const Tier* tier) {
+  return tier != nullptr && tier->max_amount ? *tier->max_amount : TotalLimit();
+}
+
+}  // namespace
+
+LimitCheck CheckLimits(const FString& path_name, int32_t team_id, const Tier* tier) {
   LimitCheck check;
+  check.tier = tier;
+  if (tier != nullptr && tier->unlimited) return check;
+  DinoCountStore& store = Store();
   const int32_t total = store.TeamTotal(team_id);
   KindCounts* kind = store.FindKind(path_name);
   check.kind = kind;
-  if (store.LimitExceeded(team_id)) {
+  const bool flagged =
+      tier != nullptr ? OverTierLimit(store, team_id, tier->index) : store.LimitExceeded(team_id);
+  if (flagged) {
     check.refusal = Refusal::kOverKindLimit;
     return check;
   }
-  if (total >= TotalLimit()) {
+  if (total >= TotalLimitFor(tier)) {
     check.refusal = Refusal::kTotalLimit;
     check.count = total;
-    check.limit = TotalLimit();
+    check.limit = TotalLimitFor(tier);
     return check;
   }
   if (kind == nullptr) return check;
@@ -146,10 +176,11 @@ LimitCheck CheckLimits(const FString& path_name, int32_t team_id) {
   debug("DinoAllowed: team_id: {}", team_id);
   if (debug) debug("DinoAllowed: path_name: {}", ToUtf8(path_name));
   debug("DinoAllowed: count: {}", count);
-  if (count >= kind->limit) {
+  const int32_t limit = kind->LimitFor(tier != nullptr ? &tier->index : nullptr);
+  if (count >= limit) {
     check.refusal = Refusal::kKindLimit;
     check.count = count;
-    check.limit = kind->limit;
+    check.limit = limit;
   }
   return check;
 }
@@ -158,27 +189,34 @@ bool DinoAllowed(const FString& path_name, int32_t team_id) {
   return CheckLimits(path_name, team_id).allowed();
 }
 
-MergeCheck CheckMergedCounts(int32_t team_id1, int32_t team_id2) {
+MergeCheck CheckMergedCounts(int32_t team_id1, int32_t team_id2, const Tier* tier) {
   const DebugLines debug;
   debug("AllowMergedDinoCounts: Starts");
-  DinoCountStore& store = Store();
   MergeCheck check;
+  check.tier = tier;
+  if (tier != nullptr && tier->unlimited) return check;
+  DinoCountStore& store = Store();
   const int64_t sum = int64_t{store.TeamTotal(team_id1)} + store.TeamTotal(team_id2);
-  if (sum > TotalLimit()) {
+  if (sum > TotalLimitFor(tier)) {
     check.refusal = Refusal::kTotalLimit;
     check.count = sum;
-    check.limit = TotalLimit();
+    check.limit = TotalLimitFor(tier);
     return check;
   }
+  const std::size_t* tier_index = tier != nullptr ? &tier->index : nullptr;
   store.ForEachKind([&](const FString& path, const KindCounts& kind) {
     if (!check.allowed()) return;
     // Reads without creating entries: a team without creatures of the kind counts 0.
     const int64_t kind_sum =
         int64_t{DinoCountStore::CountOf(kind, team_id1)} + DinoCountStore::CountOf(kind, team_id2);
     debug("AllowMergedDinoCounts: count: {}", kind_sum);
-    if (kind_sum > kind.limit) {
+    if (kind_sum > kind.LimitFor(tier_index)) {
       debug("AllowMergedDinoCounts: Return: false");
-      check = {Refusal::kKindLimit, &kind, &path, kind_sum, kind.limit};
+      check.refusal = Refusal::kKindLimit;
+      check.kind = &kind;
+      check.path = &path;
+      check.count = kind_sum;
+      check.limit = kind.LimitFor(tier_index);
     }
   });
   if (check.allowed()) debug("AllowMergedDinoCounts: Ends");

@@ -5,6 +5,7 @@
 
 #include "counting/dino_count_store.h"
 #include "host/fstring.h"
+#include "plugin/config.h"
 
 // The three operations every decision of the plug-in goes through. Limits are read from the
 // configuration at each call. A kind's limit is the one of the configured kind the path matched
@@ -38,14 +39,17 @@ struct LimitCheck {
   const KindCounts* kind = nullptr;  // the configured kind of the path, if any
   int64_t count = 0;                 // the total or the kind's count that reached the limit
   int32_t limit = 0;                 // that limit
+  const Tier* tier = nullptr;        // the tier whose limits were checked, if any
   bool allowed() const { return refusal == Refusal::kNone; }
 };
 
 // Whether the team may gain one more creature of the kind: its flag is clear, its total is below
 // General.MaxAmount and its count of a configured kind is below that kind's limit, checked in
 // that order; the first that fails decides. Changes no count (but leaves zero entries behind for
-// what it read).
-LimitCheck CheckLimits(const FString& path_name, int32_t team_id);
+// what it read). With a tier, the tier's limits decide instead: its MaxAmount and Counts where it
+// has them, and in place of the flag whether some kind of the team is above the tier's limit for
+// it; an Unlimited tier is never refused.
+LimitCheck CheckLimits(const FString& path_name, int32_t team_id, const Tier* tier = nullptr);
 // The same as yes or no.
 bool DinoAllowed(const FString& path_name, int32_t team_id);
 
@@ -56,10 +60,12 @@ struct MergeCheck {
   const FString* path = nullptr;     // the kind's key
   int64_t count = 0;                 // the sum
   int32_t limit = 0;
+  const Tier* tier = nullptr;
   bool allowed() const { return refusal == Refusal::kNone; }
 };
 
 // Whether two teams may become one: the sum of their totals and, kind by kind in key order, the
-// sum of their counts stay within the limits (a sum equal to a limit passes).
-MergeCheck CheckMergedCounts(int32_t team_id1, int32_t team_id2);
+// sum of their counts stay within the limits (a sum equal to a limit passes); the tier's limits
+// when one is given (the inviter's).
+MergeCheck CheckMergedCounts(int32_t team_id1, int32_t team_id2, const Tier* tier = nullptr);
 bool AllowMergedDinoCounts(int32_t team_id1, int32_t team_id2);

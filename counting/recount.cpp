@@ -42,6 +42,10 @@ void AddConfiguredKinds(DinoCountStore& store) {
     }
     store.AddKind(name, limit);
   }
+  store.SetTierCount(Tiers().size());
+  for (const Tier& tier : Tiers()) {
+    for (const auto& [key, count] : tier.counts) store.SetTierLimit(tier.index, key, count);
+  }
 }
 
 // A class's blueprint path comes from its default object's full name, which stays as long as the
@@ -94,6 +98,11 @@ void CountLevel(const DinoCountStore& store, StoreCounts& counts) {
     debug("UpdateDinoCountAll: path_name: {}", class_kind.path_utf8);
     debug("UpdateDinoCountAll: count: {}", count);
   }
+  store.ForEachKind([&](const FString&, const KindCounts& kind) {
+    for (const auto& [team, count] : counts.kind_teams[kind.ordinal]) {
+      if (count > kind.limit) ++counts.kinds_over[team];
+    }
+  });
 }
 
 }  // namespace

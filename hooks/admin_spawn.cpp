@@ -4,6 +4,7 @@
 #include "commands/refusals.h"
 #include "counting/limits.h"
 #include "counting/team_identity.h"
+#include "counting/tiers.h"
 #include "hooks/hooks.h"
 #include "host/ark_api.h"
 #include "host/permissions.h"
@@ -28,7 +29,7 @@ bool SpawnAllowed(AShooterPlayerController* controller, const FString& path) {
   const int32_t team_id = GetTeamID(player_state);
   LogDebug("AShooterPlayerController_SpawnActor: team_id {}", team_id);
   if (team_id == 0) return true;  // no team, so no limit
-  if (const LimitCheck check = CheckLimits(path, team_id); !check.allowed()) {
+  if (const LimitCheck check = CheckLimits(path, team_id, TierOf(controller)); !check.allowed()) {
     LogDebug("AShooterPlayerController_SpawnActor: Dino spawn prevented!");
     LogRefusal("Spawn", team_id, path, check);
     NotifyLimit(check, controller);

@@ -8,6 +8,7 @@
 #include "counting/blueprint_path.h"
 #include "counting/limits.h"
 #include "counting/team_identity.h"
+#include "counting/tiers.h"
 #include "hooks/hooks.h"
 #include "host/ark_api.h"
 #include "host/game_access.h"
@@ -21,10 +22,10 @@ namespace {
 int32_t ClonerTeam(APlayerController* controller) { return GetTeamID(PlayerStateOf(controller)); }
 
 // Whether the team may clone with this creature involved; tells the player when not.
-bool CloneAllowed(UObjectBase* creature, int32_t team_id, APlayerController* controller,
-                  bool& refuse) {
+bool CloneAllowed(UObjectBase* creature, int32_t team_id, const Tier* tier,
+                  APlayerController* controller, bool& refuse) {
   const FString path_name = GetBlueprintPath(creature);
-  const LimitCheck check = CheckLimits(path_name, team_id);
+  const LimitCheck check = CheckLimits(path_name, team_id, tier);
   if (check.allowed()) return true;
   refuse = true;
   LogDebug("Cloning Prevented: Restricted Dino within cloning range!");
@@ -46,8 +47,9 @@ void CheckCloningRange(APrimalStructure* structure, int32_t team_id, APlayerCont
       ArkApi::GetApiUtils().GetGameWorld(), Field<"USceneComponent.RelativeLocation">(root),
       game_facts::kCloneScanRadius, &object_types,
       Call<"APrimalDinoCharacter.GetPrivateStaticClass">(), &ignore, &found);
+  const Tier* tier = TierOf(controller);
   for (AActor* creature : found) {
-    if (!CloneAllowed(creature, team_id, controller, refuse)) return;
+    if (!CloneAllowed(creature, team_id, tier, controller, refuse)) return;
   }
 }
 
@@ -81,7 +83,8 @@ bool Hook_AActor_BPServerHandleNetExecCommand(AActor* actor, APlayerController* 
     std::memcpy(&creature,
                 reinterpret_cast<const std::byte*>(params) + game_facts::kNetExecObjectOffset,
                 sizeof creature);
-    if (creature != nullptr) CloneAllowed(creature, team_id, controller, refuse);
+    if (creature != nullptr)
+      CloneAllowed(creature, team_id, TierOf(controller), controller, refuse);
   });
   if (refuse) return false;
   return Original<"AActor.BPServerHandleNetExecCommand">(actor, controller, command, params);

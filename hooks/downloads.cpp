@@ -6,6 +6,7 @@
 #include "counting/blueprint_path.h"
 #include "counting/limits.h"
 #include "counting/team_identity.h"
+#include "counting/tiers.h"
 #include "hooks/hooks.h"
 #include "host/game_facts.h"
 #include "plugin/debug.h"
@@ -26,7 +27,7 @@ void Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation(
     LogDebug("Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation: team_id: {}",
              team_id);
     if (team_id == 0) return;
-    const LimitCheck check = CheckLimits(path_name, team_id);
+    const LimitCheck check = CheckLimits(path_name, team_id, TierOf(controller));
     if (check.allowed()) return;
     refuse = true;
     LogRefusal("Download", team_id, path_name, check);
@@ -51,7 +52,7 @@ bool Hook_AShooterPlayerController_ServerDownloadDino(AShooterPlayerController* 
     if (team_id == 0) return;
     const FString path_name = GetClassBlueprintPath(record.DinoClass);
     UpdateDinoCount(path_name, team_id, 1);
-    WarnNearLimit(path_name, team_id, controller);
+    WarnNearLimit(path_name, team_id, controller, TierOf(controller));
   });
   return downloaded;
 }

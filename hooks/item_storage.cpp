@@ -11,6 +11,7 @@
 #include "counting/blueprint_path.h"
 #include "counting/limits.h"
 #include "counting/team_identity.h"
+#include "counting/tiers.h"
 #include "hooks/hooks.h"
 #include "host/ark_api.h"
 #include "host/game_access.h"
@@ -34,38 +35,42 @@ FString SoulTrapPath(const FString& stored) {
   return FString(std::string_view(fmt::format("Blueprint'{}'", ToUtf8(stored))));
 }
 
+// The equipping player's team and tier, and the weapon to put away on a refusal.
+struct Equipper {
+  int32_t team_id;
+  const Tier* tier;
+  AShooterPlayerController* controller;
+  AShooterWeapon* weapon;
+};
+
 // Checks one creature stored in the equipped item. A refused one gets its own message and its
 // own unequip request; the unequip happens even when the message cannot be sent.
-void CheckStored(std::string_view road, const FString& path_name, int32_t team_id,
-                 AShooterPlayerController* controller, AShooterWeapon* weapon) {
+void CheckStored(std::string_view road, const FString& path_name, const Equipper& who) {
   LogDebug("Hook_AShooterCharacter_OnWeaponEquipped - path_name: {}", ToUtf8(path_name));
-  const LimitCheck check = CheckLimits(path_name, team_id);
+  const LimitCheck check = CheckLimits(path_name, who.team_id, who.tier);
   if (check.allowed()) return;
   Guarded(kEquipped, [&] {
-    LogRefusal(road, team_id, path_name, check);
-    NotifyLimit(check, controller);
+    LogRefusal(road, who.team_id, path_name, check);
+    NotifyLimit(check, who.controller);
   });
-  Call<"AShooterWeapon.StartUnequip">(weapon);
+  Call<"AShooterWeapon.StartUnequip">(who.weapon);
 }
 
 // Every creature class a cryopod holds, in order; the walk goes on past a refusal.
-void CheckCryopod(UPrimalItem* item, int32_t team_id, AShooterPlayerController* controller,
-                  AShooterWeapon* weapon) {
+void CheckCryopod(UPrimalItem* item, const Equipper& who) {
   const TArray<FCustomItemData> datas = Field<"UPrimalItem.CustomItemDatas">(item);
   for (const FCustomItemData& data : datas) {
     for (UClass* cls : data.CustomDataClasses)
-      CheckStored("Cryopod", GetClassBlueprintPath(cls), team_id, controller, weapon);
+      CheckStored("Cryopod", GetClassBlueprintPath(cls), who);
   }
 }
 
 // The eleventh string of every soul-trap entry that has one.
-void CheckSoulTrap(UPrimalItem* item, int32_t team_id, AShooterPlayerController* controller,
-                   AShooterWeapon* weapon) {
+void CheckSoulTrap(UPrimalItem* item, const Equipper& who) {
   const TArray<FCustomItemData> datas = Field<"UPrimalItem.CustomItemDatas">(item);
   for (const FCustomItemData& data : datas) {
     if (data.CustomDataStrings.Num() <= kSoulTrapPathIndex) continue;
-    CheckStored("Soul trap", SoulTrapPath(data.CustomDataStrings[kSoulTrapPathIndex]), team_id, controller,
-                weapon);
+    CheckStored("Soul trap", SoulTrapPath(data.CustomDataStrings[kSoulTrapPathIndex]), who);
   }
 }
 
@@ -80,14 +85,14 @@ void CheckEquipped(AShooterCharacter* character, AShooterWeapon* weapon) {
   if (full_name.IsEmpty()) return;
   LogDebug("Hook_AShooterCharacter_OnWeaponEquipped - itemNameFull: {}", ToUtf8(full_name));
 
-  if (FindIgnoreCase(full_name, FString("PrimalItem_WeaponEmptyCryopod_C")) >= 0) {
-    if (const int32_t team_id = GetTeamID(PlayerStateOf(controller)); team_id != 0)
-      CheckCryopod(item, team_id, controller, weapon);
-  }
-  if (FindIgnoreCase(full_name, FString("SoulTrap_DS_C")) >= 0) {
-    if (const int32_t team_id = GetTeamID(PlayerStateOf(controller)); team_id != 0)
-      CheckSoulTrap(item, team_id, controller, weapon);
-  }
+  const bool cryopod = FindIgnoreCase(full_name, FString("PrimalItem_WeaponEmptyCryopod_C")) >= 0;
+  const bool soul_trap = FindIgnoreCase(full_name, FString("SoulTrap_DS_C")) >= 0;
+  if (!cryopod && !soul_trap) return;
+  const int32_t team_id = GetTeamID(PlayerStateOf(controller));
+  if (team_id == 0) return;
+  const Equipper who{team_id, TierOf(controller), controller, weapon};
+  if (cryopod) CheckCryopod(item, who);
+  if (soul_trap) CheckSoulTrap(item, who);
 }
 
 // The creature an item spawns: its "ItemMap" entry, else the item's own path (also without an
@@ -131,7 +136,7 @@ void CheckSpawn(UPrimalItem* item, bool allowed, AShooterPlayerController* contr
   if (team_id == 0) return;
   const FString creature = SpawnedCreature(item_path);
   if (debug) debug("Hook_UPrimalItem_AllowUseInInventory path_name: {}", ToUtf8(creature));
-  const LimitCheck check = CheckLimits(creature, team_id);
+  const LimitCheck check = CheckLimits(creature, team_id, TierOf(controller));
   if (check.allowed()) return;
   debug("Hook_UPrimalItem_AllowUseInInventory: Dino spawn prevented!");
   refuse = true;

@@ -5,6 +5,7 @@
 #include "counting/blueprint_path.h"
 #include "counting/limits.h"
 #include "counting/team_identity.h"
+#include "counting/tiers.h"
 #include "hooks/hooks.h"
 #include "host/game_access.h"
 #include "host/game_facts.h"
@@ -39,7 +40,7 @@ bool Hook_AShooterGameState_AllowDinoTame(AShooterGameState* game_state, APrimal
       debug("AShooterGameState_AllowDinoTame: team_id: {} Location: {} {} {}", team_id,
             double{at.X}, double{at.Y}, double{at.Z});
     }
-    const LimitCheck check = CheckLimits(path_name, team_id);
+    const LimitCheck check = CheckLimits(path_name, team_id, TierOf(controller));
     if (check.allowed()) {
       debug(
           "AShooterGameState_AllowDinoTame: Limit Not reached: Taming Preventing will be ignored!");
@@ -73,10 +74,11 @@ void Hook_APrimalDinoCharacter_TameDino(APrimalDinoCharacter* dino,
     (void)DinoAllowed(path_name, team_id);
     if (team_id != 0) UpdateDinoCount(path_name, team_id, 1);
     // Tell the tamer at once when this tame has used up the last place, or that it is near.
-    if (const LimitCheck check = CheckLimits(path_name, team_id); !check.allowed()) {
+    const Tier* tier = TierOf(controller);
+    if (const LimitCheck check = CheckLimits(path_name, team_id, tier); !check.allowed()) {
       NotifyLimit(check, controller);
     } else if (team_id != 0) {
-      WarnNearLimit(path_name, team_id, controller);
+      WarnNearLimit(path_name, team_id, controller, tier);
     }
   });
 }
@@ -96,7 +98,7 @@ bool Hook_APrimalDinoCharacter_TryMultiUse(APrimalDinoCharacter* dino,
     if (AShooterPlayerState* player_state = PlayerStateOf(controller))
       team_id = GetTeamID(player_state);
     if (use_index != kClaimUseIndex || team_id == 0) return;
-    const LimitCheck check = CheckLimits(path_name, team_id);
+    const LimitCheck check = CheckLimits(path_name, team_id, TierOf(controller));
     if (check.allowed()) return;
     refuse = true;
     LogDebug("Claiming Prevented Over the Limit!");
@@ -111,7 +113,7 @@ bool Hook_APrimalDinoCharacter_TryMultiUse(APrimalDinoCharacter* dino,
     if (use_index == kClaimUseIndex) {
       UpdateDinoCount(path_name, team_id, 1);
       Field<"APrimalDinoCharacter.TamingTeamID">(dino) = team_id;
-      WarnNearLimit(path_name, team_id, player);
+      WarnNearLimit(path_name, team_id, player, TierOf(controller));
     } else if (use_index == kUnclaimUseIndex) {
       UpdateDinoCount(path_name, team_id, -1);
     }

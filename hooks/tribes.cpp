@@ -8,6 +8,7 @@
 #include "counting/dino_count_store.h"
 #include "counting/limits.h"
 #include "counting/team_identity.h"
+#include "counting/tiers.h"
 #include "hooks/hooks.h"
 #include "host/game_access.h"
 #include "plugin/debug.h"
@@ -56,7 +57,7 @@ Verdict CheckJoin(AShooterPlayerState* player_state, APlayerController* inviter,
     debug("|");
   }
   if (join.new_team == 0 || join.old_team == 0) return Verdict::kRefuse;
-  const MergeCheck check = CheckMergedCounts(join.new_team, join.old_team);
+  const MergeCheck check = CheckMergedCounts(join.new_team, join.old_team, TierOf(inviter));
   if (check.allowed()) return Verdict::kAllow;
   LogMergeRefusal(merge ? "Merge" : "Invite", join.new_team, join.old_team, check);
   return Verdict::kOverLimit;

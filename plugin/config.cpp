@@ -33,6 +33,7 @@ struct Resolved {
   bool log_refusals = true;
   std::optional<RefusalDisplay> refusal;
   std::optional<ShowLimitsDisplay> show_limits;
+  std::vector<Tier> tiers;
 };
 Resolved resolved;
 uint64_t generation = 0;
@@ -51,17 +52,40 @@ void Resolve(const nlohmann::json& document) {
     return value != nullptr && (value->is_number() || value->is_boolean()) ? value : nullptr;
   };
   const nlohmann::json* messages = ConfigMember(document, "Messages");
-  const nlohmann::json* colour = messages != nullptr ? ConfigMember(*messages, "NotificationColor")
-                                                     : nullptr;
+  const nlohmann::json* colour =
+      messages != nullptr ? ConfigMember(*messages, "NotificationColor") : nullptr;
   const nlohmann::json* red = number(colour, "Red");
   const nlohmann::json* green = number(colour, "Green");
   const nlohmann::json* blue = number(colour, "Blue");
   const nlohmann::json* limits_scale = number(messages, "ShowLimitsScale");
   const nlohmann::json* limits_time = number(messages, "ShowLimitsDisplayTime");
   if (red && green && blue && limits_scale && limits_time) {
-    resolved.show_limits = ShowLimitsDisplay{
-        {ReadFloat(*red), ReadFloat(*green), ReadFloat(*blue), 1.0f}, ReadFloat(*limits_scale),
-        ReadFloat(*limits_time)};
+    resolved.show_limits =
+        ShowLimitsDisplay{{ReadFloat(*red), ReadFloat(*green), ReadFloat(*blue), 1.0f},
+                          ReadFloat(*limits_scale),
+                          ReadFloat(*limits_time)};
+  }
+  if (const nlohmann::json* tiers = ConfigMember(document, "Tiers"); tiers && tiers->is_array()) {
+    for (const nlohmann::json& entry : *tiers) {
+      const nlohmann::json* group = ConfigMember(entry, "Group");
+      if (group == nullptr || !group->is_string() || group->get_ref<const std::string&>().empty())
+        continue;
+      Tier tier;
+      tier.index = resolved.tiers.size();
+      tier.group = group->get<std::string>();
+      tier.group_name = FString(ArkApi::Tools::Utf8Decode(tier.group));
+      const nlohmann::json* unlimited = ConfigMember(entry, "Unlimited");
+      tier.unlimited = unlimited != nullptr && unlimited->is_boolean() && unlimited->get<bool>();
+      if (const nlohmann::json* max = number(&entry, "MaxAmount"))
+        tier.max_amount = ReadInt32(*max);
+      if (const nlohmann::json* dinos = ConfigMember(entry, "Dinos"); dinos && dinos->is_object()) {
+        for (const auto& [key, kind] : dinos->items()) {
+          if (const nlohmann::json* count = number(&kind, "Count"))
+            tier.counts.emplace_back(key, ReadInt32(*count));
+        }
+      }
+      resolved.tiers.push_back(std::move(tier));
+    }
   }
   const nlohmann::json* general = ConfigMember(document, "General");
   if (general == nullptr) return;
@@ -71,7 +95,8 @@ void Resolve(const nlohmann::json& document) {
     const int32_t value = ReadInt32(*percent);
     if (value >= 1 && value <= 99) resolved.warn_at_percent = value;
   }
-  if (const nlohmann::json* max = number(general, "MaxAmount")) resolved.total_limit = ReadInt32(*max);
+  if (const nlohmann::json* max = number(general, "MaxAmount"))
+    resolved.total_limit = ReadInt32(*max);
   if (const nlohmann::json* interval = number(general, "RecountIntervalSeconds"))
     resolved.recount_interval = std::max(0, ReadInt32(*interval));
   const nlohmann::json* scale = number(general, "NotificationScale");
@@ -161,7 +186,8 @@ std::string ConfigSummary(std::size_t warnings) {
   };
   // Kinds equal ignoring case are one.
   std::set<std::string> kinds;
-  if (const nlohmann::json* dinos = ConfigMember(PluginConfig(), "Dinos"); dinos && dinos->is_object()) {
+  if (const nlohmann::json* dinos = ConfigMember(PluginConfig(), "Dinos");
+      dinos && dinos->is_object()) {
     for (const auto& [name, kind] : dinos->items()) {
       std::string folded = name;
       for (char& c : folded) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
@@ -222,6 +248,8 @@ std::optional<RefusalDisplay> RefusalNotification() { return resolved.refusal; }
 std::optional<ShowLimitsDisplay> ShowLimitsNotification() { return resolved.show_limits; }
 
 bool LogRefusals() { return resolved.log_refusals; }
+
+const std::vector<Tier>& Tiers() { return resolved.tiers; }
 
 int32_t WarnAtPercent() { return resolved.warn_at_percent; }
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -99,6 +100,19 @@ struct ShowLimitsDisplay {
   float time;
 };
 std::optional<ShowLimitsDisplay> ShowLimitsNotification();
+
+// One entry of "Tiers": limits for the players of a permission group, in priority order.
+struct Tier {
+  std::size_t index = 0;   // its place in "Tiers"
+  std::string group;       // "Group", as written
+  FString group_name;      // the same as a game string, as the permissions library takes it
+  bool unlimited = false;  // "Unlimited": never refused
+  std::optional<int32_t> max_amount;  // "MaxAmount", in place of General.MaxAmount
+  std::vector<std::pair<std::string, int32_t>> counts;  // "Dinos": a base kind's key -> "Count"
+};
+// The tiers of the live document, in file order; none without "Tiers". Entries the check would
+// refuse (no group, no object) are left out.
+const std::vector<Tier>& Tiers();
 
 // General.LogRefusals of the live document: true unless it is false.
 bool LogRefusals();

@@ -204,6 +204,7 @@ class Checker {
     if (messages != nullptr) CheckMessages(*messages);
     CheckDinos();
     CheckItemMap();
+    CheckTiers();
     CheckUnknown("", document_, kTopLevelKeys);
     if (const json* debug = Find(document_, "Debug"); debug != nullptr && !debug->is_boolean())
       Error("Debug", "is " + Article(*debug) + ", but must be true or false");
@@ -309,6 +310,8 @@ class Checker {
 
   void CheckValue(const std::string& name, const Key& key, const json& value) {
     switch (key.type) {
+      case Type::kSection:
+        break;
       case Type::kBoolean:
         if (!value.is_boolean())
           Error(name, "is " + Article(value) + ", but must be true or false");
@@ -340,8 +343,9 @@ class Checker {
         break;
       case Type::kKindNotice:
         if (CheckString(name, value)) {
-          CheckNotice(name, value, "{name} the kind's name, {count} the team's count and {limit} "
-                                   "the kind's limit",
+          CheckNotice(name, value,
+                      "{name} the kind's name, {count} the team's count and {limit} "
+                      "the kind's limit",
                       fmt::arg(L"name", std::wstring(L"Rex")),
                       fmt::arg(L"count", std::numeric_limits<int64_t>::min()),
                       fmt::arg(L"limit", std::numeric_limits<int32_t>::min()));
@@ -462,9 +466,9 @@ class Checker {
   }
 
   void CheckTotalTemplate(const std::string& name, const std::string& text) {
-    const std::string problem = TryFormat(DecodeUtf8(text), /*again=*/true,
-                                          std::numeric_limits<int32_t>::min(),
-                                          std::numeric_limits<int32_t>::min());
+    const std::string problem =
+        TryFormat(DecodeUtf8(text), /*again=*/true, std::numeric_limits<int32_t>::min(),
+                  std::numeric_limits<int32_t>::min());
     if (!problem.empty())
       Error(name, problem +
                       "; its placeholders are {0} the team's total and {1} General.MaxAmount; "
@@ -566,6 +570,77 @@ class Checker {
       if (const std::string problem = PathFormProblem(it->get<std::string>()); !problem.empty())
         Warn(name, "the creature path " + problem);
     }
+  }
+
+  void CheckTiers() {
+    const json* tiers = Find(document_, "Tiers");
+    if (tiers == nullptr) return;
+    if (!tiers->is_array()) {
+      Error("Tiers", "is " + Article(*tiers) +
+                         ", but must be a list of tiers in priority order: write \"Tiers\": "
+                         "[{\"Group\": \"VIP\", \"MaxAmount\": 40}]");
+      return;
+    }
+    // The base kinds a tier may limit, by their keys in lower case.
+    std::map<std::string, std::string> base_kinds;
+    if (const json* dinos = Find(document_, "Dinos"); dinos != nullptr && dinos->is_object()) {
+      for (auto it = dinos->begin(); it != dinos->end(); ++it)
+        base_kinds.emplace(Folded(it.key()), it.key());
+    }
+    std::map<std::string, std::size_t> groups;  // group -> its first tier
+    for (std::size_t i = 0; i < tiers->size(); ++i) {
+      const json& tier = (*tiers)[i];
+      const std::string name = "Tiers[" + std::to_string(i) + "]";
+      if (!tier.is_object()) {
+        Error(name, "is " + Article(tier) +
+                        ", but must be an object: write {\"Group\": \"VIP\", \"MaxAmount\": 40}");
+        continue;
+      }
+      CheckMembers(name, tier, kTierKeys);
+      const json* group = Find(tier, "Group");
+      if (group == nullptr || !group->is_string() || group->get_ref<const std::string&>().empty()) {
+        if (group == nullptr || group->is_string())
+          Error(name + ".Group",
+                "is missing or empty, so the tier applies to nobody: write the "
+                "permission group's name, such as \"Group\": \"VIP\"");
+      } else if (const auto [first, fresh] = groups.try_emplace(group->get<std::string>(), i);
+                 !fresh) {
+        Warn(name + ".Group", "is the group of Tiers[" + std::to_string(first->second) +
+                                  "] too, so this tier never decides; remove one of them");
+      }
+      const json* unlimited = Find(tier, "Unlimited");
+      if (unlimited != nullptr && unlimited->is_boolean() && unlimited->get<bool>() &&
+          (Find(tier, "MaxAmount") != nullptr || Find(tier, "Dinos") != nullptr)) {
+        Warn(name, "is Unlimited, so its MaxAmount and Dinos are never used");
+      }
+      const json* dinos = Find(tier, "Dinos");
+      if (dinos == nullptr) continue;
+      if (!dinos->is_object()) {
+        Error(name + ".Dinos",
+              "is " + Article(*dinos) +
+                  ", but must be an object of base kinds: write {\"Blueprint'/Game/"
+                  ".../X.X'\": {\"Count\": 4}}");
+        continue;
+      }
+      for (auto it = dinos->begin(); it != dinos->end(); ++it) {
+        const std::string kind = Child(name + ".Dinos", it.key(), /*bracket=*/true);
+        if (!base_kinds.contains(Folded(it.key()))) {
+          Error(kind,
+                "is no kind of the base \"Dinos\", and a tier can only change the Count of "
+                "one; add the kind to \"Dinos\" first");
+        }
+        if (!it->is_object()) {
+          Error(kind, "is " + Article(*it) + ", but must be an object: write {\"Count\": 4}");
+          continue;
+        }
+        CheckMembers(kind, *it, kTierKindKeys);
+      }
+    }
+  }
+
+  static std::string Folded(std::string text) {
+    for (char& c : text) c = Lower(c);
+    return text;
   }
 
   const json& document_;

@@ -7,6 +7,7 @@
 namespace config_schema {
 
 enum class Type {
+  kSection,  // an object or array checked on its own
   kBoolean,
   kInteger,        // read as a signed 32-bit number; fractions cut, the range clamped
   kNumber,         // read as a 32-bit float
@@ -31,9 +32,8 @@ struct Key {
 };
 
 inline constexpr Key kTopLevelKeys[] = {
-    {"General", Type::kBoolean},  // sections are checked on their own; listed for their names
-    {"Messages", Type::kBoolean}, {"Dinos", Type::kBoolean},
-    {"ItemMap", Type::kBoolean},  {"Debug", Type::kBoolean},
+    {"General", Type::kSection}, {"Messages", Type::kSection}, {"Dinos", Type::kSection},
+    {"ItemMap", Type::kSection}, {"Debug", Type::kBoolean},    {"Tiers", Type::kSection},
 };
 
 inline constexpr Key kGeneralKeys[] = {
@@ -95,6 +95,18 @@ inline constexpr Key kKindKeys[] = {
      {},
      "no creature of this kind may be gained, and a team owning one is over its limit"},
     {"Name", Type::kPlainText},
+};
+
+// One entry of "Tiers".
+inline constexpr Key kTierKeys[] = {
+    {"Group", Type::kPlainText},
+    {"Unlimited", Type::kBoolean},
+    {"MaxAmount", Type::kInteger, {}, "every gain of this tier's players is refused"},
+    {"Dinos", Type::kSection},
+};
+
+inline constexpr Key kTierKindKeys[] = {
+    {"Count", Type::kInteger, {}, "this tier's players may gain no creature of this kind"},
 };
 
 // The section a key of another section belongs in, for an owner who put it in the wrong one;

@@ -28,6 +28,7 @@ const Placeholder kPlaceholders[] = {
     {"TRIBEID", Value::kInt},
     {"SECONDS", Value::kInt},
     {"steam=N", Value::kSteamId},
+    {"groups=G[,G...]", Value::kText},
     {"type=N", Value::kByte},
     {"consumable=N", Value::kByte},
     {"VERB", Value::kVerb},

@@ -50,13 +50,13 @@ const std::vector<Verb>& Verbs() {
     const std::string raptor =
         "/Game/PrimalEarth/Dinos/Raptor/Raptor_Character_BP.Raptor_Character_BP";
     return std::vector<Verb>{
-        World("player NAME id=N [steam=N] [tribe=N] [admin] [dead]",
+        World("player NAME id=N [steam=N] [tribe=N] [groups=G[,G...]] [admin] [dead]",
               fmt::format("a connected player (controller, player state, body). The controller's "
                           "team (`AActor.TargetingTeam`) is the tribe id, else the player id. "
-                          "Without `steam=` the Steam id is {} + id. `admin` puts the player in "
-                          "the \"Admins\" group.",
+                          "Without `steam=` the Steam id is {} + id. `groups` puts the player in "
+                          "those permission groups; `admin` is short for the \"Admins\" group.",
                           kSteamIdBase),
-              "player frank id=100006 tribe=200002 admin", &R::Player, Thing::kPlayer),
+              "player frank id=100006 tribe=200002 groups=VIP admin", &R::Player, Thing::kPlayer),
         World("dino NAME kind=KIND|fullname=\"...\" [team=N] [dead] [at=X,Y,Z]",
               "a creature in the level; `team` sets its targeting and taming team (default 0, "
               "wild). With `fullname=\"...\"` instead of `kind=`, the full name of its class's "

@@ -41,6 +41,12 @@ std::string ScriptRunner::Player(const Statement& s) {
     ParseUint64(it->second, details.steam_id);
   ShooterPlayerController& player = server_.game().AddPlayer(details);
   if (s.Has("admin")) server_.AddToGroup(details.steam_id, "Admins");
+  const std::string groups = s.Option("groups");
+  for (std::size_t at = 0; at < groups.size();) {
+    const std::size_t comma = std::min(groups.find(',', at), groups.size());
+    if (comma > at) server_.AddToGroup(details.steam_id, groups.substr(at, comma - at));
+    at = comma + 1;
+  }
   players_.emplace(details.name, &player);
   return "";
 }
