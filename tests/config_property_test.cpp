@@ -15,6 +15,7 @@
 #include "sim/server.h"
 #include "sim/tool/embedded.h"
 #include "sim/tool/script_runner.h"
+#include "tests/support/sim_test.h"
 
 namespace {
 
@@ -125,12 +126,7 @@ std::vector<Variant> Variants() {
 
 class ConfigProperty : public ::testing::Test {
  protected:
-  ConfigProperty() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "tamewarden-property-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    dir_ = pattern;
-  }
+  ConfigProperty() { dir_ = MakeTempDir("property"); }
   ~ConfigProperty() override { std::filesystem::remove_all(dir_); }
 
   // Runs one variant in a fresh server: loaded at start, or reloaded over the shipped config.

@@ -18,6 +18,7 @@
 
 #include "sim/server.h"
 #include "sim/tool/script_runner.h"
+#include "tests/support/sim_test.h"
 
 namespace {
 
@@ -343,12 +344,7 @@ class Player {
 
 class Differential : public ::testing::Test {
  protected:
-  Differential() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "tamewarden-differential-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    dir_ = pattern;
-  }
+  Differential() { dir_ = MakeTempDir("differential"); }
   ~Differential() override { std::filesystem::remove_all(dir_); }
 
   // Replays a script; the first failure it shows.

@@ -35,10 +35,7 @@ json TierConfig() {
 class Tiers : public ::testing::Test {
  protected:
   Tiers() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "tamewarden-tiers-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    dir_ = pattern;
+    dir_ = MakeTempDir("tiers");
     server_ = std::make_unique<sim::Server>(dir_);
     runner_ = std::make_unique<sim::tool::ScriptRunner>(
         *server_, sim::tool::RunnerSettings{TW_PLUGIN_PATH, dir_, ""});

@@ -3,18 +3,14 @@
 #include <fstream>
 #include <stdexcept>
 
-namespace {
-
-std::filesystem::path MakeTempDir() {
+std::filesystem::path MakeTempDir(const std::string& purpose) {
   std::string pattern =
-      (std::filesystem::temp_directory_path() / "tamewarden-test-XXXXXX").string();
+      (std::filesystem::temp_directory_path() / ("tamewarden-" + purpose + "-XXXXXX")).string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   return pattern;
 }
 
-}  // namespace
-
-SimTest::SimTest() : dir_(MakeTempDir()), server_(std::make_unique<sim::Server>(dir_)) {}
+SimTest::SimTest() : dir_(MakeTempDir("test")), server_(std::make_unique<sim::Server>(dir_)) {}
 
 SimTest::~SimTest() {
   server_.reset();

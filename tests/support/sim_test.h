@@ -10,6 +10,9 @@
 
 #include "sim/server.h"
 
+// A new empty directory under the system's temporary one, named for its purpose.
+std::filesystem::path MakeTempDir(const std::string& purpose);
+
 // A fresh stand-in server per test, in its own temporary server directory.
 class SimTest : public ::testing::Test {
  public:
