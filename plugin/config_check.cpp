@@ -141,15 +141,15 @@ std::string ScanFields(std::wstring_view text) {
       return "a width or precision taken from a value is not supported";
     const std::size_t colon = field.find(L':');
     if (colon != std::wstring_view::npos) {
-      const std::wstring_view spec = field.substr(colon + 1);
-      for (std::size_t k = 0; k < spec.size();) {
-        if (spec[k] < L'0' || spec[k] > L'9') {
+      const std::wstring_view layout = field.substr(colon + 1);
+      for (std::size_t k = 0; k < layout.size();) {
+        if (layout[k] < L'0' || layout[k] > L'9') {
           ++k;
           continue;
         }
         std::size_t number = 0;
-        for (; k < spec.size() && spec[k] >= L'0' && spec[k] <= L'9'; ++k)
-          number = std::min<std::size_t>(number * 10 + (spec[k] - L'0'), kMaxTemplateOutput + 1);
+        for (; k < layout.size() && layout[k] >= L'0' && layout[k] <= L'9'; ++k)
+          number = std::min<std::size_t>(number * 10 + (layout[k] - L'0'), kMaxTemplateOutput + 1);
         if (number > kMaxTemplateOutput)
           return fmt::format("a width or precision above {} is not allowed", kMaxTemplateOutput);
         widths += number;
