@@ -107,6 +107,24 @@ std::vector<Variant> Variants() {
       variants.push_back({at.to_string() + " = " + value.dump(), changed.dump()});
     }
   }
+  // Tiers: the default world's alice is an "Admins" member, so the first tier is hers.
+  json tiered = base;
+  const std::string kind = tiered["Dinos"].begin().key();
+  tiered["Tiers"] = {
+      {{"Group", "Admins"}, {"MaxAmount", 200}, {"Dinos", {{kind, {{"Count", 12}}}}}},
+      {{"Group", "Staff"}, {"Unlimited", true}}};
+  variants.push_back({"tiers", tiered.dump()});
+  const json::json_pointer tier = json::json_pointer("/Tiers/0");
+  for (const json::json_pointer& at :
+       {json::json_pointer("/Tiers"), tier, tier / "Group", tier / "MaxAmount", tier / "Dinos",
+        tier / "Dinos" / kind, tier / "Dinos" / kind / "Count",
+        json::json_pointer("/Tiers/1/Unlimited")}) {
+    for (const json& value : kValues) {
+      json changed = tiered;
+      changed[at] = value;
+      variants.push_back({at.to_string() + " = " + value.dump(), changed.dump()});
+    }
+  }
   for (const char* key : {"ShowLimitMsg", "TotalLimitMsg", "ReachLimit", "Sender"}) {
     for (const char* text : {"{3}", "{1:>10000000}", "{0:{1}}", "{{0}}", "}", "{0:d}"}) {
       json changed = base;
