@@ -7,8 +7,6 @@
 #include "plugin/logger.h"
 
 void NotifyPlayer(const std::string& key, AShooterPlayerController* controller) {
-  // The settings are read before the text, as the refusal's own notification always has.
-  if (!RefusalNotification()) return NotifyText(L"", key, controller);
   NotifyText(GetText(key).ToWide(), key, controller);
 }
 

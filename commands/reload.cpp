@@ -32,11 +32,11 @@ void ReloadConfig(bool log_failure_first, Answer&& answer) {
     fail(lines, failure);
     return;
   }
-  SavedConfig previous = InstallConfig(std::move(read.document));
+  nlohmann::json previous = InstallConfig(std::move(read.document));
   try {
     UpdateDinoCountAll();  // built aside: a failed recount leaves the counts as they were
   } catch (const std::exception& error) {
-    RestoreConfig(std::move(previous));
+    InstallConfig(std::move(previous));
     fail({error.what()}, std::string("UpdateDinoCountAll: ") + error.what());
     return;
   }

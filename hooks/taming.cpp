@@ -90,6 +90,7 @@ bool Hook_APrimalDinoCharacter_TryMultiUse(APrimalDinoCharacter* dino,
   auto* player = static_cast<AShooterPlayerController*>(controller);
   FString path_name;
   int32_t team_id = 0;
+  const Tier* tier = nullptr;  // the claimer's
   bool refuse = false;
   Guarded(kWhere, [&] {
     // Only claims and unclaims touch the counts; every other use of a creature goes straight on.
@@ -98,7 +99,8 @@ bool Hook_APrimalDinoCharacter_TryMultiUse(APrimalDinoCharacter* dino,
     if (AShooterPlayerState* player_state = PlayerStateOf(controller))
       team_id = GetTeamID(player_state);
     if (use_index != kClaimUseIndex || team_id == 0) return;
-    const LimitCheck check = CheckLimits(path_name, team_id, TierOf(controller));
+    tier = TierOf(controller);
+    const LimitCheck check = CheckLimits(path_name, team_id, tier);
     if (check.allowed()) return;
     refuse = true;
     LogDebug("Claiming Prevented Over the Limit!");
@@ -113,7 +115,7 @@ bool Hook_APrimalDinoCharacter_TryMultiUse(APrimalDinoCharacter* dino,
     if (use_index == kClaimUseIndex) {
       UpdateDinoCount(path_name, team_id, 1);
       Field<"APrimalDinoCharacter.TamingTeamID">(dino) = team_id;
-      WarnNearLimit(path_name, team_id, player, TierOf(controller));
+      WarnNearLimit(path_name, team_id, player, tier);
     } else if (use_index == kUnclaimUseIndex) {
       UpdateDinoCount(path_name, team_id, -1);
     }

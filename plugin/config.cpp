@@ -7,6 +7,7 @@
 #include <limits>
 #include <set>
 #include <stdexcept>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -157,18 +158,11 @@ std::string ConfigRead::Failure() const {
                      errors == 1 ? "" : "s");
 }
 
-SavedConfig InstallConfig(nlohmann::json document) {
-  SavedConfig saved{std::move(LiveDocument()), IgnoreAdminFlag};
-  LiveDocument() = std::move(document);
+nlohmann::json InstallConfig(nlohmann::json document) {
+  nlohmann::json previous = std::exchange(LiveDocument(), std::move(document));
   IgnoreAdminFlag = ReadIgnoreAdmin(LiveDocument());
   Resolve(LiveDocument());
-  return saved;
-}
-
-void RestoreConfig(SavedConfig saved) {
-  LiveDocument() = std::move(saved.document);
-  IgnoreAdminFlag = saved.ignore_admin;
-  Resolve(LiveDocument());
+  return previous;
 }
 
 std::size_t ReadConfig() {

@@ -41,16 +41,10 @@ struct ConfigRead {
 // error or a type error of the JSON library (their texts), or error findings.
 ConfigRead ReadCheckedConfig();
 
-// The previous live configuration, kept to put back when what follows a swap fails.
-struct SavedConfig {
-  nlohmann::json document;
-  bool ignore_admin = false;
-};
-
-// Makes `document` the live configuration, resolving the values read at every check, and
-// returns the one it replaces. Meant for documents the check passed (and for tests).
-SavedConfig InstallConfig(nlohmann::json document);
-void RestoreConfig(SavedConfig saved);
+// Makes `document` the live configuration, resolving what is read from it at every check
+// (IgnoreAdminFlag among them), and returns the document it replaces, so that a caller can put
+// that one back the same way. Meant for documents the check passed (and for tests).
+nlohmann::json InstallConfig(nlohmann::json document);
 
 // A number that changes whenever the live document is replaced, so that what is derived from it
 // can tell whether it is current.
