@@ -5,8 +5,8 @@
 #include <stdexcept>
 
 #include "counting/recount.h"
-#include "plugin/config.h"
-#include "plugin/logger.h"
+#include "base/config.h"
+#include "base/logger.h"
 
 namespace {
 

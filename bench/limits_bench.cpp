@@ -6,7 +6,7 @@
 #include "counting/limits.h"
 #include "counting/recount.h"
 #include "counting/tiers.h"
-#include "plugin/config.h"
+#include "base/config.h"
 #include "sim/server.h"
 
 namespace {

@@ -5,15 +5,15 @@
 #include <string>
 
 #include "commands/commands.h"
-#include "commands/messages.h"
+#include "notify/messages.h"
 #include "counting/blueprint_path.h"
 #include "counting/recount.h"
 #include "host/ark_api.h"
 #include "host/game_access.h"
-#include "plugin/config.h"
-#include "plugin/guard.h"
-#include "plugin/logger.h"
-#include "plugin/text.h"
+#include "base/config.h"
+#include "base/guard.h"
+#include "base/logger.h"
+#include "base/text.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "commands/commands.h"
-#include "commands/messages.h"
+#include "notify/messages.h"
 #include "counting/recount.h"
-#include "plugin/config.h"
-#include "plugin/guard.h"
-#include "plugin/logger.h"
+#include "base/config.h"
+#include "base/guard.h"
+#include "base/logger.h"
 
 namespace {
 

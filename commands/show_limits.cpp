@@ -5,15 +5,15 @@
 #include <string_view>
 
 #include "commands/commands.h"
-#include "commands/limits_answer.h"
-#include "commands/messages.h"
+#include "notify/limits_answer.h"
+#include "notify/messages.h"
 #include "counting/dino_count_store.h"
 #include "counting/tiers.h"
 #include "host/ark_api.h"
 #include "host/game_access.h"
-#include "plugin/config.h"
-#include "plugin/guard.h"
-#include "plugin/logger.h"
+#include "base/config.h"
+#include "base/guard.h"
+#include "base/logger.h"
 
 namespace {
 

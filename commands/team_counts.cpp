@@ -11,12 +11,12 @@
 #include <fmt/xchar.h>
 
 #include "commands/commands.h"
-#include "commands/limits_answer.h"
-#include "commands/messages.h"
+#include "notify/limits_answer.h"
+#include "notify/messages.h"
 #include "counting/dino_count_store.h"
 #include "host/ark_api.h"
-#include "plugin/config.h"
-#include "plugin/guard.h"
+#include "base/config.h"
+#include "base/guard.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 
 #include "counting/dino_count_store.h"
 #include "host/game_facts.h"
-#include "plugin/config.h"
-#include "plugin/debug.h"
-#include "plugin/text.h"
+#include "base/config.h"
+#include "base/debug.h"
+#include "base/text.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "counting/dino_count_store.h"
 #include "host/fstring.h"
-#include "plugin/config.h"
+#include "base/config.h"
 
 // The three operations every decision of the plug-in goes through. Limits are read from the
 // configuration at each call. A kind's limit is the one of the configured kind the path matched

@@ -8,10 +8,10 @@
 #include "host/ark_api.h"
 #include "host/game_access.h"
 #include "host/game_facts.h"
-#include "plugin/config.h"
-#include "plugin/debug.h"
-#include "plugin/guard.h"
-#include "plugin/text.h"
+#include "base/config.h"
+#include "base/debug.h"
+#include "base/guard.h"
+#include "base/text.h"
 
 namespace {
 

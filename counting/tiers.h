@@ -1,7 +1,7 @@
 #pragma once
 
 #include "host/game_types.h"
-#include "plugin/config.h"
+#include "base/config.h"
 
 // The tier whose limits apply to what a player does: the first of "Tiers", in file order, whose
 // permission group the player is in, asked of the permissions library with the player's Steam

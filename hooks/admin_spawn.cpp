@@ -1,15 +1,15 @@
 // Admin spawns: an admin's spawn of a creature kind counts against the admin's team like any
 // other gain, unless General.IgnoreAdmin exempts the "Admins" group.
-#include "commands/messages.h"
-#include "commands/refusals.h"
+#include "notify/messages.h"
+#include "notify/refusals.h"
 #include "counting/limits.h"
 #include "counting/team_identity.h"
 #include "counting/tiers.h"
 #include "hooks/hooks.h"
 #include "host/ark_api.h"
 #include "host/permissions.h"
-#include "plugin/debug.h"
-#include "plugin/guard.h"
+#include "base/debug.h"
+#include "base/guard.h"
 
 namespace {
 

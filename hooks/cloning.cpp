@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstring>
 
-#include "commands/messages.h"
-#include "commands/refusals.h"
+#include "notify/messages.h"
+#include "notify/refusals.h"
 #include "counting/blueprint_path.h"
 #include "counting/limits.h"
 #include "counting/team_identity.h"
@@ -13,8 +13,8 @@
 #include "host/ark_api.h"
 #include "host/game_access.h"
 #include "host/game_facts.h"
-#include "plugin/debug.h"
-#include "plugin/guard.h"
+#include "base/debug.h"
+#include "base/guard.h"
 
 namespace {
 

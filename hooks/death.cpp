@@ -5,8 +5,8 @@
 #include "hooks/hooks.h"
 #include "host/game_access.h"
 #include "host/game_facts.h"
-#include "plugin/debug.h"
-#include "plugin/guard.h"
+#include "base/debug.h"
+#include "base/guard.h"
 
 bool Hook_APrimalDinoCharacter_Die(APrimalDinoCharacter* dino, float killing_damage,
                                    FDamageEvent* damage_event, AController* killer,

@@ -1,17 +1,17 @@
 // Downloads of uploaded creatures: a request is refused when the team has no room for the kind,
 // and a creature that arrives is counted. Uploads need no hook: a creature that leaves the world
 // is counted off by the death and destruction hooks.
-#include "commands/messages.h"
-#include "commands/refusals.h"
+#include "notify/messages.h"
+#include "notify/refusals.h"
 #include "counting/blueprint_path.h"
 #include "counting/limits.h"
 #include "counting/team_identity.h"
 #include "counting/tiers.h"
 #include "hooks/hooks.h"
 #include "host/game_facts.h"
-#include "plugin/debug.h"
-#include "plugin/guard.h"
-#include "plugin/text.h"
+#include "base/debug.h"
+#include "base/guard.h"
+#include "base/text.h"
 
 // The record is the game's by-value copy; passing it on copies it again, strings and byte array
 // deeply, so the game's function gets the record unchanged.

@@ -6,8 +6,8 @@
 
 #include <fmt/format.h>
 
-#include "commands/messages.h"
-#include "commands/refusals.h"
+#include "notify/messages.h"
+#include "notify/refusals.h"
 #include "counting/blueprint_path.h"
 #include "counting/limits.h"
 #include "counting/team_identity.h"
@@ -16,11 +16,11 @@
 #include "host/ark_api.h"
 #include "host/game_access.h"
 #include "host/game_facts.h"
-#include "plugin/config.h"
-#include "plugin/debug.h"
-#include "plugin/guard.h"
-#include "plugin/logger.h"
-#include "plugin/text.h"
+#include "base/config.h"
+#include "base/debug.h"
+#include "base/guard.h"
+#include "base/logger.h"
+#include "base/text.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Taming and claiming: a team at a limit may not finish a tame or claim a creature; finished
 // tames, claims and given-up claims change the counts.
-#include "commands/messages.h"
-#include "commands/refusals.h"
+#include "notify/messages.h"
+#include "notify/refusals.h"
 #include "counting/blueprint_path.h"
 #include "counting/limits.h"
 #include "counting/team_identity.h"
@@ -9,8 +9,8 @@
 #include "hooks/hooks.h"
 #include "host/game_access.h"
 #include "host/game_facts.h"
-#include "plugin/debug.h"
-#include "plugin/guard.h"
+#include "base/debug.h"
+#include "base/guard.h"
 
 namespace {
 

@@ -3,16 +3,16 @@
 // without a full recount.
 #include <string_view>
 
-#include "commands/messages.h"
-#include "commands/refusals.h"
+#include "notify/messages.h"
+#include "notify/refusals.h"
 #include "counting/dino_count_store.h"
 #include "counting/limits.h"
 #include "counting/team_identity.h"
 #include "counting/tiers.h"
 #include "hooks/hooks.h"
 #include "host/game_access.h"
-#include "plugin/debug.h"
-#include "plugin/guard.h"
+#include "base/debug.h"
+#include "base/guard.h"
 
 namespace {
 

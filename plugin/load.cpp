@@ -9,9 +9,9 @@
 #include "counting/recount.h"
 #include "hooks/hooks.h"
 #include "host/ark_api.h"
-#include "plugin/config.h"
-#include "plugin/guard.h"
-#include "plugin/logger.h"
+#include "base/config.h"
+#include "base/guard.h"
+#include "base/logger.h"
 
 namespace {
 

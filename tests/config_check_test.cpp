@@ -8,7 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "plugin/config_check.h"
+#include "base/config_check.h"
+#include "base/spelling.h"
 #include "tests/support/sim_test.h"
 
 namespace {

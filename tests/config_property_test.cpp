@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "plugin/config_check.h"
+#include "base/config_check.h"
 #include "sim/server.h"
 #include "sim/tool/embedded.h"
 #include "sim/tool/script_runner.h"

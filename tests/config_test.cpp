@@ -5,9 +5,9 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include "plugin/config.h"
-#include "plugin/debug.h"
-#include "plugin/logger.h"
+#include "base/config.h"
+#include "base/debug.h"
+#include "base/logger.h"
 #include "tests/support/sim_test.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "host/game_facts.h"
-#include "plugin/guard.h"
+#include "base/guard.h"
 #include "tests/support/hook_test.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "commands/messages.h"
+#include "notify/messages.h"
 #include "tests/support/plugin_test.h"
 
 namespace {

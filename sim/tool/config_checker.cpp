@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "base/spelling.h"
 #include "sim/tool/game_data.h"
 #include "sim/tool/world_paths.h"
 

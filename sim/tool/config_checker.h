@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "plugin/config_check.h"
+#include "base/config_check.h"
 
 // tamewarden-sim --check: the plug-in's own check of a configuration, and the tool's findings
 // from the real game data it ships, without loading the plug-in into a world.

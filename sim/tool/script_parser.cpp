@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "plugin/config_check.h"
+#include "base/spelling.h"
 #include "sim/game/game.h"
 #include "sim/tool/script_grammar.h"
 #include "sim/tool/script_tokens.h"

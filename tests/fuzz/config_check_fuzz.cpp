@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "plugin/config_check.h"
+#include "base/config_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const nlohmann::json document =

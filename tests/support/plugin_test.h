@@ -4,10 +4,10 @@
 #include <string>
 
 #include "counting/dino_count_store.h"
-#include "plugin/config.h"
+#include "base/config.h"
 #include "plugin/load.h"
-#include "plugin/logger.h"
-#include "plugin/text.h"
+#include "base/logger.h"
+#include "base/text.h"
 #include "tests/support/sim_test.h"
 
 // The plug-in's code linked into the test and started with Load() in the stand-in server, so a

@@ -11,7 +11,7 @@
 
 #include "host/fstring.h"
 #include "host/game_types.h"
-#include "plugin/config_check.h"
+#include "base/config_check.h"
 
 // The configuration file, config.json in the plug-in's folder under the server directory: read,
 // checked before it goes live, and held for every other part to read. Everything here runs on

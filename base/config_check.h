@@ -41,7 +41,3 @@ std::string FormatFinding(const Finding& finding);
 // What is wrong with the form of a blueprint path as a "Dinos" or "ItemMap" key or value
 // (Blueprint'/Game/.../X.X'), with the form to write; empty when nothing is.
 std::string PathFormProblem(std::string_view path);
-
-// The candidate most like `word` (edit distance, letter case ignored) when it is close enough to
-// be a slip of the keyboard; empty when none is.
-std::string NearestName(std::string_view word, const std::vector<std::string>& candidates);

@@ -1,4 +1,4 @@
-#include "plugin/config_check.h"
+#include "base/config_check.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,7 +11,8 @@
 #include <fmt/format.h>
 #include <fmt/xchar.h>
 
-#include "plugin/config_schema.h"
+#include "base/config_schema.h"
+#include "base/spelling.h"
 
 namespace {
 
@@ -19,23 +20,6 @@ using nlohmann::json;
 using namespace config_schema;
 
 char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-
-// Levenshtein distance with letter case ignored, in one row of memory.
-std::size_t EditDistance(std::string_view a, std::string_view b) {
-  std::vector<std::size_t> row(b.size() + 1);
-  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (std::size_t i = 1; i <= a.size(); ++i) {
-    std::size_t diagonal = row[0];
-    row[0] = i;
-    for (std::size_t j = 1; j <= b.size(); ++j) {
-      const std::size_t above = row[j];
-      const std::size_t substitute = diagonal + (Lower(a[i - 1]) == Lower(b[j - 1]) ? 0 : 1);
-      row[j] = std::min({above + 1, row[j - 1] + 1, substitute});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
 
 // A text as JSON writes it, in quotes; bytes that are no UTF-8 are replaced, never thrown on.
 std::string Quote(std::string_view text) {
@@ -678,22 +662,4 @@ std::size_t CountFindings(const std::vector<Finding>& findings, Severity severit
 std::string FormatFinding(const Finding& finding) {
   return std::string(finding.severity == Severity::kError ? "error: " : "warning: ") + finding.key +
          ": " + finding.message;
-}
-
-std::string NearestName(std::string_view word, const std::vector<std::string>& candidates) {
-  // A slip changes a few characters: one or two in a short key, more in a long path.
-  const std::size_t allowed = std::max<std::size_t>(2, word.size() / 8);
-  const std::string* best = nullptr;
-  std::size_t best_distance = allowed + 1;
-  for (const std::string& candidate : candidates) {
-    const std::size_t longer = std::max(candidate.size(), word.size());
-    const std::size_t shorter = std::min(candidate.size(), word.size());
-    if (longer - shorter >= best_distance) continue;  // cannot be closer
-    const std::size_t distance = EditDistance(word, candidate);
-    if (distance < best_distance) {
-      best_distance = distance;
-      best = &candidate;
-    }
-  }
-  return best == nullptr ? std::string() : *best;
 }

@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "counting/dino_count_store.h"
-#include "plugin/config.h"
+#include "base/config.h"
 
 // The lines that tell a team its counts against every limit, shared by /limits and tw.counts.
 

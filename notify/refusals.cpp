@@ -1,4 +1,4 @@
-#include "commands/refusals.h"
+#include "notify/refusals.h"
 
 #include <optional>
 #include <string>
@@ -6,12 +6,12 @@
 #include <fmt/format.h>
 #include <fmt/xchar.h>
 
-#include "commands/limits_answer.h"
-#include "commands/messages.h"
+#include "notify/limits_answer.h"
+#include "notify/messages.h"
 #include "counting/dino_count_store.h"
-#include "plugin/config.h"
-#include "plugin/logger.h"
-#include "plugin/text.h"
+#include "base/config.h"
+#include "base/logger.h"
+#include "base/text.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "commands/limits_answer.h"
+#include "notify/limits_answer.h"
 
 #include <fmt/xchar.h>
 
-#include "commands/messages.h"
+#include "notify/messages.h"
 #include "host/ark_api.h"
-#include "plugin/config.h"
+#include "base/config.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <utility>
 
-#include "plugin/logger.h"
+#include "base/logger.h"
 
 inline constexpr std::string_view kUnknownException = "Unknown exception";
 

@@ -1,4 +1,4 @@
-#include "plugin/config.h"
+#include "base/config.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,8 +12,8 @@
 #include <fmt/format.h>
 
 #include "host/ark_api.h"
-#include "plugin/debug.h"
-#include "plugin/logger.h"
+#include "base/debug.h"
+#include "base/logger.h"
 
 bool IgnoreAdminFlag = false;
 

@@ -5,7 +5,7 @@
 
 #include <fmt/format.h>
 
-#include "plugin/config.h"
+#include "base/config.h"
 
 // Diagnostic lines: written to standard output while the configuration's "Debug" is true, never
 // to the plug-in log.

@@ -1,10 +1,10 @@
-#include "commands/messages.h"
+#include "notify/messages.h"
 
 #include <fmt/xchar.h>
 
 #include "host/game_access.h"
-#include "plugin/config.h"
-#include "plugin/logger.h"
+#include "base/config.h"
+#include "base/logger.h"
 
 void NotifyPlayer(const std::string& key, AShooterPlayerController* controller) {
   NotifyText(GetText(key).ToWide(), key, controller);
