@@ -12,37 +12,12 @@ inline typename GameFunction<Name>::Type* Original = nullptr;
 template <GameName Name>
 using Detour = typename GameFunction<Name>::Type;
 
-// The world's start: the full recount.
-Detour<"AShooterGameMode.InitGame"> Hook_AShooterGameMode_InitGame;
+// The detour of a hooked function: Hook_Class_Function.
+#define TW_DETOUR(CLASS, FUNCTION) Hook_##CLASS##_##FUNCTION
 
-// Taming and claiming.
-Detour<"AShooterGameState.AllowDinoTame"> Hook_AShooterGameState_AllowDinoTame;
-Detour<"APrimalDinoCharacter.TameDino"> Hook_APrimalDinoCharacter_TameDino;
-Detour<"APrimalDinoCharacter.TryMultiUse"> Hook_APrimalDinoCharacter_TryMultiUse;
-
-// Death and destruction.
-Detour<"APrimalDinoCharacter.Die"> Hook_APrimalDinoCharacter_Die;
-Detour<"APrimalDinoCharacter.Destroyed"> Hook_APrimalDinoCharacter_Destroyed;
-
-// Cryopods, soul traps and creature-spawning items.
-Detour<"AShooterCharacter.OnWeaponEquipped"> Hook_AShooterCharacter_OnWeaponEquipped;
-Detour<"UPrimalItem.AllowUseInInventory"> Hook_UPrimalItem_AllowUseInInventory;
-Detour<"UPrimalItem.AllowSlotting"> Hook_UPrimalItem_AllowSlotting;
-
-// Uploads and downloads.
-Detour<"AShooterPlayerController.ServerRequestDownloadDino_Implementation">
-    Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation;
-Detour<"AShooterPlayerController.ServerDownloadDino">
-    Hook_AShooterPlayerController_ServerDownloadDino;
-Detour<"APrimalDinoCharacter.InitDownloadedTamedDino">
-    Hook_APrimalDinoCharacter_InitDownloadedTamedDino;
-
-// Cloning.
-Detour<"APrimalStructure.TryMultiUse"> Hook_APrimalStructure_TryMultiUse;
-Detour<"AActor.BPServerHandleNetExecCommand"> Hook_AActor_BPServerHandleNetExecCommand;
-
-// Admin spawns.
-Detour<"AShooterPlayerController.SpawnActor"> Hook_AShooterPlayerController_SpawnActor;
-
-// Tribe joins and merges.
-Detour<"AShooterPlayerState.AddToTribe"> Hook_AShooterPlayerState_AddToTribe;
+// One detour per hooked function of game_table.h, in its order; hooks/*.cpp define them, a file
+// per subject.
+#define TW_DECLARE_DETOUR(CLASS, FUNCTION, ...) \
+  Detour<TW_GAME_NAME(CLASS, FUNCTION)> TW_DETOUR(CLASS, FUNCTION);
+TW_HOOKED_FUNCTIONS(TW_DECLARE_DETOUR)
+#undef TW_DECLARE_DETOUR

@@ -42,21 +42,28 @@ class ICommands {
   virtual bool RemoveOnTimerCallback(const FString& name) = 0;
 };
 
+// The framework's answer to a hook's installation.
+enum class HookInstall {
+  kInstalled,
+  kUnknownName,    // no hookable game function of that name
+  kAlreadyHooked,  // this detour is already installed on that function
+  kDeclined,       // the host refuses to hook that function
+};
+
 // Hooks on game functions.
 class IHooks {
  public:
   virtual ~IHooks() = default;
   // Routes the game's calls of the function `name` through `detour`. Before the detour can run,
   // the address the detour must call to reach the game's own function is written to *original.
-  // False, with nothing written, for an unknown name, a detour already installed there, or a
-  // function the host declines to hook.
-  virtual bool InstallHook(std::string_view name, void* detour, void** original) = 0;
+  // Anything but kInstalled leaves everything as it was, *original included.
+  virtual HookInstall InstallHook(std::string_view name, void* detour, void** original) = 0;
   // Takes the detour out again; false when it was not installed there.
   virtual bool RemoveHook(std::string_view name, void* detour) = 0;
 
   template <GameName Name>
-  bool InstallHook(typename GameFunction<Name>::Type* detour,
-                   typename GameFunction<Name>::Type** original) {
+  HookInstall InstallHook(typename GameFunction<Name>::Type* detour,
+                          typename GameFunction<Name>::Type** original) {
     return InstallHook(Name.view(), reinterpret_cast<void*>(detour),
                        reinterpret_cast<void**>(original));
   }

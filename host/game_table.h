@@ -13,40 +13,47 @@
 //
 // Functions take the object first; results written through a pointer are marked "out".
 
-// Functions that the plug-in hooks, in the order it installs them.
-#define TW_HOOKED_FUNCTIONS(X)                                                                   \
-  X("AShooterGameMode.InitGame",                                                                 \
-    void(AShooterGameMode*, FString * map_name, FString * options, FString * error_message))     \
-  X("AShooterGameState.AllowDinoTame",                                                           \
-    bool(AShooterGameState*, APrimalDinoCharacter*, AShooterPlayerController*))                  \
-  X("APrimalDinoCharacter.TryMultiUse",                                                          \
-    bool(APrimalDinoCharacter*, APlayerController*, int32_t use_index))                          \
-  X("AShooterPlayerState.AddToTribe",                                                            \
-    bool(AShooterPlayerState*, FTribeData * new_tribe, bool merge_tribe, bool force,             \
-         bool is_from_invite, APlayerController* inviter))                                       \
-  X("APrimalDinoCharacter.TameDino",                                                             \
-    void(APrimalDinoCharacter*, AShooterPlayerController*, bool ignore_max_tame_limit,           \
-         int32_t override_taming_team, bool prevent_name_dialog, bool skip_tamed_levels))        \
-  X("AShooterPlayerController.ServerRequestDownloadDino_Implementation",                         \
-    void(AShooterPlayerController*, UploadedDinoRecord))                                         \
-  X("AShooterPlayerController.SpawnActor",                                                       \
-    AActor*(AShooterPlayerController*, FString * blueprint_path, float spawn_distance,           \
-            float y_offset, float z_offset, bool defer_begin_play))                              \
-  X("APrimalDinoCharacter.Die", bool(APrimalDinoCharacter*, float killing_damage, FDamageEvent*, \
-                                     AController* killer, AActor* damage_causer))                \
-  X("APrimalDinoCharacter.Destroyed", void(APrimalDinoCharacter*))                               \
-  X("APrimalStructure.TryMultiUse",                                                              \
-    bool(APrimalStructure*, APlayerController*, int32_t use_index))                              \
-  X("APrimalDinoCharacter.InitDownloadedTamedDino",                                              \
-    void(APrimalDinoCharacter*, AShooterPlayerController * tamer, int32_t team))                 \
-  X("AShooterPlayerController.ServerDownloadDino",                                               \
-    bool(AShooterPlayerController*, UploadedDinoRecord))                                         \
-  X("UPrimalItem.AllowUseInInventory", bool(UPrimalItem*, bool is_remote_inventory,              \
-                                            AShooterPlayerController*, bool dont_check_actor))   \
-  X("UPrimalItem.AllowSlotting", bool(UPrimalItem*, UPrimalInventoryComponent*, bool force))     \
-  X("AActor.BPServerHandleNetExecCommand",                                                       \
-    bool(AActor*, APlayerController*, FName command, FBPNetExecParams * params))                 \
-  X("AShooterCharacter.OnWeaponEquipped", void(AShooterCharacter*, AShooterWeapon*))
+// Functions that the plug-in hooks, in the order it installs them: class, function, type. The
+// game name "Class.Function" (TW_GAME_NAME), the plug-in's detour (hooks/hooks.h) and the
+// stand-in game's own function (sim/game/functions.h) all follow from these two identifiers, so
+// hooking one more function is a row here and the detour's body.
+#define TW_HOOKED_FUNCTIONS(X)                                                                     \
+  X(AShooterGameMode, InitGame,                                                                    \
+    void(AShooterGameMode*, FString * map_name, FString * options, FString * error_message))       \
+  X(AShooterGameState, AllowDinoTame,                                                              \
+    bool(AShooterGameState*, APrimalDinoCharacter*, AShooterPlayerController*))                    \
+  X(APrimalDinoCharacter, TryMultiUse,                                                             \
+    bool(APrimalDinoCharacter*, APlayerController*, int32_t use_index))                            \
+  X(AShooterPlayerState, AddToTribe,                                                               \
+    bool(AShooterPlayerState*, FTribeData * new_tribe, bool merge_tribe, bool force,               \
+         bool is_from_invite, APlayerController* inviter))                                         \
+  X(APrimalDinoCharacter, TameDino,                                                                \
+    void(APrimalDinoCharacter*, AShooterPlayerController*, bool ignore_max_tame_limit,             \
+         int32_t override_taming_team, bool prevent_name_dialog, bool skip_tamed_levels))          \
+  X(AShooterPlayerController, ServerRequestDownloadDino_Implementation,                            \
+    void(AShooterPlayerController*, UploadedDinoRecord))                                           \
+  X(AShooterPlayerController, SpawnActor,                                                          \
+    AActor*(AShooterPlayerController*, FString * blueprint_path, float spawn_distance,             \
+            float y_offset, float z_offset, bool defer_begin_play))                                \
+  X(APrimalDinoCharacter, Die,                                                                     \
+    bool(APrimalDinoCharacter*, float killing_damage, FDamageEvent*, AController* killer,          \
+         AActor* damage_causer))                                                                   \
+  X(APrimalDinoCharacter, Destroyed, void(APrimalDinoCharacter*))                                  \
+  X(APrimalStructure, TryMultiUse, bool(APrimalStructure*, APlayerController*, int32_t use_index)) \
+  X(APrimalDinoCharacter, InitDownloadedTamedDino,                                                 \
+    void(APrimalDinoCharacter*, AShooterPlayerController * tamer, int32_t team))                   \
+  X(AShooterPlayerController, ServerDownloadDino,                                                  \
+    bool(AShooterPlayerController*, UploadedDinoRecord))                                           \
+  X(UPrimalItem, AllowUseInInventory,                                                              \
+    bool(UPrimalItem*, bool is_remote_inventory, AShooterPlayerController*,                        \
+         bool dont_check_actor))                                                                   \
+  X(UPrimalItem, AllowSlotting, bool(UPrimalItem*, UPrimalInventoryComponent*, bool force))        \
+  X(AActor, BPServerHandleNetExecCommand,                                                          \
+    bool(AActor*, APlayerController*, FName command, FBPNetExecParams * params))                   \
+  X(AShooterCharacter, OnWeaponEquipped, void(AShooterCharacter*, AShooterWeapon*))
+
+// The game's name of a hooked function, "Class.Function", as one string literal.
+#define TW_GAME_NAME(CLASS, FUNCTION) #CLASS "." #FUNCTION
 
 // Functions the plug-in only calls.
 #define TW_CALLED_FUNCTIONS(X)                                                                    \
@@ -123,11 +130,14 @@ struct GameBitField;  // ::Owner holds a bit field called Name
   struct GameBitField<NAME> {             \
     using Owner = OWNER;                  \
   };
-TW_HOOKED_FUNCTIONS(TW_DECLARE_FUNCTION)
+#define TW_DECLARE_HOOKED_FUNCTION(CLASS, FUNCTION, ...) \
+  TW_DECLARE_FUNCTION(TW_GAME_NAME(CLASS, FUNCTION), __VA_ARGS__)
+TW_HOOKED_FUNCTIONS(TW_DECLARE_HOOKED_FUNCTION)
 TW_CALLED_FUNCTIONS(TW_DECLARE_FUNCTION)
 TW_FIELDS(TW_DECLARE_FIELD)
 TW_BIT_FIELDS(TW_DECLARE_BIT_FIELD)
 #undef TW_DECLARE_FUNCTION
+#undef TW_DECLARE_HOOKED_FUNCTION
 #undef TW_DECLARE_FIELD
 #undef TW_DECLARE_BIT_FIELD
 

@@ -1,6 +1,7 @@
 #include "plugin/load.h"
 
-#include <algorithm>
+#include <bitset>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -75,7 +76,7 @@ std::u16string& RegisteredChatName() {
 // One hook: the game function's name, and how its detour goes in (the host's answer) and out.
 struct HookRow {
   std::string_view name;
-  bool (*install)();
+  ArkApi::HookInstall (*install)();
   bool (*remove)();
 };
 
@@ -86,34 +87,31 @@ constexpr HookRow Row() {
       [] { return ArkApi::GetHooks().RemoveHook(Name.view(), reinterpret_cast<void*>(detour)); }};
 }
 
-// The hooks in the order they are installed, and removed.
-constexpr HookRow kHooks[] = {
-    Row<"AShooterGameMode.InitGame", Hook_AShooterGameMode_InitGame>(),
-    Row<"AShooterGameState.AllowDinoTame", Hook_AShooterGameState_AllowDinoTame>(),
-    Row<"APrimalDinoCharacter.TryMultiUse", Hook_APrimalDinoCharacter_TryMultiUse>(),
-    Row<"AShooterPlayerState.AddToTribe", Hook_AShooterPlayerState_AddToTribe>(),
-    Row<"APrimalDinoCharacter.TameDino", Hook_APrimalDinoCharacter_TameDino>(),
-    Row<"AShooterPlayerController.ServerRequestDownloadDino_Implementation",
-        Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation>(),
-    Row<"AShooterPlayerController.SpawnActor", Hook_AShooterPlayerController_SpawnActor>(),
-    Row<"APrimalDinoCharacter.Die", Hook_APrimalDinoCharacter_Die>(),
-    Row<"APrimalDinoCharacter.Destroyed", Hook_APrimalDinoCharacter_Destroyed>(),
-    Row<"APrimalStructure.TryMultiUse", Hook_APrimalStructure_TryMultiUse>(),
-    Row<"APrimalDinoCharacter.InitDownloadedTamedDino",
-        Hook_APrimalDinoCharacter_InitDownloadedTamedDino>(),
-    Row<"AShooterPlayerController.ServerDownloadDino",
-        Hook_AShooterPlayerController_ServerDownloadDino>(),
-    Row<"UPrimalItem.AllowUseInInventory", Hook_UPrimalItem_AllowUseInInventory>(),
-    Row<"UPrimalItem.AllowSlotting", Hook_UPrimalItem_AllowSlotting>(),
-    Row<"AActor.BPServerHandleNetExecCommand", Hook_AActor_BPServerHandleNetExecCommand>(),
-    Row<"AShooterCharacter.OnWeaponEquipped", Hook_AShooterCharacter_OnWeaponEquipped>(),
-};
+// The hooks in the order they are installed, and removed: every hooked function of game_table.h.
+#define TW_HOOK_ROW(CLASS, FUNCTION, ...) \
+  Row<TW_GAME_NAME(CLASS, FUNCTION), TW_DETOUR(CLASS, FUNCTION)>(),
+constexpr HookRow kHooks[] = {TW_HOOKED_FUNCTIONS(TW_HOOK_ROW)};
+#undef TW_HOOK_ROW
 
-#define TW_NAME_OF(NAME, ...) std::string_view(NAME),
-constexpr std::string_view kHookedFunctions[] = {TW_HOOKED_FUNCTIONS(TW_NAME_OF)};
-#undef TW_NAME_OF
-static_assert(std::ranges::equal(kHooks, kHookedFunctions, {}, &HookRow::name),
-              "the hooks must be every hooked function of game_table.h, once each, in its order");
+// Which of kHooks Load installed, so that Unload removes those and no others.
+std::bitset<std::size(kHooks)>& InstalledHooks() {
+  static std::bitset<std::size(kHooks)> installed;
+  return installed;
+}
+
+std::string_view Reason(ArkApi::HookInstall answer) {
+  switch (answer) {
+    case ArkApi::HookInstall::kInstalled:
+      return "installed";
+    case ArkApi::HookInstall::kUnknownName:
+      return "unknown name";
+    case ArkApi::HookInstall::kAlreadyHooked:
+      return "already hooked";
+    case ArkApi::HookInstall::kDeclined:
+      return "declined";
+  }
+  return "no reason given";
+}
 
 }  // namespace
 
@@ -135,10 +133,14 @@ void Load() {
 
   // A hook the host refuses leaves its game function running without the plug-in; the others
   // still protect what they cover, so the load goes on.
-  for (const HookRow& hook : kHooks) {
-    if (!hook.install()) {
-      LogError("Load", "the host refused the hook on " + std::string(hook.name) +
-                           "; that game function runs unchecked and uncounted");
+  for (std::size_t i = 0; i < std::size(kHooks); ++i) {
+    const ArkApi::HookInstall answer = kHooks[i].install();
+    if (answer == ArkApi::HookInstall::kInstalled) {
+      InstalledHooks().set(i);
+    } else {
+      LogError("Load", "the host refused the hook on " + std::string(kHooks[i].name) + " (" +
+                           std::string(Reason(answer)) +
+                           "); that game function runs unchecked and uncounted");
     }
   }
   ArkApi::GetCommands().AddOnTimerCallback(FString(kRecountTimer), &RecountOnTimer);
@@ -150,6 +152,11 @@ void Unload() {
     const FString chat_name{std::u16string_view(RegisteredChatName())};
     ArkApi::GetCommands().RemoveOnTimerCallback(FString(kRecountTimer));
     for (const CommandRow& row : kCommands) Unregister(row, chat_name);
-    for (const HookRow& hook : kHooks) hook.remove();
+    // A detour left in place would be called by the game after the library is gone.
+    for (std::size_t i = 0; i < std::size(kHooks); ++i) {
+      if (InstalledHooks().test(i) && !kHooks[i].remove())
+        LogError("Unload", "could not remove the hook on " + std::string(kHooks[i].name));
+    }
+    InstalledHooks().reset();
   });
 }

@@ -60,7 +60,7 @@ class Server {
   void ClearTrace() { trace_.clear(); }
   static constexpr std::size_t kTraceKept = 1024;
 
-  // Game functions whose hooks the framework refuses, as a host may: InstallHook answers false
+  // Game functions whose hooks the framework refuses, as a host may: InstallHook answers kDeclined
   // for them and changes nothing.
   void RefuseHook(std::string name) { refused_hooks_.insert(std::move(name)); }
   bool HookRefused(std::string_view name) const { return refused_hooks_.contains(name); }

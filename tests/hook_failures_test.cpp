@@ -1,12 +1,18 @@
 // A broken configuration never reaches the game as an exception: a refusal already decided
 // stands, a check that cannot be made leaves the decision to the game, and counting hooks give
-// back the game's own result. Each failure is logged at error level.
+// back the game's own result. Each failure is logged at error level, as is a hook the host
+// refuses to install or that cannot be removed.
+#include <algorithm>
 #include <functional>
 #include <stdexcept>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "hooks/hooks.h"
+#include "host/ark_api.h"
 #include "host/game_facts.h"
 #include "base/guard.h"
 #include "tests/support/hook_test.h"
@@ -77,6 +83,39 @@ TEST_F(HookFailures, AFailureIsLoggedByItsTextOrAsUnknown) {
             (std::vector<std::string>{"Where: no room", "no room", "Where: Unknown exception",
                                       "Unknown exception", "Where: Unknown exception",
                                       "Unknown exception"}));
+}
+
+// A hook the host refuses at load is logged with its reason and is not Load's to remove; one
+// that another party took out meanwhile is logged at unload.
+TEST_F(HookFailures, RefusedAndLostHooksAreLogged) {
+  auto& hooks = ArkApi::GetHooks();
+  ASSERT_EQ(hooks.InstallHook<"APrimalDinoCharacter.Die">(&Hook_APrimalDinoCharacter_Die,
+                                                          &Original<"APrimalDinoCharacter.Die">),
+            ArkApi::HookInstall::kInstalled);
+  server().RefuseHook("APrimalDinoCharacter.Destroyed");
+  Boot(TestConfig());
+  ASSERT_TRUE(hooks.RemoveHook("APrimalDinoCharacter.TameDino",
+                               reinterpret_cast<void*>(&Hook_APrimalDinoCharacter_TameDino)));
+  server().ClearTrace();
+  Unload();
+
+  const auto refused = [](const std::string& name, const std::string& reason) {
+    return "Load: the host refused the hook on " + name + " (" + reason +
+           "); that game function runs unchecked and uncounted";
+  };
+  EXPECT_EQ(LogTexts("error"),
+            (std::vector<std::string>{
+                refused("APrimalDinoCharacter.Die", "already hooked"),
+                refused("APrimalDinoCharacter.Destroyed", "declined"),
+                "Unload: could not remove the hook on APrimalDinoCharacter.TameDino"}));
+  const auto& calls = server().trace();
+  EXPECT_EQ(std::ranges::count_if(calls, [](const auto& c) { return c.starts_with("RemoveHook"); }),
+            14);
+  for (const std::string refused_name :
+       {"APrimalDinoCharacter.Die", "APrimalDinoCharacter.Destroyed"})
+    EXPECT_EQ(std::ranges::count(calls, "RemoveHook " + refused_name), 0) << refused_name;
+  EXPECT_TRUE(hooks.RemoveHook("APrimalDinoCharacter.Die",
+                               reinterpret_cast<void*>(&Hook_APrimalDinoCharacter_Die)));
 }
 
 }  // namespace

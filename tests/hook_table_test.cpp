@@ -59,8 +59,9 @@ class HookTable : public SimTest {
 };
 
 TEST_F(HookTable, OriginalIsWrittenBeforeTheDetourRuns) {
-  ASSERT_TRUE(
-      ArkApi::GetHooks().InstallHook<"APrimalDinoCharacter.Die">(&FirstDetour, &first_original));
+  ASSERT_EQ(
+      ArkApi::GetHooks().InstallHook<"APrimalDinoCharacter.Die">(&FirstDetour, &first_original),
+      ArkApi::HookInstall::kInstalled);
   ASSERT_NE(first_original, nullptr);
   const auto result = KillOne();
   EXPECT_EQ(seen_at_first_call, first_original);
@@ -95,22 +96,35 @@ TEST_F(HookTable, ADetourThatDoesNotCallOnStopsTheGame) {
   EXPECT_EQ(result["value"], false);
 }
 
-TEST_F(HookTable, UnknownNamesAndRepeatsFailWithoutHarm) {
+// Each refusal gives its reason, writes nothing and leaves the installed chain as it was.
+TEST_F(HookTable, RefusalsGiveTheirReasonAndChangeNothing) {
+  using enum ArkApi::HookInstall;
   auto& hooks = ArkApi::GetHooks();
-  void* place = reinterpret_cast<void*>(0x1);
-  EXPECT_FALSE(hooks.InstallHook("AShooterGameMode.NoSuchFunction",
-                                 reinterpret_cast<void*>(&FirstDetour), &place));
-  EXPECT_EQ(place, reinterpret_cast<void*>(0x1));
-  EXPECT_FALSE(
-      hooks.RemoveHook("AShooterGameMode.NoSuchFunction", reinterpret_cast<void*>(&FirstDetour)));
-  EXPECT_FALSE(hooks.RemoveHook("APrimalDinoCharacter.Die", reinterpret_cast<void*>(&FirstDetour)));
-
-  ASSERT_TRUE(hooks.InstallHook<"APrimalDinoCharacter.Die">(&FirstDetour, &first_original));
-  DieFn* again = nullptr;
-  EXPECT_FALSE(hooks.InstallHook<"APrimalDinoCharacter.Die">(&FirstDetour, &again));
-  EXPECT_EQ(again, nullptr);
+  ASSERT_EQ(hooks.InstallHook<"APrimalDinoCharacter.Die">(&FirstDetour, &first_original),
+            kInstalled);
+  server().RefuseHook("APrimalDinoCharacter.Die");
+  const struct {
+    const char* name;
+    DieFn* detour;
+    ArkApi::HookInstall answer;
+  } cases[] = {
+      {"AShooterGameMode.NoSuchFunction", &SecondDetour, kUnknownName},
+      {"APrimalDinoCharacter.Die", &FirstDetour, kAlreadyHooked},
+      {"APrimalDinoCharacter.Die", &SecondDetour, kDeclined},
+  };
+  for (const auto& c : cases) {
+    void* place = reinterpret_cast<void*>(0x1);
+    EXPECT_EQ(hooks.InstallHook(c.name, reinterpret_cast<void*>(c.detour), &place), c.answer)
+        << c.name;
+    EXPECT_EQ(place, reinterpret_cast<void*>(0x1)) << c.name;
+  }
   KillOne();
   EXPECT_EQ(trace, std::vector<std::string>{"first"});
+
+  EXPECT_FALSE(
+      hooks.RemoveHook("AShooterGameMode.NoSuchFunction", reinterpret_cast<void*>(&FirstDetour)));
+  EXPECT_FALSE(
+      hooks.RemoveHook("APrimalDinoCharacter.Die", reinterpret_cast<void*>(&SecondDetour)));
 }
 
 TEST_F(HookTable, TheHostSeesEveryCallInOrder) {

@@ -90,13 +90,20 @@ TEST_F(Load, AHookTheHostRefusesIsLoggedAndTheRestAreInstalled) {
   ASSERT_TRUE(LoadPlugin().ok);
 
   EXPECT_EQ(server().trace(), Registrations("/limits"));
-  EXPECT_EQ(LogTexts("error"),
-            std::vector<std::string>{"Load: the host refused the hook on " + refused +
-                                     "; that game function runs unchecked "
-                                     "and uncounted"});
+  const std::vector<std::string> errors = {"Load: the host refused the hook on " + refused +
+                                           " (declined); that game function runs unchecked "
+                                           "and uncounted"};
+  EXPECT_EQ(LogTexts("error"), errors);
   for (const auto& name : kHookNames)
     EXPECT_EQ(sim::TheRegistry().FindHook(name)->chain.empty(), name == refused) << name;
+
+  // Unload removes the hooks Load installed, and only those.
+  server().ClearTrace();
   server().UnloadPlugin();
+  auto removals = Removals("/limits");
+  std::erase(removals, "RemoveHook " + refused);
+  EXPECT_EQ(server().trace(), removals);
+  EXPECT_EQ(LogTexts("error"), errors);
   EXPECT_TRUE(NoDetourInstalled());
 }
 

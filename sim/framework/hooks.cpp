@@ -23,17 +23,19 @@ class Hooks final : public ArkApi::IHooks {
  public:
   using ArkApi::IHooks::InstallHook;
 
-  bool InstallHook(std::string_view name, void* detour, void** original) override {
+  ArkApi::HookInstall InstallHook(std::string_view name, void* detour, void** original) override {
+    using ArkApi::HookInstall;
     Trace("InstallHook " + std::string(name));
     Registry::Hook* hook = TheRegistry().FindHook(name);
-    if (hook == nullptr || detour == nullptr || original == nullptr || Refused(name)) return false;
+    if (hook == nullptr) return HookInstall::kUnknownName;
     const auto& chain = hook->chain;
     if (std::any_of(chain.begin(), chain.end(), [&](const auto& d) { return d.detour == detour; }))
-      return false;
+      return HookInstall::kAlreadyHooked;
+    if (detour == nullptr || original == nullptr || Refused(name)) return HookInstall::kDeclined;
     *original = *hook->slot;
     hook->chain.push_back({detour, original});
     *hook->slot = detour;
-    return true;
+    return HookInstall::kInstalled;
   }
 
   bool RemoveHook(std::string_view name, void* detour) override {

@@ -4,31 +4,17 @@
 
 // The stand-in game's own functions, one per name of the game table, each doing the least that
 // the real game does so that a plug-in's effects show. members.cpp registers them by name.
+
+// The stand-in's own version of a hooked function: Class_Function.
+#define TW_SIM_FUNCTION(CLASS, FUNCTION) CLASS##_##FUNCTION
+
 namespace sim::game_functions {
 
-// Hooked by the plug-in.
-void InitGame(AShooterGameMode*, FString* map_name, FString* options, FString* error_message);
-bool AllowDinoTame(AShooterGameState*, APrimalDinoCharacter*, AShooterPlayerController*);
-bool DinoTryMultiUse(APrimalDinoCharacter*, APlayerController*, int32_t use_index);
-bool AddToTribe(AShooterPlayerState*, FTribeData* new_tribe, bool merge_tribe, bool force,
-                bool is_from_invite, APlayerController* inviter);
-void TameDino(APrimalDinoCharacter*, AShooterPlayerController*, bool ignore_max_tame_limit,
-              int32_t override_taming_team, bool prevent_name_dialog, bool skip_tamed_levels);
-void ServerRequestDownloadDino(AShooterPlayerController*, UploadedDinoRecord);
-AActor* SpawnActor(AShooterPlayerController*, FString* blueprint_path, float spawn_distance,
-                   float y_offset, float z_offset, bool defer_begin_play);
-bool Die(APrimalDinoCharacter*, float killing_damage, FDamageEvent*, AController* killer,
-         AActor* damage_causer);
-void Destroyed(APrimalDinoCharacter*);
-bool StructureTryMultiUse(APrimalStructure*, APlayerController*, int32_t use_index);
-void InitDownloadedTamedDino(APrimalDinoCharacter*, AShooterPlayerController* tamer, int32_t team);
-bool ServerDownloadDino(AShooterPlayerController*, UploadedDinoRecord);
-bool AllowUseInInventory(UPrimalItem*, bool is_remote_inventory, AShooterPlayerController*,
-                         bool dont_check_actor);
-bool AllowSlotting(UPrimalItem*, UPrimalInventoryComponent*, bool force);
-bool BPServerHandleNetExecCommand(AActor*, APlayerController*, FName command,
-                                  FBPNetExecParams* params);
-void OnWeaponEquipped(AShooterCharacter*, AShooterWeapon*);
+// Hooked by the plug-in, one per row of TW_HOOKED_FUNCTIONS; hooked_functions.cpp defines them.
+#define TW_DECLARE_SIM_FUNCTION(CLASS, FUNCTION, ...) \
+  GameFunction<TW_GAME_NAME(CLASS, FUNCTION)>::Type TW_SIM_FUNCTION(CLASS, FUNCTION);
+TW_HOOKED_FUNCTIONS(TW_DECLARE_SIM_FUNCTION)
+#undef TW_DECLARE_SIM_FUNCTION
 
 // Called by the plug-in.
 void* Malloc(std::size_t bytes, uint32_t alignment);

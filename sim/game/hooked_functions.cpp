@@ -32,14 +32,16 @@ Dino& SpawnNear(ShooterPlayerController& player, Class& kind, int32_t team, floa
 
 }  // namespace
 
-void InitGame(AShooterGameMode*, FString*, FString*, FString*) {}
+void AShooterGameMode_InitGame(AShooterGameMode*, FString*, FString*, FString*) {}
 
-bool AllowDinoTame(AShooterGameState*, APrimalDinoCharacter* dino, AShooterPlayerController*) {
+bool AShooterGameState_AllowDinoTame(AShooterGameState*, APrimalDinoCharacter* dino,
+                                     AShooterPlayerController*) {
   const auto* d = FromHost<Dino>(dino);
   return d != nullptr && !d->dead() && !d->destroyed;
 }
 
-bool DinoTryMultiUse(APrimalDinoCharacter* dino, APlayerController* controller, int32_t use_index) {
+bool APrimalDinoCharacter_TryMultiUse(APrimalDinoCharacter* dino, APlayerController* controller,
+                                      int32_t use_index) {
   auto* d = FromHost<Dino>(dino);
   auto* player = FromHost<ShooterPlayerController>(controller);
   if (d == nullptr || player == nullptr || d->dead() || d->destroyed) return false;
@@ -58,8 +60,8 @@ bool DinoTryMultiUse(APrimalDinoCharacter* dino, APlayerController* controller, 
   }
 }
 
-bool AddToTribe(AShooterPlayerState* state, FTribeData* new_tribe, bool merge_tribe, bool, bool,
-                APlayerController*) {
+bool AShooterPlayerState_AddToTribe(AShooterPlayerState* state, FTribeData* new_tribe,
+                                    bool merge_tribe, bool, bool, APlayerController*) {
   auto* joining = FromHost<ShooterPlayerState>(state);
   const auto* tribe = reinterpret_cast<const TribeData*>(new_tribe);
   if (joining == nullptr || tribe == nullptr || tribe->tribe_id == 0 ||
@@ -86,8 +88,8 @@ bool AddToTribe(AShooterPlayerState* state, FTribeData* new_tribe, bool merge_tr
   return true;
 }
 
-void TameDino(APrimalDinoCharacter* dino, AShooterPlayerController* controller, bool,
-              int32_t override_taming_team, bool, bool) {
+void APrimalDinoCharacter_TameDino(APrimalDinoCharacter* dino, AShooterPlayerController* controller,
+                                   bool, int32_t override_taming_team, bool, bool) {
   auto* d = FromHost<Dino>(dino);
   auto* player = FromHost<ShooterPlayerController>(controller);
   if (d == nullptr) return;
@@ -97,12 +99,14 @@ void TameDino(APrimalDinoCharacter* dino, AShooterPlayerController* controller, 
   SetTeam(*d, team);
 }
 
-void ServerRequestDownloadDino(AShooterPlayerController*, UploadedDinoRecord record) {
+void AShooterPlayerController_ServerRequestDownloadDino_Implementation(AShooterPlayerController*,
+                                                                       UploadedDinoRecord record) {
   TheGame().received_uploads().push_back(std::move(record));
 }
 
-AActor* SpawnActor(AShooterPlayerController* controller, FString* blueprint_path,
-                   float spawn_distance, float, float, bool) {
+AActor* AShooterPlayerController_SpawnActor(AShooterPlayerController* controller,
+                                            FString* blueprint_path, float spawn_distance, float,
+                                            float, bool) {
   auto* player = FromHost<ShooterPlayerController>(controller);
   if (player == nullptr || blueprint_path == nullptr) return nullptr;
   Class* kind = TheGame().CreatureClass(ToUtf8(*blueprint_path));
@@ -110,26 +114,30 @@ AActor* SpawnActor(AShooterPlayerController* controller, FString* blueprint_path
   return ToHost<AActor>(&SpawnNear(*player, *kind, 0, spawn_distance));
 }
 
-bool Die(APrimalDinoCharacter* dino, float, FDamageEvent*, AController*, AActor*) {
+bool APrimalDinoCharacter_Die(APrimalDinoCharacter* dino, float, FDamageEvent*, AController*,
+                              AActor*) {
   auto* d = FromHost<Dino>(dino);
   if (d == nullptr || d->dead() || d->destroyed) return false;
   d->set_dead(true);
   return true;
 }
 
-void Destroyed(APrimalDinoCharacter* dino) {
+void APrimalDinoCharacter_Destroyed(APrimalDinoCharacter* dino) {
   if (auto* d = FromHost<Dino>(dino); d != nullptr) TheGame().RemoveFromLevel(*d);
 }
 
-bool StructureTryMultiUse(APrimalStructure* structure, APlayerController* controller, int32_t) {
+bool APrimalStructure_TryMultiUse(APrimalStructure* structure, APlayerController* controller,
+                                  int32_t) {
   return structure != nullptr && controller != nullptr;
 }
 
-void InitDownloadedTamedDino(APrimalDinoCharacter* dino, AShooterPlayerController*, int32_t team) {
+void APrimalDinoCharacter_InitDownloadedTamedDino(APrimalDinoCharacter* dino,
+                                                  AShooterPlayerController*, int32_t team) {
   if (auto* d = FromHost<Dino>(dino); d != nullptr) SetTeam(*d, team);
 }
 
-bool ServerDownloadDino(AShooterPlayerController* controller, UploadedDinoRecord record) {
+bool AShooterPlayerController_ServerDownloadDino(AShooterPlayerController* controller,
+                                                 UploadedDinoRecord record) {
   auto* player = FromHost<ShooterPlayerController>(controller);
   auto* kind = FromHost<Class>(record.DinoClass);
   TheGame().received_uploads().push_back(record);
@@ -138,17 +146,20 @@ bool ServerDownloadDino(AShooterPlayerController* controller, UploadedDinoRecord
   return true;
 }
 
-bool AllowUseInInventory(UPrimalItem* item, bool, AShooterPlayerController*, bool) {
+bool UPrimalItem_AllowUseInInventory(UPrimalItem* item, bool, AShooterPlayerController*, bool) {
   return item != nullptr;
 }
 
-bool AllowSlotting(UPrimalItem* item, UPrimalInventoryComponent*, bool) { return item != nullptr; }
+bool UPrimalItem_AllowSlotting(UPrimalItem* item, UPrimalInventoryComponent*, bool) {
+  return item != nullptr;
+}
 
-bool BPServerHandleNetExecCommand(AActor* actor, APlayerController*, FName, FBPNetExecParams*) {
+bool AActor_BPServerHandleNetExecCommand(AActor* actor, APlayerController*, FName,
+                                         FBPNetExecParams*) {
   return actor != nullptr;
 }
 
-void OnWeaponEquipped(AShooterCharacter* character, AShooterWeapon* weapon) {
+void AShooterCharacter_OnWeaponEquipped(AShooterCharacter* character, AShooterWeapon* weapon) {
   auto* body = FromHost<Survivor>(character);
   auto* w = FromHost<Weapon>(weapon);
   if (body == nullptr || w == nullptr) return;

@@ -6,23 +6,10 @@ namespace sim {
 
 void RegisterGameMembers(Registry& r) {
   namespace fn = game_functions;
-  RegisterHookable<"AShooterGameMode.InitGame", &fn::InitGame>(r);
-  RegisterHookable<"AShooterGameState.AllowDinoTame", &fn::AllowDinoTame>(r);
-  RegisterHookable<"APrimalDinoCharacter.TryMultiUse", &fn::DinoTryMultiUse>(r);
-  RegisterHookable<"AShooterPlayerState.AddToTribe", &fn::AddToTribe>(r);
-  RegisterHookable<"APrimalDinoCharacter.TameDino", &fn::TameDino>(r);
-  RegisterHookable<"AShooterPlayerController.ServerRequestDownloadDino_Implementation",
-                   &fn::ServerRequestDownloadDino>(r);
-  RegisterHookable<"AShooterPlayerController.SpawnActor", &fn::SpawnActor>(r);
-  RegisterHookable<"APrimalDinoCharacter.Die", &fn::Die>(r);
-  RegisterHookable<"APrimalDinoCharacter.Destroyed", &fn::Destroyed>(r);
-  RegisterHookable<"APrimalStructure.TryMultiUse", &fn::StructureTryMultiUse>(r);
-  RegisterHookable<"APrimalDinoCharacter.InitDownloadedTamedDino", &fn::InitDownloadedTamedDino>(r);
-  RegisterHookable<"AShooterPlayerController.ServerDownloadDino", &fn::ServerDownloadDino>(r);
-  RegisterHookable<"UPrimalItem.AllowUseInInventory", &fn::AllowUseInInventory>(r);
-  RegisterHookable<"UPrimalItem.AllowSlotting", &fn::AllowSlotting>(r);
-  RegisterHookable<"AActor.BPServerHandleNetExecCommand", &fn::BPServerHandleNetExecCommand>(r);
-  RegisterHookable<"AShooterCharacter.OnWeaponEquipped", &fn::OnWeaponEquipped>(r);
+#define TW_REGISTER_HOOKABLE(CLASS, FUNCTION, ...) \
+  RegisterHookable<TW_GAME_NAME(CLASS, FUNCTION), &fn::TW_SIM_FUNCTION(CLASS, FUNCTION)>(r);
+  TW_HOOKED_FUNCTIONS(TW_REGISTER_HOOKABLE)
+#undef TW_REGISTER_HOOKABLE
 
   RegisterFunction<"FMemory.Malloc", &fn::Malloc>(r);
   RegisterFunction<"FMemory.Realloc", &fn::Realloc>(r);
