@@ -12,14 +12,16 @@
 #include <fmt/xchar.h>
 
 #include "base/config_schema.h"
+#include "base/json_read.h"
 #include "base/spelling.h"
+#include "base/text.h"
+#include "host/ark_api.h"
+#include "host/game_text.h"
 
 namespace {
 
 using nlohmann::json;
 using namespace config_schema;
-
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
 // A text as JSON writes it, in quotes; bytes that are no UTF-8 are replaced, never thrown on.
 std::string Quote(std::string_view text) {
@@ -64,49 +66,6 @@ bool LooksNumeric(const json& value) {
   const auto& text = value.get_ref<const std::string&>();
   const json parsed = json::parse(text, nullptr, false);
   return !parsed.is_discarded() && parsed.is_number();
-}
-
-// UTF-8 to code points, each byte of a malformed sequence becoming U+FFFD, as the framework's
-// converter does: the texts are formatted as wide text at run time.
-std::wstring DecodeUtf8(std::string_view text) {
-  std::wstring out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    const int length = byte < 0x80         ? 1
-                       : (byte >> 5) == 6  ? 2
-                       : (byte >> 4) == 14 ? 3
-                       : (byte >> 3) == 30 ? 4
-                                           : 0;
-    char32_t code = length == 1   ? byte
-                    : length == 2 ? byte & 0x1F
-                    : length == 3 ? byte & 0x0F
-                                  : byte & 0x07;
-    bool ok = length > 0 && i + length <= text.size();
-    for (int k = 1; ok && k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      ok = (next >> 6) == 2;
-      code = (code << 6) | (next & 0x3F);
-    }
-    if (!ok) {
-      out.push_back(L'\uFFFD');
-      ++i;
-      continue;
-    }
-    out.push_back(static_cast<wchar_t>(code));
-    i += length;
-  }
-  return out;
-}
-
-// Doubles the braces of a value shown through a template, as the show-limits answer does.
-std::wstring EscapeBraces(std::wstring_view value) {
-  std::wstring escaped;
-  for (wchar_t c : value) {
-    escaped.push_back(c);
-    if (c == L'{' || c == L'}') escaped.push_back(c);
-  }
-  return escaped;
 }
 
 // What a replacement field scan found wrong before formatting, or empty.
@@ -190,18 +149,13 @@ class Checker {
     CheckItemMap();
     CheckTiers();
     CheckUnknown("", document_, kTopLevelKeys);
-    if (const json* debug = Find(document_, "Debug"); debug != nullptr && !debug->is_boolean())
+    if (const json* debug = ConfigMember(document_, "Debug");
+        debug != nullptr && !debug->is_boolean())
       Error("Debug", "is " + Article(*debug) + ", but must be true or false");
     return std::move(findings_);
   }
 
  private:
-  static const json* Find(const json& object, std::string_view key) {
-    if (!object.is_object()) return nullptr;
-    const auto it = object.find(key);
-    return it == object.end() ? nullptr : &*it;
-  }
-
   void Error(std::string key, std::string message) {
     findings_.push_back({Severity::kError, std::move(key), std::move(message)});
   }
@@ -244,7 +198,7 @@ class Checker {
 
   // A section that must be an object; null when it is missing or no object (reported).
   const json* Section(std::string_view name, std::string_view without) {
-    const json* section = Find(document_, name);
+    const json* section = ConfigMember(document_, name);
     const std::string key(name);
     if (section == nullptr) {
       Error(key, std::string("is missing, and ") + std::string(without) + ": write \"" + key +
@@ -259,10 +213,10 @@ class Checker {
     return section;
   }
 
-  template <std::size_t N>
-  void CheckMembers(const std::string& parent, const json& object, const Key (&keys)[N]) {
-    for (const Key& key : keys) {
-      const json* value = Find(object, key.name);
+  template <typename Record, std::size_t N>
+  void CheckMembers(const std::string& parent, const json& object, const Key<Record> (&keys)[N]) {
+    for (const Key<Record>& key : keys) {
+      const json* value = ConfigMember(object, key.name);
       const std::string name = Child(parent, key.name);
       if (value == nullptr) {
         if (!key.when_missing.empty())
@@ -275,10 +229,10 @@ class Checker {
   }
 
   // Unknown members, with the known key nearest to each or the section it belongs in.
-  template <std::size_t N>
-  void CheckUnknown(const std::string& parent, const json& object, const Key (&keys)[N]) {
+  template <typename Record, std::size_t N>
+  void CheckUnknown(const std::string& parent, const json& object, const Key<Record> (&keys)[N]) {
     std::vector<std::string> names;
-    for (const Key& key : keys) names.emplace_back(key.name);
+    for (const Key<Record>& key : keys) names.emplace_back(key.name);
     for (auto it = object.begin(); it != object.end(); ++it) {
       if (std::find(names.begin(), names.end(), it.key()) != names.end()) continue;
       std::string message = "is not a key the plug-in knows, so it is ignored";
@@ -292,7 +246,8 @@ class Checker {
     }
   }
 
-  void CheckValue(const std::string& name, const Key& key, const json& value) {
+  template <typename Record>
+  void CheckValue(const std::string& name, const Key<Record>& key, const json& value) {
     switch (key.type) {
       case Type::kSection:
         break;
@@ -409,7 +364,7 @@ class Checker {
 
   void CheckFormat(const std::string& name, const json& value, std::string_view about) {
     const std::string problem =
-        TryFormat(DecodeUtf8(value.get_ref<const std::string&>()), /*again=*/false);
+        TryFormat(ArkApi::Tools::Utf8Decode(value.get_ref<const std::string&>()), /*again=*/false);
     if (!problem.empty())
       Error(name, problem + "; " + std::string(about) + ": write {{ and }} for a brace");
   }
@@ -418,8 +373,8 @@ class Checker {
   template <typename... Args>
   void CheckNotice(const std::string& name, const json& value, std::string_view placeholders,
                    const Args&... args) {
-    const std::string problem =
-        TryFormat(DecodeUtf8(value.get_ref<const std::string&>()), /*again=*/false, args...);
+    const std::string problem = TryFormat(
+        ArkApi::Tools::Utf8Decode(value.get_ref<const std::string&>()), /*again=*/false, args...);
     if (!problem.empty())
       Error(name, problem + "; its placeholders are " + std::string(placeholders) +
                       "; write {{ and }} for a brace");
@@ -428,13 +383,15 @@ class Checker {
   // ShowLimitMsg: formatted for every configured kind, with its display name, and counts and
   // limits of the widest kind.
   void CheckKindTemplate(const std::string& name, const std::string& text) {
-    const std::wstring tmpl = DecodeUtf8(text);
+    const std::wstring tmpl = ArkApi::Tools::Utf8Decode(text);
     std::vector<std::wstring> names;
-    if (const json* dinos = Find(document_, "Dinos"); dinos != nullptr && dinos->is_object()) {
+    if (const json* dinos = ConfigMember(document_, "Dinos");
+        dinos != nullptr && dinos->is_object()) {
       for (const json& member : *dinos) {
-        const json* display = Find(member, "Name");
+        const json* display = ConfigMember(member, "Name");
         if (display != nullptr && display->is_string())
-          names.push_back(EscapeBraces(DecodeUtf8(display->get_ref<const std::string&>())));
+          names.push_back(
+              EscapeBraces(ArkApi::Tools::Utf8Decode(display->get_ref<const std::string&>())));
       }
     }
     if (names.empty()) names.emplace_back(L"Rex");
@@ -451,8 +408,8 @@ class Checker {
 
   void CheckTotalTemplate(const std::string& name, const std::string& text) {
     const std::string problem =
-        TryFormat(DecodeUtf8(text), /*again=*/true, std::numeric_limits<int32_t>::min(),
-                  std::numeric_limits<int32_t>::min());
+        TryFormat(ArkApi::Tools::Utf8Decode(text), /*again=*/true,
+                  std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::min());
     if (!problem.empty())
       Error(name, problem +
                       "; its placeholders are {0} the team's total and {1} General.MaxAmount; "
@@ -460,8 +417,8 @@ class Checker {
   }
 
   std::string ShowLimitsType() const {
-    const json* messages = Find(document_, "Messages");
-    const json* type = messages != nullptr ? Find(*messages, "ShowLimitsType") : nullptr;
+    const json* messages = ConfigMember(document_, "Messages");
+    const json* type = messages != nullptr ? ConfigMember(*messages, "ShowLimitsType") : nullptr;
     return type != nullptr && type->is_string() ? type->get<std::string>() : std::string();
   }
 
@@ -486,7 +443,7 @@ class Checker {
   void CheckMessages(const json& messages) { CheckMembers("Messages", messages, kMessagesKeys); }
 
   void CheckDinos() {
-    const json* dinos = Find(document_, "Dinos");
+    const json* dinos = ConfigMember(document_, "Dinos");
     if (dinos == nullptr || dinos->is_null() || (dinos->is_array() && dinos->empty())) return;
     if (!dinos->is_object()) {
       Error("Dinos",
@@ -499,9 +456,7 @@ class Checker {
     for (auto it = dinos->begin(); it != dinos->end(); ++it) {
       const std::string name = Child("Dinos", it.key(), /*bracket=*/true);
       CheckKindKey(name, it.key());
-      std::string folded = it.key();
-      for (char& c : folded) c = Lower(c);
-      const auto [first, fresh] = by_folded.try_emplace(folded, it.key());
+      const auto [first, fresh] = by_folded.try_emplace(game_text::Folded(it.key()), it.key());
       if (!fresh)
         Warn(name, "equals " + Quote(first->second) +
                        " but for letter case; they are one kind, limited by the Count of " +
@@ -527,7 +482,7 @@ class Checker {
   }
 
   void CheckItemMap() {
-    const json* map = Find(document_, "ItemMap");
+    const json* map = ConfigMember(document_, "ItemMap");
     if (map == nullptr) {
       Warn("ItemMap",
            "is missing, so every item that spawns a creature is checked under its own "
@@ -557,7 +512,7 @@ class Checker {
   }
 
   void CheckTiers() {
-    const json* tiers = Find(document_, "Tiers");
+    const json* tiers = ConfigMember(document_, "Tiers");
     if (tiers == nullptr) return;
     if (!tiers->is_array()) {
       Error("Tiers", "is " + Article(*tiers) +
@@ -567,9 +522,10 @@ class Checker {
     }
     // The base kinds a tier may limit, by their keys in lower case.
     std::map<std::string, std::string> base_kinds;
-    if (const json* dinos = Find(document_, "Dinos"); dinos != nullptr && dinos->is_object()) {
+    if (const json* dinos = ConfigMember(document_, "Dinos");
+        dinos != nullptr && dinos->is_object()) {
       for (auto it = dinos->begin(); it != dinos->end(); ++it)
-        base_kinds.emplace(Folded(it.key()), it.key());
+        base_kinds.emplace(game_text::Folded(it.key()), it.key());
     }
     std::map<std::string, std::size_t> groups;  // group -> its first tier
     for (std::size_t i = 0; i < tiers->size(); ++i) {
@@ -581,7 +537,7 @@ class Checker {
         continue;
       }
       CheckMembers(name, tier, kTierKeys);
-      const json* group = Find(tier, "Group");
+      const json* group = ConfigMember(tier, "Group");
       if (group == nullptr || !group->is_string() || group->get_ref<const std::string&>().empty()) {
         if (group == nullptr || group->is_string())
           Error(name + ".Group",
@@ -592,12 +548,12 @@ class Checker {
         Warn(name + ".Group", "is the group of Tiers[" + std::to_string(first->second) +
                                   "] too, so this tier never decides; remove one of them");
       }
-      const json* unlimited = Find(tier, "Unlimited");
+      const json* unlimited = ConfigMember(tier, "Unlimited");
       if (unlimited != nullptr && unlimited->is_boolean() && unlimited->get<bool>() &&
-          (Find(tier, "MaxAmount") != nullptr || Find(tier, "Dinos") != nullptr)) {
+          (ConfigMember(tier, "MaxAmount") != nullptr || ConfigMember(tier, "Dinos") != nullptr)) {
         Warn(name, "is Unlimited, so its MaxAmount and Dinos are never used");
       }
-      const json* dinos = Find(tier, "Dinos");
+      const json* dinos = ConfigMember(tier, "Dinos");
       if (dinos == nullptr) continue;
       if (!dinos->is_object()) {
         Error(name + ".Dinos",
@@ -608,7 +564,7 @@ class Checker {
       }
       for (auto it = dinos->begin(); it != dinos->end(); ++it) {
         const std::string kind = Child(name + ".Dinos", it.key(), /*bracket=*/true);
-        if (!base_kinds.contains(Folded(it.key()))) {
+        if (!base_kinds.contains(game_text::Folded(it.key()))) {
           Error(kind,
                 "is no kind of the base \"Dinos\", and a tier can only change the Count of "
                 "one; add the kind to \"Dinos\" first");
@@ -622,11 +578,6 @@ class Checker {
     }
   }
 
-  static std::string Folded(std::string text) {
-    for (char& c : text) c = Lower(c);
-    return text;
-  }
-
   const json& document_;
   std::vector<Finding> findings_;
 };
@@ -634,11 +585,8 @@ class Checker {
 }  // namespace
 
 std::string PathFormProblem(std::string_view path) {
-  constexpr std::string_view kOpen = "Blueprint'";
-  const bool wrapped =
-      path.starts_with(kOpen) && path.size() > kOpen.size() && path.ends_with('\'');
-  const std::string_view inner =
-      wrapped ? path.substr(kOpen.size(), path.size() - kOpen.size() - 1) : path;
+  const bool wrapped = game_text::IsWrapped(path);
+  const std::string_view inner = game_text::Unwrap(path);
   const std::size_t slash = inner.rfind('/');
   const std::string_view leaf = slash == std::string_view::npos ? inner : inner.substr(slash + 1);
   const std::size_t dot = leaf.find('.');
@@ -647,7 +595,7 @@ std::string PathFormProblem(std::string_view path) {
   if (wrapped && well_formed) return "";
   if (!wrapped && well_formed)
     return "is not wrapped in Blueprint'...', so it never matches; write " +
-           Quote("Blueprint'" + std::string(path) + "'");
+           Quote(game_text::Wrap(path));
   return "is not a blueprint path of the form Blueprint'/Game/.../X.X', so it never matches; "
          "copy the path GetDinoBp shows";
 }

@@ -10,6 +10,9 @@
 // Diagnostic lines: written to standard output while the configuration's "Debug" is true, never
 // to the plug-in log.
 
+// The top-level "Debug" switch of the live settings. Never throws.
+inline bool DebugEnabled() noexcept { return CurrentSettings().debug; }
+
 // Writes one line to standard output and flushes it, whatever the switch says.
 void WriteDebugLine(std::string text);
 

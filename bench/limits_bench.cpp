@@ -2,11 +2,11 @@
 // diagnostic lines off.
 #include <benchmark/benchmark.h>
 
+#include "base/config.h"
 #include "bench/bench_world.h"
 #include "counting/limits.h"
 #include "counting/recount.h"
 #include "counting/tiers.h"
-#include "base/config.h"
 #include "sim/server.h"
 
 namespace {
@@ -45,13 +45,13 @@ void BM_UpdateDinoCount(benchmark::State& state) {
 void BM_TierCheck(benchmark::State& state) {
   BenchWorld& world = BenchWorld::Get(kWorld);
   UpdateDinoCountAll();
-  const Tier& vip = Tiers().at(1);
+  const Tier vip{1, &CurrentSettings().tiers.at(1)};
   const FString configured(Wrapped(world.kinds()[150]));
   const FString unconfigured(Wrapped(world.kinds()[250]));
   const FString& path = state.range(0) ? configured : unconfigured;
   int32_t team = 100001;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(CheckLimits(path, team, &vip).allowed());
+    benchmark::DoNotOptimize(CheckLimits(path, team, vip).allowed());
     team = team == 105000 ? 100001 : team + 1;
   }
 }

@@ -4,16 +4,16 @@
 #include <exception>
 #include <string>
 
-#include "commands/commands.h"
-#include "notify/messages.h"
-#include "counting/blueprint_path.h"
-#include "counting/recount.h"
-#include "host/ark_api.h"
-#include "host/game_access.h"
 #include "base/config.h"
 #include "base/guard.h"
 #include "base/logger.h"
 #include "base/text.h"
+#include "commands/commands.h"
+#include "counting/blueprint_path.h"
+#include "counting/recount.h"
+#include "host/ark_api.h"
+#include "host/game_access.h"
+#include "notify/messages.h"
 
 namespace {
 
@@ -65,7 +65,8 @@ void GetDinoBpCmd(APlayerController* controller, FString*, bool) {
     if (aimed == nullptr || !IsCreature(aimed)) return;
     const FString path = GetBlueprintPath(aimed);
     // A path is data: its braces are doubled for the sender's format step, so it arrives as is.
-    SendChatMessage(player, GetText("Sender"), EscapeBraces(path.ToWide()).c_str());
+    SendChatMessage(player, FString(CurrentSettings().messages.Text("Sender")),
+                    EscapeBraces(path.ToWide()).c_str());
     // The bare path, so it can be copied into the configuration as a key.
     Log().info(ToUtf8(path));
   });

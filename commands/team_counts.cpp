@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <exception>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,13 +11,14 @@
 #include <fmt/format.h>
 #include <fmt/xchar.h>
 
-#include "commands/commands.h"
-#include "notify/limits_answer.h"
-#include "notify/messages.h"
-#include "counting/dino_count_store.h"
-#include "host/ark_api.h"
 #include "base/config.h"
 #include "base/guard.h"
+#include "base/text.h"
+#include "commands/commands.h"
+#include "counting/dino_count_store.h"
+#include "host/ark_api.h"
+#include "notify/limits_answer.h"
+#include "notify/messages.h"
 
 namespace {
 
@@ -51,10 +53,11 @@ std::optional<int32_t> TeamNumber(std::u16string_view word) {
 
 // One team's counts in the lines of /limits, against the base limits.
 std::wstring TeamAnswer(int32_t team) {
-  const int32_t max_amount = ReadInt32(RequiredSetting("General", "MaxAmount"));
-  const std::wstring lines = LimitsAnswer(team, Store().TotalOf(team), max_amount);
+  const Settings& settings = CurrentSettings();
+  if (!settings.general.max_amount) throw std::runtime_error(std::string(kMissingNumber));
+  const std::wstring lines = LimitsAnswer(team, *settings.general.max_amount);
   std::wstring answer = fmt::format(fmt::runtime(std::wstring_view(lines)));  // as players see it
-  if (!Tiers().empty()) answer += L"\n(the base limits: players of a tier have the tier's)";
+  if (!settings.tiers.empty()) answer += L"\n(the base limits: players of a tier have the tier's)";
   return answer;
 }
 
@@ -73,7 +76,8 @@ std::wstring Summary() {
   std::wstring answer = count(teams.size(), L"team counted", L"teams counted") + L", " +
                         count(Store().KindCount(), L"kind configured", L"kinds configured");
   for (std::size_t i = 0; i < std::min(teams.size(), kTopTeams); ++i)
-    answer += fmt::format(L"\nteam {}: {} of {}", teams[i].second, teams[i].first, TotalLimit());
+    answer += fmt::format(L"\nteam {}: {} of {}", teams[i].second, teams[i].first,
+                          CurrentSettings().general.TotalLimit());
   return answer;
 }
 
@@ -97,7 +101,8 @@ void TeamCountsCmd(APlayerController* controller, FString* command, bool) {
     auto* player = static_cast<AShooterPlayerController*>(controller);
     if (player == nullptr || ArkApi::GetApiUtils().IsPlayerDead(player)) return;
     const std::wstring answer = Answer(command != nullptr ? *command : FString());
-    SendChatMessage(player, GetText("Sender"), EscapeBraces(answer).c_str());
+    SendChatMessage(player, FString(CurrentSettings().messages.Text("Sender")),
+                    EscapeBraces(answer).c_str());
   });
 }
 

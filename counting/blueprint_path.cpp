@@ -4,6 +4,7 @@
 #include <string>
 
 #include "host/game_access.h"
+#include "host/game_text.h"
 
 FString BlueprintPathFromFullName(std::u16string_view full) {
   const std::size_t space = full.find(u' ');
@@ -17,7 +18,7 @@ FString BlueprintPathFromFullName(std::u16string_view full) {
   // "Default__" is removed where it stands in the wrapped text; text that comes together where
   // one was removed is not searched again.
   constexpr std::u16string_view kDefault = u"Default__";
-  const std::u16string wrapped = u"Blueprint'" + std::u16string(mid) + u"'";
+  const std::u16string wrapped = game_text::Wrap(mid);
   const std::u16string_view rest(wrapped);
   std::u16string result;
   result.reserve(wrapped.size());
@@ -51,7 +52,9 @@ int32_t FindIgnoreCase(const FString& text, const FString& pattern) {
   if (needle.empty() || needle.size() > haystack.size()) return -1;
   for (std::size_t at = 0; at + needle.size() <= haystack.size(); ++at) {
     std::size_t k = 0;
-    while (k < needle.size() && FoldCase(haystack[at + k]) == FoldCase(needle[k])) ++k;
+    while (k < needle.size() &&
+           game_text::FoldCase(haystack[at + k]) == game_text::FoldCase(needle[k]))
+      ++k;
     if (k == needle.size()) return static_cast<int32_t>(at);
   }
   return -1;

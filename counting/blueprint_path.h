@@ -18,6 +18,3 @@ FString BlueprintPathFromFullName(std::u16string_view full_name);
 // The index of the first occurrence of `pattern` in `text` ignoring the case of A-Z, or -1. An
 // empty pattern is never found.
 int32_t FindIgnoreCase(const FString& text, const FString& pattern);
-
-// A-Z folded to a-z; every other code unit stays.
-inline char16_t FoldCase(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; }

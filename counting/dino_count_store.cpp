@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
-#include "counting/blueprint_path.h"
+#include "host/game_facts.h"
+#include "host/game_text.h"
 
 bool CaseInsensitiveLess::operator()(const FString& a, const FString& b) const {
   const std::u16string_view x = a.View(), y = b.View();
@@ -12,7 +14,7 @@ bool CaseInsensitiveLess::operator()(const FString& a, const FString& b) const {
   std::size_t i = static_cast<std::size_t>(
       std::mismatch(x.begin(), x.begin() + n, y.begin()).first - x.begin());
   for (; i < n; ++i) {
-    const char16_t cx = FoldCase(x[i]), cy = FoldCase(y[i]);
+    const char16_t cx = game_text::FoldCase(x[i]), cy = game_text::FoldCase(y[i]);
     if (cx != cy) return cx < cy;
   }
   return x.size() < y.size();
@@ -39,7 +41,7 @@ bool DinoCountStore::FoldedEqual::operator()(std::u16string_view a, std::u16stri
   if (std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0)
     return true;  // spelled alike
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+    if (game_text::FoldCase(a[i]) != game_text::FoldCase(b[i])) return false;
   }
   return true;
 }
@@ -49,29 +51,68 @@ DinoCountStore& Store() {
   return store;
 }
 
-void DinoCountStore::AddKind(std::string_view member_name, int32_t limit) {
-  // The key's own UTF-8 text: the name with the bytes the key turned into '?' replaced alike.
-  std::string config_name(member_name);
-  for (char& c : config_name) {
-    if (static_cast<unsigned char>(c) > 0x7F) c = '?';
+namespace {
+
+bool Fits(int64_t value) { return value >= 0 && value <= std::numeric_limits<int32_t>::max(); }
+
+// A count change of one team and kind is made only for a real path and a counted team.
+bool Counted(const FString& path, int32_t team_id) {
+  return !path.IsEmpty() && game_facts::IsPlayerTeam(team_id);
+}
+
+// Changes a count unless it would go below zero; sets the flag above the limit and, on a
+// decrease, clears it at or below the limit. Allocates nothing and never throws.
+// `over` counts the team's kinds above their limits and follows the change exactly.
+KindChange ChangeKind(int32_t& count, bool& flag, int32_t& over, int32_t limit,
+                      int32_t change) noexcept {
+  const int64_t final_count = int64_t{count} + change;
+  const int32_t current = count;
+  if (Fits(final_count)) {
+    over += (final_count > limit) - (count > limit);
+    count = static_cast<int32_t>(final_count);
+    if (final_count > limit) flag = true;
+    if (change < 0 && final_count <= limit) flag = false;
   }
-  const auto [it, added] = dino_counts_.try_emplace(FString(member_name));
-  if (!added) return;
-  it->second.config_name = std::move(config_name);
-  it->second.limit = limit;
-  it->second.ordinal = dino_counts_.size() - 1;
-  kind_index_.emplace(it->first.View(), it);
+  return {current, change, final_count, flag};
+}
+
+}  // namespace
+
+DinoCountStore::DinoCountStore(std::shared_ptr<const Settings> settings)
+    : settings_(std::move(settings)) {
+  for (const auto& [key, kind_settings] : settings_->kinds) {
+    const auto [it, added] = kinds_.try_emplace(FString(std::string_view(key)));
+    if (!added) continue;
+    KindCounts& kind = it->second;
+    kind.settings_ = &kind_settings;
+    kind.limit_ = kind_settings.count.value_or(9999);
+    kind.ordinal_ = kinds_.size() - 1;
+    kind_index_.emplace(it->first.View(), it);
+  }
+  const std::size_t tiers = settings_->tiers.size();
+  for (auto& [path, kind] : kinds_) kind.tier_limits_.assign(tiers, kind.limit_);
+  tier_kinds_.assign(tiers, {});
+  for (std::size_t tier = 0; tier < tiers; ++tier) {
+    for (const auto& [key, count] : settings_->tiers[tier].counts) {
+      KindCounts* kind = MutableKind(FString(std::string_view(key)));
+      if (kind == nullptr) continue;
+      kind->tier_limits_[tier] = count;
+      std::vector<const KindCounts*>& changed = tier_kinds_[tier];
+      if (std::find(changed.begin(), changed.end(), kind) == changed.end()) changed.push_back(kind);
+    }
+  }
 }
 
 DinoCountStore& DinoCountStore::operator=(DinoCountStore&& other) noexcept {
-  dino_counts_ = std::move(other.dino_counts_);
+  settings_ = std::move(other.settings_);
+  kinds_ = std::move(other.kinds_);
   team_totals_ = std::move(other.team_totals_);
   limit_exceeded_ = std::move(other.limit_exceeded_);
   kinds_over_ = std::move(other.kinds_over_);
   tier_kinds_ = std::move(other.tier_kinds_);
   kind_index_ = std::move(other.kind_index_);
-  kinds_generation_ = std::exchange(other.kinds_generation_, 0);
-  other.dino_counts_.clear();
+  other.settings_.reset();
+  other.kinds_.clear();
   other.team_totals_.clear();
   other.limit_exceeded_.clear();
   other.kinds_over_.clear();
@@ -80,48 +121,96 @@ DinoCountStore& DinoCountStore::operator=(DinoCountStore&& other) noexcept {
   return *this;
 }
 
+std::optional<KindChange> DinoCountStore::Change(const FString& path, int32_t team_id,
+                                                 int32_t change) {
+  if (!Counted(path, team_id)) return std::nullopt;
+  int32_t& total = team_totals_[team_id];
+  if (Fits(int64_t{total} + change)) total += change;
+  KindCounts* kind = MutableKind(path);
+  if (kind == nullptr) return std::nullopt;
+  return ChangeKind(kind->teams_[team_id], limit_exceeded_[team_id], kinds_over_[team_id],
+                    kind->limit_, change);
+}
+
+std::vector<MoveStep> DinoCountStore::MoveTeam(int32_t old_team, int32_t new_team, bool add) {
+  if (old_team == new_team) return {};
+  // Everything the move touches is made first; the entries made are those a change would make,
+  // so a failure here (out of memory) leaves the counts as they were.
+  struct Counts {
+    KindCounts* kind;
+    int32_t moved;  // the old team's count of the kind
+    int32_t* new_count;
+    int32_t* old_count;
+  };
+  std::vector<Counts> counts;
+  counts.reserve(kinds_.size());
+  std::vector<MoveStep> steps;
+  steps.reserve(kinds_.size());
+  int32_t& new_total = team_totals_[new_team];
+  const int32_t old_total = team_totals_[old_team];
+  bool& new_flag = limit_exceeded_[new_team];
+  bool& old_flag = limit_exceeded_[old_team];
+  int32_t& new_over = kinds_over_[new_team];
+  int32_t& old_over = kinds_over_[old_team];
+  for (auto& [path, kind] : kinds_) {
+    const int32_t moved = kind.CountOf(old_team);
+    counts.push_back({&kind, moved, &kind.teams_[new_team], &kind.teams_[old_team]});
+    steps.push_back({&path, {}, {}});
+  }
+
+  // The move itself cannot fail. Per kind it adds the old team's count to the new team and
+  // takes it from the old one, each as Change would; the new team's total takes the old total
+  // over (on top of its own when `add`), and the old team is forgotten but for its flag.
+  int64_t total = add ? int64_t{new_total} + old_total : old_total;
+  int64_t moved_in_all = 0;
+  for (std::size_t i = 0; i < counts.size(); ++i) {
+    const Counts& kind = counts[i];
+    MoveStep& step = steps[i];
+    moved_in_all += kind.moved;
+    if (Counted(*step.path, new_team)) {
+      if (Fits(total + kind.moved)) total += kind.moved;
+      step.to_new = ChangeKind(*kind.new_count, new_flag, new_over, kind.kind->limit_, kind.moved);
+    }
+    if (Counted(*step.path, old_team))
+      step.from_old =
+          ChangeKind(*kind.old_count, old_flag, old_over, kind.kind->limit_, -kind.moved);
+    kind.kind->teams_.erase(old_team);
+  }
+  team_totals_.erase(old_team);
+  kinds_over_.erase(old_team);
+  new_total = static_cast<int32_t>(std::clamp<int64_t>(total - moved_in_all,
+                                                       std::numeric_limits<int32_t>::min(),
+                                                       std::numeric_limits<int32_t>::max()));
+  return steps;
+}
+
 StoreCounts DinoCountStore::EmptyCounts() const {
   StoreCounts counts;
-  counts.kind_teams.resize(dino_counts_.size());
+  counts.kind_teams.resize(kinds_.size());
   counts.team_totals.reserve(team_totals_.size());
-  counts.limit_exceeded.reserve(limit_exceeded_.size());
-  counts.kinds_over.reserve(kinds_over_.size());
   return counts;
 }
 
-void DinoCountStore::SetTierCount(std::size_t tiers) {
-  for (auto& [path, kind] : dino_counts_) kind.tier_limits.assign(tiers, kind.limit);
-  tier_kinds_.assign(tiers, {});
-}
-
-bool DinoCountStore::SetTierLimit(std::size_t tier, std::string_view kind_key, int32_t limit) {
-  KindCounts* kind = FindKind(FString(kind_key));
-  if (kind == nullptr || tier >= tier_kinds_.size()) return false;
-  kind->tier_limits[tier] = limit;
-  if (std::find(tier_kinds_[tier].begin(), tier_kinds_[tier].end(), kind) ==
-      tier_kinds_[tier].end())
-    tier_kinds_[tier].push_back(kind);
-  return true;
-}
-
-const std::vector<const KindCounts*>& DinoCountStore::TierKinds(std::size_t tier) const {
-  static const std::vector<const KindCounts*> kNone;
-  return tier < tier_kinds_.size() ? tier_kinds_[tier] : kNone;
-}
-
-int32_t DinoCountStore::KindsOverOf(int32_t team_id) const {
-  const auto it = kinds_over_.find(team_id);
-  return it == kinds_over_.end() ? 0 : it->second;
-}
-
-void DinoCountStore::ReplaceCounts(StoreCounts&& counts) noexcept {
-  for (auto& [path, kind] : dino_counts_) kind.teams.swap(counts.kind_teams[kind.ordinal]);
+void DinoCountStore::ReplaceCounts(StoreCounts&& counts) {
+  // Derived aside first: a failure (out of memory) leaves the store as it was.
+  std::unordered_map<int32_t, bool> flags;
+  std::unordered_map<int32_t, int32_t> over;
+  flags.reserve(limit_exceeded_.size());
+  over.reserve(kinds_over_.size());
+  for (const auto& [path, kind] : kinds_) {
+    for (const auto& [team, count] : counts.kind_teams[kind.ordinal_]) {
+      if (count <= kind.limit_) continue;
+      flags[team] = true;
+      ++over[team];
+    }
+  }
+  for (auto& [path, kind] : kinds_) kind.teams_.swap(counts.kind_teams[kind.ordinal_]);
   team_totals_.swap(counts.team_totals);
-  limit_exceeded_.swap(counts.limit_exceeded);
-  kinds_over_.swap(counts.kinds_over);
+  limit_exceeded_.swap(flags);
+  kinds_over_.swap(over);
 }
 
-KindCounts* DinoCountStore::FindKind(const FString& path) {
+KindCounts* DinoCountStore::MutableKind(const FString& path) {
   const auto it = kind_index_.find(path.View());
   return it == kind_index_.end() ? nullptr : &it->second->second;
 }
@@ -129,6 +218,11 @@ KindCounts* DinoCountStore::FindKind(const FString& path) {
 const KindCounts* DinoCountStore::FindKind(const FString& path) const {
   const auto it = kind_index_.find(path.View());
   return it == kind_index_.end() ? nullptr : &it->second->second;
+}
+
+const std::vector<const KindCounts*>& DinoCountStore::TierKinds(std::size_t tier) const {
+  static const std::vector<const KindCounts*> kNone;
+  return tier < tier_kinds_.size() ? tier_kinds_[tier] : kNone;
 }
 
 int32_t DinoCountStore::TotalOf(int32_t team_id) const {
@@ -141,18 +235,18 @@ bool DinoCountStore::FlagOf(int32_t team_id) const {
   return it != limit_exceeded_.end() && it->second;
 }
 
-int32_t DinoCountStore::CountOf(const KindCounts& kind, int32_t team_id) {
-  const auto it = kind.teams.find(team_id);
-  return it == kind.teams.end() ? 0 : it->second;
+int32_t DinoCountStore::KindsOverOf(int32_t team_id) const {
+  const auto it = kinds_over_.find(team_id);
+  return it == kinds_over_.end() ? 0 : it->second;
 }
 
 bool DinoCountStore::operator==(const DinoCountStore& other) const {
   const auto same_kind = [](const auto& a, const auto& b) {
-    return a.first.View() == b.first.View() && a.second.config_name == b.second.config_name &&
-           a.second.limit == b.second.limit && a.second.teams == b.second.teams;
+    return a.first.View() == b.first.View() && a.second.limit_ == b.second.limit_ &&
+           a.second.teams_ == b.second.teams_;
   };
-  // The generation says where the kinds came from, not what the store holds.
+  // The settings say where the kinds came from, not what the store holds.
   return team_totals_ == other.team_totals_ && limit_exceeded_ == other.limit_exceeded_ &&
-         std::equal(dino_counts_.begin(), dino_counts_.end(), other.dino_counts_.begin(),
-                    other.dino_counts_.end(), same_kind);
+         std::equal(kinds_.begin(), kinds_.end(), other.kinds_.begin(), other.kinds_.end(),
+                    same_kind);
 }

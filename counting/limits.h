@@ -4,26 +4,38 @@
 #include <string_view>
 
 #include "counting/dino_count_store.h"
+#include "counting/tiers.h"
 #include "host/fstring.h"
-#include "base/config.h"
 
-// The three operations every decision of the plug-in goes through. Limits are read from the
-// configuration at each call. A kind's limit is the one of the configured kind the path matched
-// (ignoring case); a path of no configured kind is limited only by the team's total and flag.
+// The operations every decision of the plug-in goes through. A kind's limit is the one of the
+// configured kind the path matched (ignoring case), as the last recount read it; the total limit
+// is General.MaxAmount of the live settings. A path of no configured kind is limited only by the
+// team's total and flag.
 
-// Records that a team gained (+) or lost (-) creatures of a kind. Ignored for an empty path or a
-// team that is no player team (game_facts::IsPlayerTeam). A change that would make the total or the
-// kind's count negative is dropped for that container. Sets the team's flag when the kind's count
-// passes its limit, and clears it when a decrease ends at or below it.
+// Records that a team gained (+) or lost (-) creatures of a kind (DinoCountStore::Change), with
+// its diagnostic lines.
 void UpdateDinoCount(const FString& path_name, int32_t team_id, int32_t change);
 
-// A tribe join: the old team's creatures become the new team's. Per configured kind the old
-// team's count moves to the new team (each side changed as UpdateDinoCount changes it, with its
-// diagnostic lines, then `line`); the new team's total takes the old one over, on top of its own
-// when `add`, else in place of it; the old team's total and kind counts are forgotten, its flag
-// stays as the move left it. All or nothing: nothing changes unless all of it does. Nothing
-// happens when both teams are one.
+// A tribe join: the old team's creatures become the new team's (DinoCountStore::MoveTeam), with
+// each kind's diagnostic lines on both sides followed by `line`. Nothing happens when both teams
+// are one.
 void MoveTeamCounts(int32_t old_team, int32_t new_team, bool add, std::string_view line);
+
+// What the checks read of one team. Every check reads its counts through CountsOf, so a count
+// from another source is added there once for all of them.
+class TeamCounts {
+ public:
+  TeamCounts(const DinoCountStore& store, int32_t team_id) : store_(store), team_(team_id) {}
+  int64_t total() const { return store_.TotalOf(team_); }
+  int64_t Of(const KindCounts& kind) const { return kind.CountOf(team_); }
+  // Whether some kind of the team is over its limit (the flag), or over the tier's limit for it.
+  bool OverAKindLimit(const Tier& tier) const;
+
+ private:
+  const DinoCountStore& store_;
+  int32_t team_;
+};
+TeamCounts CountsOf(int32_t team_id);
 
 // Why a check refused, if it did.
 enum class Refusal {
@@ -39,17 +51,16 @@ struct LimitCheck {
   const KindCounts* kind = nullptr;  // the configured kind of the path, if any
   int64_t count = 0;                 // the total or the kind's count that reached the limit
   int32_t limit = 0;                 // that limit
-  const Tier* tier = nullptr;        // the tier whose limits were checked, if any
+  Tier tier;                         // the tier whose limits were checked, if any
   bool allowed() const { return refusal == Refusal::kNone; }
 };
 
 // Whether the team may gain one more creature of the kind: its flag is clear, its total is below
 // General.MaxAmount and its count of a configured kind is below that kind's limit, checked in
-// that order; the first that fails decides. Changes no count (but leaves zero entries behind for
-// what it read). With a tier, the tier's limits decide instead: its MaxAmount and Counts where it
-// has them, and in place of the flag whether some kind of the team is above the tier's limit for
-// it; an Unlimited tier is never refused.
-LimitCheck CheckLimits(const FString& path_name, int32_t team_id, const Tier* tier = nullptr);
+// that order; the first that fails decides. Changes no count. With a tier, the tier's limits
+// decide instead: its MaxAmount and Counts where it has them, and in place of the flag whether
+// some kind of the team is above the tier's limit for it; an Unlimited tier is never refused.
+LimitCheck CheckLimits(const FString& path_name, int32_t team_id, const Tier& tier = {});
 // The same as yes or no.
 bool DinoAllowed(const FString& path_name, int32_t team_id);
 
@@ -57,15 +68,15 @@ bool DinoAllowed(const FString& path_name, int32_t team_id);
 struct MergeCheck {
   Refusal refusal = Refusal::kNone;  // kTotalLimit or kKindLimit when refused
   const KindCounts* kind = nullptr;
-  const FString* path = nullptr;     // the kind's key
-  int64_t count = 0;                 // the sum
+  const FString* path = nullptr;  // the kind's key
+  int64_t count = 0;              // the sum
   int32_t limit = 0;
-  const Tier* tier = nullptr;
+  Tier tier;
   bool allowed() const { return refusal == Refusal::kNone; }
 };
 
 // Whether two teams may become one: the sum of their totals and, kind by kind in key order, the
 // sum of their counts stay within the limits (a sum equal to a limit passes); the tier's limits
 // when one is given (the inviter's).
-MergeCheck CheckMergedCounts(int32_t team_id1, int32_t team_id2, const Tier* tier = nullptr);
+MergeCheck CheckMergedCounts(int32_t team_id1, int32_t team_id2, const Tier& tier = {});
 bool AllowMergedDinoCounts(int32_t team_id1, int32_t team_id2);

@@ -3,15 +3,15 @@
 #include <string>
 #include <unordered_map>
 
+#include "base/config.h"
+#include "base/debug.h"
+#include "base/guard.h"
+#include "base/text.h"
 #include "counting/blueprint_path.h"
 #include "counting/dino_count_store.h"
 #include "host/ark_api.h"
 #include "host/game_access.h"
 #include "host/game_facts.h"
-#include "base/config.h"
-#include "base/debug.h"
-#include "base/guard.h"
-#include "base/text.h"
 
 namespace {
 
@@ -21,32 +21,6 @@ struct ClassKind {
   const KindCounts* kind = nullptr;  // null: no configured kind
   std::string path_utf8;             // for the diagnostic lines
 };
-
-// Every member of "Dinos" is a kind, limited by its "Count" (9999 without one). A section that
-// is an array, string, number or boolean fails here, at key(), before any creature is counted;
-// null or empty counts as no kinds. A kind's limit is read under its key as the store holds it,
-// so a name with bytes the key turned into '?' finds no member and is limited to 9999.
-void AddConfiguredKinds(DinoCountStore& store) {
-  const nlohmann::json* dinos = ConfigMember(PluginConfig(), "Dinos");
-  if (dinos == nullptr) return;
-  for (auto member = dinos->begin(); member != dinos->end(); ++member) {
-    const std::string& name = member.key();
-    std::string key = name;
-    for (char& c : key) {
-      if (static_cast<unsigned char>(c) > 0x7F) c = '?';
-    }
-    int32_t limit = 9999;
-    if (const nlohmann::json* entry = ConfigMember(*dinos, key)) {
-      if (!entry->is_object()) (void)entry->value("Count", 0);  // the library's type error
-      if (const nlohmann::json* count = ConfigMember(*entry, "Count")) limit = ReadInt32(*count);
-    }
-    store.AddKind(name, limit);
-  }
-  store.SetTierCount(Tiers().size());
-  for (const Tier& tier : Tiers()) {
-    for (const auto& [key, count] : tier.counts) store.SetTierLimit(tier.index, key, count);
-  }
-}
 
 // A class's blueprint path comes from its default object's full name, which stays as long as the
 // world does: it is built once per class and world, not at every recount.
@@ -92,41 +66,37 @@ void CountLevel(const DinoCountStore& store, StoreCounts& counts) {
     }
     if (class_kind.kind == nullptr) continue;
 
-    const int32_t count = ++counts.kind_teams[class_kind.kind->ordinal][team];
-    if (count > class_kind.kind->limit) counts.limit_exceeded[team] = true;
+    const int32_t count = ++counts.kind_teams[class_kind.kind->ordinal()][team];
     debug("UpdateDinoCountAll: team_id: {}", team);
     debug("UpdateDinoCountAll: path_name: {}", class_kind.path_utf8);
     debug("UpdateDinoCountAll: count: {}", count);
   }
-  store.ForEachKind([&](const FString&, const KindCounts& kind) {
-    for (const auto& [team, count] : counts.kind_teams[kind.ordinal]) {
-      if (count > kind.limit) ++counts.kinds_over[team];
-    }
-  });
 }
 
 }  // namespace
 
 void UpdateDinoCountAll() {
   // Everything is built aside and put in place at the end, so a recount that fails leaves the
-  // counts as they were. The kinds are read anew only when the configuration changed.
+  // counts as they were. The kinds are made anew only when the settings are not the ones the
+  // store's kinds came from.
   DinoCountStore& live = Store();
-  DinoCountStore fresh;
-  const bool new_kinds = live.kinds_generation() != ConfigGeneration();
-  if (new_kinds) {
-    AddConfiguredKinds(fresh);
-    fresh.set_kinds_generation(ConfigGeneration());
+  const std::shared_ptr<const Settings>& settings = SharedSettings();
+  if (live.settings() == settings.get()) {
+    StoreCounts counts = live.EmptyCounts();
+    CountLevel(live, counts);
+    live.ReplaceCounts(std::move(counts));
+    return;
   }
-  DinoCountStore& target = new_kinds ? fresh : live;
-  StoreCounts counts = target.EmptyCounts();
-  CountLevel(target, counts);
-  target.ReplaceCounts(std::move(counts));
-  if (new_kinds) live = std::move(fresh);
+  DinoCountStore fresh(settings);
+  StoreCounts counts = fresh.EmptyCounts();
+  CountLevel(fresh, counts);
+  fresh.ReplaceCounts(std::move(counts));
+  live = std::move(fresh);
 }
 
 void RecountOnTimer() {
   static int64_t seconds_since_recount = 0;
-  const int32_t interval = RecountIntervalSeconds();
+  const int32_t interval = CurrentSettings().general.recount_interval;
   if (interval <= 0) {
     seconds_since_recount = 0;
     return;

@@ -2,12 +2,12 @@
 
 #include "host/game_types.h"
 
-// Empties the count store and rebuilds it from the configuration and the running level: every
-// member of "Dinos" becomes a kind (names widened byte by byte; names equal ignoring case make
-// one kind, the first in the section's order), then every living creature of a recounted team
-// (game_facts::IsRecountedTeam) counts once for its team and, when configured, for its kind. Throws
-// the JSON library's errors for a "Dinos" section or member of the wrong type; what was counted
-// before stays. Counts nothing when the host has no world.
+// Rebuilds every count from the running level, aside, and puts them in place of the store's:
+// every living creature of a recounted team (game_facts::IsRecountedTeam) counts once for its
+// team and, when its kind is configured, for its kind. When the live settings are not those the
+// store's kinds came from, the kinds are made anew from them first (see DinoCountStore). A
+// failure (the game's, or memory) throws and leaves the store as it was. Counts nothing when the
+// host has no world.
 void UpdateDinoCountAll();
 
 // Runs once a second of game time on the framework's timer: a full recount each time

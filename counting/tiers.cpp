@@ -1,15 +1,21 @@
 #include "counting/tiers.h"
 
+#include "base/config.h"
 #include "host/ark_api.h"
 #include "host/permissions.h"
 
-const Tier* TierOf(AController* controller) {
-  const std::vector<Tier>& tiers = Tiers();
-  if (tiers.empty() || controller == nullptr) return nullptr;
+Tier TierOf(AController* controller) {
+  const std::vector<TierSettings>& tiers = CurrentSettings().tiers;
+  if (tiers.empty() || controller == nullptr) return {};
   const uint64_t steam_id = ArkApi::GetApiUtils().GetSteamIdFromController(controller);
-  if (steam_id == 0) return nullptr;
-  for (const Tier& tier : tiers) {
-    if (Permissions::IsPlayerHasPermission(steam_id, tier.group_name)) return &tier;
+  if (steam_id == 0) return {};
+  for (std::size_t i = 0; i < tiers.size(); ++i) {
+    if (Permissions::IsPlayerHasPermission(steam_id, tiers[i].group_name)) return {i, &tiers[i]};
   }
-  return nullptr;
+  return {};
+}
+
+std::optional<int32_t> MaxAmountFor(const Tier& tier) {
+  if (tier && tier.settings->max_amount) return tier.settings->max_amount;
+  return CurrentSettings().general.max_amount;
 }

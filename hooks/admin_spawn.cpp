@@ -1,42 +1,38 @@
 // Admin spawns: an admin's spawn of a creature kind counts against the admin's team like any
 // other gain, unless General.IgnoreAdmin exempts the "Admins" group.
-#include "notify/messages.h"
-#include "notify/refusals.h"
-#include "counting/limits.h"
-#include "counting/team_identity.h"
-#include "counting/tiers.h"
-#include "hooks/hooks.h"
-#include "host/ark_api.h"
-#include "host/permissions.h"
+#include "base/config.h"
 #include "base/debug.h"
 #include "base/guard.h"
+#include "counting/team_identity.h"
+#include "hooks/hooks.h"
+#include "hooks/road.h"
+#include "host/ark_api.h"
+#include "host/permissions.h"
 
 namespace {
 
 // Asked only when the player has a platform id and admins are exempt by configuration.
 bool ExemptAdmin(AShooterPlayerController* controller) {
   const uint64_t steam_id = ArkApi::GetApiUtils().GetSteamIdFromController(controller);
-  return steam_id != 0 && IgnoreAdminFlag &&
+  return steam_id != 0 && CurrentSettings().general.ignore_admin &&
          Permissions::IsPlayerHasPermission(steam_id, FString("Admins"));
 }
+
+constexpr Road kSpawn = {"Spawn", "AShooterPlayerController_SpawnActor: Dino spawn prevented!"};
 
 // Whether the spawn may go ahead. The path is taken exactly as the admin wrote it.
 bool SpawnAllowed(AShooterPlayerController* controller, const FString& path) {
   LogDebug("Hook_AShooterPlayerController_SpawnActor");
   if (ExemptAdmin(controller)) return true;
-  AShooterPlayerState* player_state = PlayerStateOf(controller);
-  if (player_state == nullptr) return false;
-  const int32_t team_id = GetTeamID(player_state);
-  LogDebug("AShooterPlayerController_SpawnActor: team_id {}", team_id);
-  if (team_id == 0) return true;  // no team, so no limit
-  if (const LimitCheck check = CheckLimits(path, team_id, TierOf(controller)); !check.allowed()) {
-    LogDebug("AShooterPlayerController_SpawnActor: Dino spawn prevented!");
-    LogRefusal("Spawn", team_id, path, check);
-    NotifyLimit(check, controller);
-    return false;
-  }
-  LogDebug("AShooterPlayerController_SpawnActor: Dino spawn prevention will be ignored.");
-  return true;
+  if (PlayerStateOf(controller) == nullptr) return false;
+  const Actor who = ActingPlayer(controller);
+  LogDebug("AShooterPlayerController_SpawnActor: team_id {}", who.team());
+  if (who.team() == 0) return true;  // no team, so no limit
+  bool refuse = false;
+  GuardGain(kSpawn, path, who, refuse);
+  if (!refuse)
+    LogDebug("AShooterPlayerController_SpawnActor: Dino spawn prevention will be ignored.");
+  return !refuse;
 }
 
 }  // namespace

@@ -1,40 +1,38 @@
 // Downloads of uploaded creatures: a request is refused when the team has no room for the kind,
 // and a creature that arrives is counted. Uploads need no hook: a creature that leaves the world
 // is counted off by the death and destruction hooks.
-#include "notify/messages.h"
-#include "notify/refusals.h"
+#include "base/debug.h"
+#include "base/guard.h"
 #include "counting/blueprint_path.h"
 #include "counting/limits.h"
 #include "counting/team_identity.h"
-#include "counting/tiers.h"
 #include "hooks/hooks.h"
+#include "hooks/road.h"
 #include "host/game_facts.h"
-#include "base/debug.h"
-#include "base/guard.h"
-#include "base/text.h"
+#include "notify/refusals.h"
+
+namespace {
+
+constexpr Road kDownload = {
+    "Download",
+    "Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation: Downloading "
+    "Prevented!"};
+
+}  // namespace
 
 // The record is the game's by-value copy; passing it on copies it again, strings and byte array
 // deeply, so the game's function gets the record unchanged.
 void Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation(
     AShooterPlayerController* controller, UploadedDinoRecord record) {
   bool refuse = false;
-  Guarded("Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation", [&] {
+  Guarded(__func__, [&] {
     LogDebug("Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation");
-    AShooterPlayerState* player_state = PlayerStateOf(controller);
-    if (player_state == nullptr) return;
+    if (PlayerStateOf(controller) == nullptr) return;
     const FString path_name = GetClassBlueprintPath(record.DinoClass);
-    const int32_t team_id = GetTeamID(player_state);
+    const Actor who = ActingPlayer(controller);
     LogDebug("Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation: team_id: {}",
-             team_id);
-    if (team_id == 0) return;
-    const LimitCheck check = CheckLimits(path_name, team_id, TierOf(controller));
-    if (check.allowed()) return;
-    refuse = true;
-    LogRefusal("Download", team_id, path_name, check);
-    LogDebug(
-        "Hook_AShooterPlayerController_ServerRequestDownloadDino_Implementation: Downloading "
-        "Prevented!");
-    NotifyLimit(check, controller);
+             who.team());
+    if (who.team() != 0) GuardGain(kDownload, path_name, who, refuse);
   });
   if (refuse) return;
   Original<"AShooterPlayerController.ServerRequestDownloadDino_Implementation">(controller, record);
@@ -44,15 +42,14 @@ bool Hook_AShooterPlayerController_ServerDownloadDino(AShooterPlayerController* 
                                                       UploadedDinoRecord record) {
   const bool downloaded =
       Original<"AShooterPlayerController.ServerDownloadDino">(controller, record);
-  Guarded("Hook_AShooterPlayerController_ServerDownloadDino", [&] {
-    AShooterPlayerState* player_state = PlayerStateOf(controller);
-    if (!downloaded || player_state == nullptr) return;
-    const int32_t team_id = GetTeamID(player_state);
-    LogDebug("AShooterPlayerController_ServerDownloadDino: team_id {}", team_id);
-    if (team_id == 0) return;
+  Guarded(__func__, [&] {
+    if (!downloaded || PlayerStateOf(controller) == nullptr) return;
+    const Actor who = ActingPlayer(controller);
+    LogDebug("AShooterPlayerController_ServerDownloadDino: team_id {}", who.team());
+    if (who.team() == 0) return;
     const FString path_name = GetClassBlueprintPath(record.DinoClass);
-    UpdateDinoCount(path_name, team_id, 1);
-    WarnNearLimit(path_name, team_id, controller, TierOf(controller));
+    UpdateDinoCount(path_name, who.team(), 1);
+    WarnNearLimit(path_name, who.team(), controller, who.tier());
   });
   return downloaded;
 }
@@ -61,10 +58,9 @@ bool Hook_AShooterPlayerController_ServerDownloadDino(AShooterPlayerController* 
 void Hook_APrimalDinoCharacter_InitDownloadedTamedDino(APrimalDinoCharacter* dino,
                                                        AShooterPlayerController* tamer,
                                                        int32_t team) {
-  constexpr char kWhere[] = "Hook_APrimalDinoCharacter_InitDownloadedTamedDino";
-  Guarded(kWhere, [] { LogDebug("Hook_APrimalDinoCharacter_InitDownloadedTamedDino"); });
+  Guarded(__func__, [] { LogDebug("Hook_APrimalDinoCharacter_InitDownloadedTamedDino"); });
   Original<"APrimalDinoCharacter.InitDownloadedTamedDino">(dino, tamer, team);
-  Guarded(kWhere, [&] {
+  Guarded(__func__, [&] {
     if (dino == nullptr) return;
     const FString path_name = GetBlueprintPath(dino);
     LogDebug("APrimalDinoCharacter_InitDownloadedTamedDino: team_id: {}", team);

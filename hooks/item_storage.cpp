@@ -1,76 +1,65 @@
 // Cryopods, soul traps and creature-spawning items: a player may not bring out a creature of a
 // kind the team has no room for. These hooks only check; they never change the counts.
-#include <cstdint>
 #include <string>
 #include <string_view>
 
 #include <fmt/format.h>
 
-#include "notify/messages.h"
-#include "notify/refusals.h"
-#include "counting/blueprint_path.h"
-#include "counting/limits.h"
-#include "counting/team_identity.h"
-#include "counting/tiers.h"
-#include "hooks/hooks.h"
-#include "host/ark_api.h"
-#include "host/game_access.h"
-#include "host/game_facts.h"
 #include "base/config.h"
 #include "base/debug.h"
 #include "base/guard.h"
-#include "base/logger.h"
 #include "base/text.h"
+#include "counting/blueprint_path.h"
+#include "counting/team_identity.h"
+#include "hooks/hooks.h"
+#include "hooks/road.h"
+#include "host/ark_api.h"
+#include "host/game_access.h"
+#include "host/game_facts.h"
+#include "host/game_text.h"
 
 namespace {
 
 constexpr char kEquipped[] = "Hook_AShooterCharacter_OnWeaponEquipped";
 constexpr char kUse[] = "Hook_UPrimalItem_AllowUseInInventory";
 
+constexpr Road kCryopod = {"Cryopod"};
+constexpr Road kSoulTrap = {"Soul trap"};
+constexpr Road kItem = {"Item", "Hook_UPrimalItem_AllowUseInInventory: Dino spawn prevented!"};
+
 using game_facts::kSoulTrapPathIndex;
 
 // The blueprint path of a soul trap's stored creature. The text is formatted as UTF-8 and comes
 // back byte by byte, so a byte above 0x7F becomes '?'.
 FString SoulTrapPath(const FString& stored) {
-  return FString(std::string_view(fmt::format("Blueprint'{}'", ToUtf8(stored))));
+  return FString(std::string_view(game_text::Wrap(ToUtf8(stored))));
 }
-
-// The equipping player's team and tier, and the weapon to put away on a refusal.
-struct Equipper {
-  int32_t team_id;
-  const Tier* tier;
-  AShooterPlayerController* controller;
-  AShooterWeapon* weapon;
-};
 
 // Checks one creature stored in the equipped item. A refused one gets its own message and its
 // own unequip request; the unequip happens even when the message cannot be sent.
-void CheckStored(std::string_view road, const FString& path_name, const Equipper& who) {
+void CheckStored(const Road& road, const FString& path_name, const Actor& who,
+                 AShooterWeapon* weapon) {
   LogDebug("Hook_AShooterCharacter_OnWeaponEquipped - path_name: {}", ToUtf8(path_name));
-  const LimitCheck check = CheckLimits(path_name, who.team_id, who.tier);
-  if (check.allowed()) return;
-  Guarded(kEquipped, [&] {
-    LogRefusal(road, who.team_id, path_name, check);
-    NotifyLimit(check, who.controller);
-  });
-  Call<"AShooterWeapon.StartUnequip">(who.weapon);
+  bool refuse = false;
+  Guarded(kEquipped, [&] { GuardGain(road, path_name, who, refuse); });
+  if (refuse) Call<"AShooterWeapon.StartUnequip">(weapon);
 }
 
 // Every creature class a cryopod holds, in order; the walk goes on past a refusal.
-void CheckCryopod(UPrimalItem* item, const Equipper& who) {
+void CheckCryopod(UPrimalItem* item, const Actor& who, AShooterWeapon* weapon) {
   const TArray<FCustomItemData> datas = Field<"UPrimalItem.CustomItemDatas">(item);
   for (const FCustomItemData& data : datas) {
     for (UClass* cls : data.CustomDataClasses)
-      CheckStored("Cryopod", GetClassBlueprintPath(cls), who);
+      CheckStored(kCryopod, GetClassBlueprintPath(cls), who, weapon);
   }
 }
 
 // The eleventh string of every soul-trap entry that has one.
-void CheckSoulTrap(UPrimalItem* item, const Equipper& who) {
+void CheckSoulTrap(UPrimalItem* item, const Actor& who, AShooterWeapon* weapon) {
   const TArray<FCustomItemData> datas = Field<"UPrimalItem.CustomItemDatas">(item);
   for (const FCustomItemData& data : datas) {
     if (data.CustomDataStrings.Num() <= kSoulTrapPathIndex) continue;
-    CheckStored("Soul trap", SoulTrapPath(data.CustomDataStrings[kSoulTrapPathIndex]), who);
+    CheckStored(kSoulTrap, SoulTrapPath(data.CustomDataStrings[kSoulTrapPathIndex]), who, weapon);
   }
 }
 
@@ -88,33 +77,19 @@ void CheckEquipped(AShooterCharacter* character, AShooterWeapon* weapon) {
   const bool cryopod = FindIgnoreCase(full_name, FString("PrimalItem_WeaponEmptyCryopod_C")) >= 0;
   const bool soul_trap = FindIgnoreCase(full_name, FString("SoulTrap_DS_C")) >= 0;
   if (!cryopod && !soul_trap) return;
-  const int32_t team_id = GetTeamID(PlayerStateOf(controller));
-  if (team_id == 0) return;
-  const Equipper who{team_id, TierOf(controller), controller, weapon};
-  if (cryopod) CheckCryopod(item, who);
-  if (soul_trap) CheckSoulTrap(item, who);
+  const Actor who = ActingPlayer(controller);
+  if (who.team() == 0) return;
+  (void)who.tier();  // asked once, for every creature the item holds
+  if (cryopod) CheckCryopod(item, who, weapon);
+  if (soul_trap) CheckSoulTrap(item, who, weapon);
 }
 
 // The creature an item spawns: its "ItemMap" entry, else the item's own path (also without an
-// "ItemMap", which the configuration check warns about). A map that is no object, or an entry
-// that is no text, cannot pass the check; should one be live anyway it is logged and the item is
-// checked under its own path, so a broken map neither blocks nor frees every spawner.
+// "ItemMap", which the configuration check warns about).
 FString SpawnedCreature(const FString& item_path) {
-  const nlohmann::json* map = ConfigMember(PluginConfig(), "ItemMap");
-  if (map == nullptr) return item_path;
-  if (!map->is_object()) {
-    LogError(kUse, "\"ItemMap\" is no object; the item is checked under its own path");
-    return item_path;
-  }
-  const std::string key = ToUtf8(item_path);
-  const nlohmann::json* entry = ConfigMember(*map, key);
-  if (entry == nullptr) return item_path;
-  if (!entry->is_string()) {
-    LogError(kUse,
-             "\"ItemMap\" entry " + key + " is no text; the item is checked under its own path");
-    return item_path;
-  }
-  return FString(std::string_view(entry->get_ref<const std::string&>()));
+  const auto& map = CurrentSettings().item_map;
+  const auto entry = map.find(ToUtf8(item_path));
+  return entry == map.end() ? item_path : FString(std::string_view(entry->second));
 }
 
 // Refuses (sets `refuse`, then tells the player) a creature-spawning consumable that the game
@@ -129,19 +104,13 @@ void CheckSpawn(UPrimalItem* item, bool allowed, AShooterPlayerController* contr
       Field<"UPrimalItem.MyConsumableType">(item) != game_facts::kSpawnerConsumableType) {
     return;
   }
-  AShooterPlayerState* player_state = PlayerStateOf(controller);
-  if (player_state == nullptr) return;
-  const int32_t team_id = GetTeamID(player_state);
-  debug("Hook_UPrimalItem_AllowUseInInventory: team_id {}", team_id);
-  if (team_id == 0) return;
+  if (PlayerStateOf(controller) == nullptr) return;
+  const Actor who = ActingPlayer(controller);
+  debug("Hook_UPrimalItem_AllowUseInInventory: team_id {}", who.team());
+  if (who.team() == 0) return;
   const FString creature = SpawnedCreature(item_path);
   if (debug) debug("Hook_UPrimalItem_AllowUseInInventory path_name: {}", ToUtf8(creature));
-  const LimitCheck check = CheckLimits(creature, team_id, TierOf(controller));
-  if (check.allowed()) return;
-  debug("Hook_UPrimalItem_AllowUseInInventory: Dino spawn prevented!");
-  refuse = true;
-  LogRefusal("Item", team_id, creature, check);
-  NotifyLimit(check, controller);
+  GuardGain(kItem, creature, who, refuse);
 }
 
 }  // namespace

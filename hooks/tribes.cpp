@@ -1,22 +1,18 @@
 // Tribe joins and merges: a join that would take the joined team over a limit is refused, and
 // after every join the old team's counts become the new team's, so they follow the creatures
 // without a full recount.
-#include <string_view>
-
-#include "notify/messages.h"
-#include "notify/refusals.h"
+#include "base/debug.h"
+#include "base/guard.h"
 #include "counting/dino_count_store.h"
 #include "counting/limits.h"
 #include "counting/team_identity.h"
 #include "counting/tiers.h"
 #include "hooks/hooks.h"
 #include "host/game_access.h"
-#include "base/debug.h"
-#include "base/guard.h"
+#include "notify/messages.h"
+#include "notify/refusals.h"
 
 namespace {
-
-constexpr std::string_view kWhere = "Hook_AShooterPlayerState_AddToTribe";
 
 // The added player's own controller, or null.
 AShooterPlayerController* OwnControllerOf(AShooterPlayerState* player_state) {
@@ -79,14 +75,14 @@ void TellRefused(APlayerController* inviter, const Join& join, bool merge) {
 
 // A team joining itself moves nothing, and says so as any other join that moved nothing.
 void AfterMerge(const Join& join) {
-  if (join.old_team != join.new_team && Store().TeamTotal(join.old_team) > 0)
+  if (join.old_team != join.new_team && Store().TotalOf(join.old_team) > 0)
     MoveTeamCounts(join.old_team, join.new_team, true,
                    "AShooterPlayerState_AddToTribe: Merge allowed: (Code 1)");
   LogDebug("AShooterPlayerState_AddToTribe: Merge allowed: (Code 2)");
 }
 
 void AfterInvite(const Join& join) {
-  if (join.old_team != join.new_team && Store().TeamTotal(join.old_team) > 0) {
+  if (join.old_team != join.new_team && Store().TotalOf(join.old_team) > 0) {
     MoveTeamCounts(join.old_team, join.new_team, true,
                    "| AShooterPlayerState_AddToTribe: [Invite]: Tribe invite allowed! (Code 1)");
   } else {
@@ -99,7 +95,7 @@ void AfterCreating(AShooterPlayerState* player_state, int32_t old_team) {
   if (!InTribe(player_state) || old_team <= 0) return;
   const int32_t new_team = GetTeamID(player_state);
   if (new_team == old_team) return;
-  if (Store().TeamTotal(old_team) <= 0) {
+  if (Store().TotalOf(old_team) <= 0) {
     LogDebug("| AShooterPlayerState_AddToTribe: [Creating]: Tribe Created! (Code 3)");
     return;
   }
@@ -123,7 +119,7 @@ bool Hook_AShooterPlayerState_AddToTribe(AShooterPlayerState* player_state, FTri
     // then follow only when both teams were known.
     Verdict verdict = Verdict::kAllow;
     Join join;
-    Guarded(kWhere, [&] {
+    Guarded(__func__, [&] {
       LogDebug("::::Hook_AShooterPlayerState_AddToTribe::::");
       if (merge_tribe && !is_from_invite) {
         verdict = Verdict::kRefuse;
@@ -138,18 +134,18 @@ bool Hook_AShooterPlayerState_AddToTribe(AShooterPlayerState* player_state, FTri
     if (!join_game()) return false;
     // Teams unknown after a failed check: nothing to move.
     if (join.new_team != 0 && join.old_team != 0)
-      Guarded(kWhere, [&] { merge_tribe ? AfterMerge(join) : AfterInvite(join); });
+      Guarded(__func__, [&] { merge_tribe ? AfterMerge(join) : AfterInvite(join); });
     return true;
   }
 
   // Creating a tribe: no limit applies, only the counts move to the new tribe id.
   int32_t old_team = 0;
-  Guarded(kWhere, [&] {
+  Guarded(__func__, [&] {
     LogDebug("::::Hook_AShooterPlayerState_AddToTribe::::");
     old_team = InTribe(player_state) ? 0 : GetTeamID(player_state);
     LogDebug("AShooterPlayerState_AddToTribe: Creating a tribe");
   });
   if (!join_game()) return false;
-  Guarded(kWhere, [&] { AfterCreating(player_state, old_team); });
+  Guarded(__func__, [&] { AfterCreating(player_state, old_team); });
   return true;
 }

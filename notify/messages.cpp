@@ -2,17 +2,17 @@
 
 #include <fmt/xchar.h>
 
-#include "host/game_access.h"
 #include "base/config.h"
 #include "base/logger.h"
+#include "host/game_access.h"
 
 void NotifyPlayer(const std::string& key, AShooterPlayerController* controller) {
-  NotifyText(GetText(key).ToWide(), key, controller);
+  NotifyText(CurrentSettings().messages.Text(key), key, controller);
 }
 
 void NotifyText(const std::wstring& text, std::string_view key,
                 AShooterPlayerController* controller) {
-  const std::optional<RefusalDisplay> display = RefusalNotification();
+  const std::optional<RefusalDisplay> display = CurrentSettings().general.Refusal();
   if (!display) {
     // The configuration check warned about this at load: the refusal stands, unseen.
     Log().warn(
@@ -29,16 +29,6 @@ void SendNotification(AShooterPlayerController* controller, FLinearColor colour,
   FString message(fmt::format(fmt::runtime(std::wstring_view(text))));
   Call<"AShooterPlayerController.ClientServerSOTFNotificationCustom">(
       controller, &message, colour, scale, time, nullptr, nullptr);
-}
-
-std::wstring EscapeBraces(std::wstring_view value) {
-  std::wstring escaped;
-  escaped.reserve(value.size());
-  for (wchar_t c : value) {
-    escaped.push_back(c);
-    if (c == L'{' || c == L'}') escaped.push_back(c);
-  }
-  return escaped;
 }
 
 void SendChatMessage(AShooterPlayerController* controller, const FString& sender,

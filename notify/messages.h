@@ -23,10 +23,6 @@ void NotifyText(const std::wstring& text, std::string_view key,
 void SendNotification(AShooterPlayerController* controller, FLinearColor colour, float scale,
                       float time, const wchar_t* text);
 
-// `value` with every brace doubled, so that a sender's format step shows it as written: for
-// data (a path, a display name) inside a text that is sent.
-std::wstring EscapeBraces(std::wstring_view value);
-
 // A chat line from `sender`.
 void SendChatMessage(AShooterPlayerController* controller, const FString& sender,
                      const wchar_t* text);

@@ -6,16 +6,16 @@
 #include <fmt/format.h>
 #include <fmt/xchar.h>
 
-#include "notify/limits_answer.h"
-#include "notify/messages.h"
-#include "counting/dino_count_store.h"
 #include "base/config.h"
 #include "base/logger.h"
 #include "base/text.h"
+#include "counting/dino_count_store.h"
+#include "notify/limits_answer.h"
+#include "notify/messages.h"
 
 namespace {
 
-std::string Reason(Refusal refusal, int64_t count, int32_t limit, const Tier* tier) {
+std::string Reason(Refusal refusal, int64_t count, int32_t limit, const Tier& tier) {
   std::string reason;
   switch (refusal) {
     case Refusal::kOverKindLimit:
@@ -28,7 +28,7 @@ std::string Reason(Refusal refusal, int64_t count, int32_t limit, const Tier* ti
       reason = fmt::format("kind limit {}/{}", count, limit);
       break;
   }
-  return tier != nullptr ? reason + ", tier " + tier->group : reason;
+  return tier ? reason + ", tier " + tier.settings->group : reason;
 }
 
 // A text of the Messages section formatted with named placeholders, its braces then doubled so
@@ -36,15 +36,14 @@ std::string Reason(Refusal refusal, int64_t count, int32_t limit, const Tier* ti
 // formatting library's error for a text it rejects (which no checked configuration holds).
 template <typename... Args>
 std::optional<std::wstring> NamedText(const char* key, const Args&... args) {
-  const nlohmann::json* messages = ConfigMember(PluginConfig(), "Messages");
-  if (messages == nullptr || ConfigMember(*messages, key) == nullptr) return std::nullopt;
-  const std::wstring text = GetText(key).ToWide();
-  return EscapeBraces(fmt::format(fmt::runtime(std::wstring_view(text)), args...));
+  const std::wstring* text = CurrentSettings().messages.Find(key);
+  if (text == nullptr) return std::nullopt;
+  return EscapeBraces(fmt::format(fmt::runtime(std::wstring_view(*text)), args...));
 }
 
 std::optional<std::wstring> KindText(const char* key, const KindCounts& kind, int64_t count,
                                      int32_t limit) {
-  return NamedText(key, fmt::arg(L"name", KindDisplayName(kind)), fmt::arg(L"count", count),
+  return NamedText(key, fmt::arg(L"name", kind.name()), fmt::arg(L"count", count),
                    fmt::arg(L"limit", limit));
 }
 
@@ -56,14 +55,14 @@ std::optional<std::wstring> TotalText(const char* key, int64_t total, int32_t ma
 
 void LogRefusal(std::string_view road, int32_t team_id, const FString& path_name,
                 const LimitCheck& check) {
-  if (!LogRefusals()) return;
+  if (!CurrentSettings().general.log_refusals) return;
   Log().info("{} refused for team {}: {} ({})", road, team_id, ToUtf8(path_name),
              Reason(check.refusal, check.count, check.limit, check.tier));
 }
 
 void LogMergeRefusal(std::string_view road, int32_t new_team, int32_t old_team,
                      const MergeCheck& check) {
-  if (!LogRefusals()) return;
+  if (!CurrentSettings().general.log_refusals) return;
   const std::string what =
       check.path != nullptr ? ToUtf8(*check.path) : std::string("all creatures");
   Log().info("{} refused for teams {} and {}: {} ({})", road, new_team, old_team, what,
@@ -82,25 +81,24 @@ void NotifyLimit(const LimitCheck& check, AShooterPlayerController* controller) 
 }
 
 void WarnNearLimit(const FString& path_name, int32_t team_id, AShooterPlayerController* controller,
-                   const Tier* tier) {
-  const int32_t percent = WarnAtPercent();
-  if (percent <= 0 || controller == nullptr || (tier != nullptr && tier->unlimited)) return;
-  const std::size_t* tier_index = tier != nullptr ? &tier->index : nullptr;
-  const int32_t max = tier != nullptr && tier->max_amount ? *tier->max_amount : TotalLimit();
+                   const Tier& tier) {
+  const Settings& settings = CurrentSettings();
+  const int32_t percent = settings.general.warn_at_percent;
+  if (percent <= 0 || controller == nullptr || tier.unlimited()) return;
   const auto near = [percent](int64_t count, int64_t limit) {
     return count < limit && count * 100 >= limit * percent;
   };
-  const DinoCountStore& store = Store();
+  const TeamCounts counts = CountsOf(team_id);
   std::optional<std::wstring> texts[2];
-  if (const KindCounts* kind = store.FindKind(path_name)) {
-    const int32_t count = DinoCountStore::CountOf(*kind, team_id);
-    const int32_t limit = kind->LimitFor(tier_index);
+  if (const KindCounts* kind = Store().FindKind(path_name)) {
+    const int64_t count = counts.Of(*kind);
+    const int32_t limit = kind->LimitFor(tier);
     if (near(count, limit)) texts[0] = KindText("NearLimit", *kind, count, limit);
   }
-  const int32_t total = store.TotalOf(team_id);
-  if (near(total, max)) texts[1] = TotalText("NearTotalLimit", total, max);
+  if (const int32_t max = TotalLimitFor(tier); near(counts.total(), max))
+    texts[1] = TotalText("NearTotalLimit", counts.total(), max);
   if (!texts[0] && !texts[1]) return;
-  const std::optional<ShowLimitsDisplay> display = ShowLimitsNotification();
+  const std::optional<ShowLimitsDisplay> display = settings.messages.ShowLimits();
   if (!display) return;
   for (const auto& text : texts) {
     if (text)

@@ -6,13 +6,13 @@
 #include <string_view>
 #include <variant>
 
+#include "base/config.h"
+#include "base/guard.h"
+#include "base/logger.h"
 #include "commands/commands.h"
 #include "counting/recount.h"
 #include "hooks/hooks.h"
 #include "host/ark_api.h"
-#include "base/config.h"
-#include "base/guard.h"
-#include "base/logger.h"
 
 namespace {
 
@@ -122,7 +122,7 @@ void Load() {
   try {
     warnings = ReadConfig();
     if (ArkApi::GetApiUtils().GetServerState() == 1) UpdateDinoCountAll();
-    chat_name = GetText("ShowLimitCmd");
+    chat_name = FString(CurrentSettings().messages.Text("ShowLimitCmd"));
   } catch (const std::exception& error) {
     Log().error(error.what());
     throw;

@@ -1,7 +1,8 @@
 #pragma once
 
 // Starts the plug-in: creates its logger, reads the configuration, counts the creatures at once
-// when the world already runs, then registers its six commands and installs its sixteen hooks.
+// when the world already runs, then registers its commands and installs its hooks (the tables of
+// load.cpp).
 // When reading or counting fails it logs the error, leaves nothing registered, and throws, which
 // fails the load. A hook the host refuses is logged at error level and the load goes on.
 void Load();

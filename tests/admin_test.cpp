@@ -108,8 +108,8 @@ TEST_F(AdminSpawn, APlayerWithoutATeamSpawnsWithoutALimit) {
 TEST_F(AdminSpawn, ABrokenCheckSpawnsNothingAndIsLogged) {
   Start(/*ignore_admin=*/false);
   EditConfig([](nlohmann::json& live) {
-    live["General"]["MaxAmount"] = 0;    // refused,
-    live["Messages"]["ReachLimit"] = 7;  // and the refusal cannot be told
+    live["General"]["MaxAmount"] = 0;               // refused,
+    live["Messages"]["ReachLimit"] = "100% {full";  // and the refusal cannot be told
   });
 
   EXPECT_EQ(sim::actions::Spawn(*admin_, kRaptor), nullptr);
@@ -117,9 +117,7 @@ TEST_F(AdminSpawn, ABrokenCheckSpawnsNothingAndIsLogged) {
   EXPECT_FALSE(LastResult()["called"]);
   EXPECT_TRUE(Events("crash").empty());
   // The failure's own text, nothing added.
-  EXPECT_EQ(LogTexts("error"),
-            std::vector<std::string>{
-                "[json.exception.type_error.302] type must be string, but is number"});
+  EXPECT_EQ(LogTexts("error"), std::vector<std::string>{FormatErrorOf(L"100% {full")});
 }
 
 class AdminCommands : public PluginTest {
@@ -163,9 +161,9 @@ TEST_F(AdminCommands, UpdateDinosOverRconAnswersWithTheRequestId) {
 
 // A failed recount is reported, on RCON as the answer instead of the success text.
 TEST_F(AdminCommands, AFailedRecountIsLoggedAndAnsweredWithTheError) {
-  EditConfig([](nlohmann::json& live) { live["Dinos"] = nlohmann::json::array({1}); });
-  const std::string error =
-      "[json.exception.invalid_iterator.207] cannot use key() for non-object iterators";
+  NewRex(kTribe);
+  game().set_failing("UObjectBaseUtility.IsA");
+  const std::string error = "UObjectBaseUtility.IsA failed";
 
   const auto replies = server().Rcon("UpdateDinos", 9);
   ASSERT_EQ(replies.size(), 1u);
@@ -235,16 +233,16 @@ TEST_F(AdminCommands, GetDinoBpSaysNothingWithoutACreatureInSight) {
   EXPECT_TRUE(LogTexts("info").empty());
 }
 
-TEST_F(AdminCommands, GetDinoBpWithABadSenderTextIsLogged) {
-  EditConfig([](nlohmann::json& live) { live["Messages"]["Sender"] = 42; });
+TEST_F(AdminCommands, AFailingGetDinoBpIsLogged) {
   admin_.character->aimed = &NewRex(0);
+  game().set_failing("UObjectBaseUtility.GetFullName");
 
   EXPECT_TRUE(server().Console(admin_, "GetDinoBp"));
 
   EXPECT_TRUE(Events("chat").empty());
   EXPECT_TRUE(Events("crash").empty());
-  ASSERT_EQ(LogTexts("error").size(), 1u);
-  EXPECT_EQ(LogTexts("error")[0].rfind("GetDinoBp: [json.exception.type_error.302]", 0), 0u);
+  EXPECT_EQ(LogTexts("error"),
+            std::vector<std::string>{"GetDinoBp: UObjectBaseUtility.GetFullName failed"});
 }
 
 }  // namespace

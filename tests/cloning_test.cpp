@@ -111,7 +111,7 @@ TEST_F(Cloning, AFailingMessageStillRefusesAndAFailingCheckLetsTheGameDecide) {
   auto& alice = BootWithAlice();
   sim::Structure& chamber = game().AddStructure("chamber");
   sim::Dino& rex = Near(kRexPath, 100);
-  EditConfig([](nlohmann::json& live) { live["Messages"]["RestrictedInRange"] = false; });
+  EditConfig([](nlohmann::json& live) { live["Messages"]["RestrictedInRange"] = "{"; });
   EXPECT_FALSE(actions::UseStructure(alice, chamber, game_facts::kCloneUseIndex));
   EXPECT_FALSE(actions::NetExec(alice, "Clone", &rex));
 

@@ -45,7 +45,7 @@ TEST_F(Config, AFailedReadKeepsTheDocumentAndTheAdminFlag) {
   config["General"]["IgnoreAdmin"] = true;
   WriteConfig(config);
   ASSERT_EQ(Read(), "");
-  ASSERT_TRUE(IgnoreAdminFlag);
+  ASSERT_TRUE(CurrentSettings().general.ignore_admin);
 
   struct Case {
     std::string text;
@@ -64,29 +64,53 @@ TEST_F(Config, AFailedReadKeepsTheDocumentAndTheAdminFlag) {
     WriteConfigText(c.text);
     EXPECT_EQ(Read().substr(0, c.error_start.size()), c.error_start);
     EXPECT_EQ(PluginConfig(), config);
-    EXPECT_TRUE(IgnoreAdminFlag);
+    EXPECT_TRUE(CurrentSettings().general.ignore_admin);
   }
 }
 
 TEST_F(Config, TheSmallestDocumentLoadsAndTextAfterTheFirstValueIsIgnored) {
   WriteConfigText(R"({"General": {}, "Messages": {}})");
   EXPECT_EQ(Read(), "");
-  EXPECT_FALSE(IgnoreAdminFlag);
-  EXPECT_EQ(GetText("ShowLimitCmd").View(), u"No message");
+  EXPECT_FALSE(CurrentSettings().general.ignore_admin);
+  EXPECT_EQ(CurrentSettings().messages.Text("ShowLimitCmd"), L"No message");
 
   WriteConfigText(R"({"General": {"IgnoreAdmin": true}, "Messages": {}} {"General": 1} garbage)");
   EXPECT_EQ(Read(), "");
-  EXPECT_TRUE(IgnoreAdminFlag);
+  EXPECT_TRUE(CurrentSettings().general.ignore_admin);
 }
 
-TEST_F(Config, GetTextDecodesUtf8AndFailsOnlyOnABrokenMessagesSection) {
-  InstallConfig({{"Messages", {{"Empty", ""}, {"Accent", "caf\xC3\xA9"}, {"Number", 5}}}});
-  EXPECT_EQ(GetText("Missing").View(), u"No message");
-  EXPECT_EQ(GetText("Empty").Num(), 0);
-  EXPECT_EQ(GetText("Accent").View(), u"caf\u00e9");
-  EXPECT_THROW(GetText("Number"), nlohmann::json::type_error);
-  InstallConfig({{"General", nlohmann::json::object()}});
-  EXPECT_THROW(GetText("Sender"), nlohmann::json::type_error);
+// Every reader finds its value in the settings read once at install: texts decoded from UTF-8,
+// numbers clamped, and anything missing, or of a type no checked file holds, as if not written.
+TEST_F(Config, SettingsReadEachKeyOnceAndMistypedValuesAsMissing) {
+  InstallConfig({{"General",
+                  {{"IgnoreAdmin", "yes"},
+                   {"MaxAmount", 99999999999},
+                   {"NotificationScale", 1.5},
+                   {"LogRefusals", false}}},
+                 {"Messages", {{"ReachLimit", ""}, {"Sender", "caf\xC3\xA9"}, {"ShowLimitCmd", 5}}},
+                 {"Dinos", {{kRex, {{"Count", 2.9}, {"Name", "Rex"}}}, {kDodo, {{"Count", "3"}}}}},
+                 {"ItemMap", {{"a", "b"}, {"c", 1}}},
+                 {"Tiers", {{{"Group", "VIP"}, {"MaxAmount", 5}}, {{"Group", ""}}, 7}}});
+  const Settings& settings = CurrentSettings();
+  EXPECT_FALSE(settings.general.ignore_admin);
+  EXPECT_EQ(settings.general.TotalLimit(), 2147483647);
+  EXPECT_FALSE(settings.general.Refusal());  // a scale without a display time shows nothing
+  EXPECT_FALSE(settings.general.log_refusals);
+  EXPECT_EQ(settings.messages.Text("ReachLimit"), L"");
+  EXPECT_EQ(settings.messages.Text("Sender"), L"caf\u00e9");
+  EXPECT_EQ(settings.messages.Text("ShowLimitCmd"), L"No message");
+  ASSERT_EQ(settings.kinds.size(), 2u);
+  EXPECT_EQ(settings.kinds[0].first, kDodo);
+  EXPECT_FALSE(settings.kinds[0].second.count);
+  EXPECT_EQ(settings.kinds[1].second.count, 2);
+  EXPECT_EQ(settings.kinds[1].second.name, L"Rex");
+  EXPECT_EQ(settings.item_map, (std::map<std::string, std::string, std::less<>>{{"a", "b"}}));
+  ASSERT_EQ(settings.tiers.size(), 1u);
+  EXPECT_EQ(settings.tiers[0].group, "VIP");
+  EXPECT_EQ(settings.tiers[0].max_amount, 5);
+
+  InstallConfig({{"General", nlohmann::json::object()}});  // no Messages: every text is missing
+  EXPECT_EQ(CurrentSettings().messages.Text("Sender"), L"No message");
 }
 
 // Counts how often it is formatted.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "counting/limits.h"
+#include "counting/recount.h"
 #include "tests/support/hook_test.h"
 
 namespace {
@@ -48,7 +49,7 @@ TEST_F(Death, OnlyPlayerTeamsAreTakenOffAndTeam2000000000OnlyWhenDestroyedAlive)
   Boot(TestConfig());
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.team << (c.dies ? " dies" : " destroyed"));
-    Store().EraseTotal(c.team);
+    UpdateDinoCountAll();                        // from the world's counts: none for these teams
     UpdateDinoCount(FString(kDodo), c.team, 1);  // counted as a tame would count it
     sim::Dino& dodo = game().AddDino("dodo", Kind(kDodoPath), c.team);
     if (c.dies)

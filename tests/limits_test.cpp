@@ -131,7 +131,7 @@ TEST_F(Limits, NumbersOutsideTheRangeAreClampedAndFractionsCut) {
   EXPECT_TRUE(DinoAllowed(FString(kRaptor), kTeam));
   Add(kRaptor, kTeam, 1);
   EXPECT_FALSE(DinoAllowed(FString(kRaptor), kTeam));
-  EXPECT_EQ(TotalLimit(), 2147483647);
+  EXPECT_EQ(CurrentSettings().general.TotalLimit(), 2147483647);
 }
 
 TEST_F(Limits, AKindsLimitIsTheOneOfTheConfiguredKindItMatched) {
@@ -171,9 +171,9 @@ TEST_F(Limits, AMergeMayReachButNotPassTheTotalLimit) {
   testing::internal::CaptureStdout();
   EXPECT_FALSE(AllowMergedDinoCounts(kTeam, kOther));
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "AllowMergedDinoCounts: Starts\n");
-  const auto entries_before = Store().FindKind(FString(kRex))->teams.size();
+  const auto entries_before = Store().FindKind(FString(kRex))->teams().size();
   AllowMergedDinoCounts(kTeam, 345678);
-  EXPECT_EQ(Store().FindKind(FString(kRex))->teams.size(), entries_before);  // no entries made
+  EXPECT_EQ(Store().FindKind(FString(kRex))->teams().size(), entries_before);  // no entries made
 }
 
 }  // namespace

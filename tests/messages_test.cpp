@@ -23,12 +23,17 @@ TEST_F(Messages, NotifyPlayerShowsTheConfiguredTextInRed) {
     std::string shown;
   };
   const Case cases[] = {{"ReachLimit", "Limit reached", "Limit reached"},
-                        {"Missing", nullptr, "No message"},
-                        {"Empty", "", ""},
-                        {"Braced", "Only {{one}} left", "Only {one} left"}};
+                        {"RestrictedInRange", nullptr, "No message"},
+                        {"InvitingMergeFail", "", ""},
+                        {"InvitedMergeFail", "Only {{one}} left", "Only {one} left"}};
   auto config = TestConfig();
-  for (const Case& c : cases)
-    if (!c.text.is_null()) config["Messages"][c.key] = c.text;
+  for (const Case& c : cases) {
+    if (c.text.is_null()) {
+      config["Messages"].erase(c.key);
+    } else {
+      config["Messages"][c.key] = c.text;
+    }
+  }
   Boot(config);
   for (const Case& c : cases) NotifyPlayer(c.key, controller_);
 

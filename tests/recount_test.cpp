@@ -30,7 +30,7 @@ TEST_F(Recount, CountsLivingCreaturesOfPlayerTeamsOnly) {
   EXPECT_EQ(TotalOf(50001), 1);
   for (int32_t team : {0, 50000, 2000000000}) EXPECT_FALSE(Store().KnowsTeam(team)) << team;
   // A configured kind without creatures has a key and no counts.
-  EXPECT_TRUE(Store().FindKind(FString(kRaptor))->teams.empty());
+  EXPECT_TRUE(Store().FindKind(FString(kRaptor))->teams().empty());
 }
 
 TEST_F(Recount, SetsTheFlagOnlyAboveALimit) {
@@ -100,20 +100,22 @@ TEST_F(Recount, AFailedRecountLeavesTheCountsAsTheyWere) {
   EXPECT_THROW(UpdateDinoCountAll(), std::runtime_error);
   expect_unchanged();
 
-  game().set_failing("");
-  EditConfig([](nlohmann::json& live) { live["Dinos"][kRex] = 5; });  // no checked file can
-  EXPECT_THROW(UpdateDinoCountAll(), nlohmann::json::type_error);
+  // With new settings the kinds are made anew, aside as well.
+  game().set_failing("UObjectBaseUtility.IsA");
+  EditConfig([](nlohmann::json& live) { live["Dinos"][kDodo] = {{"Count", 5}}; });
+  EXPECT_THROW(UpdateDinoCountAll(), std::runtime_error);
   expect_unchanged();
+  EXPECT_EQ(Store().FindKind(FString(kDodo)), nullptr);
 }
 
 TEST_F(Recount, AFailingCountAtWorldStartIsLoggedAndTheGameGoesOn) {
   Boot(TestConfig(), /*start=*/false);
-  EditConfig([](nlohmann::json& live) { live["Dinos"] = {1, 2}; });
+  AddDinos(kRexPath, kTribe, 1);
+  game().set_failing("UObjectBaseUtility.IsA");
   server().Start();
+  game().set_failing("");
   EXPECT_EQ(LogTexts("error"),
-            std::vector<std::string>{
-                "UpdateDinoCountAll: [json.exception.invalid_iterator.207] cannot use key() for "
-                "non-object iterators"});
+            std::vector<std::string>{"UpdateDinoCountAll: UObjectBaseUtility.IsA failed"});
   EXPECT_TRUE(Events("crash").empty());
   EXPECT_EQ(Events("result").back()["called"], true);
   EXPECT_EQ(server().server_state(), 1);
@@ -127,10 +129,10 @@ TEST_F(Recount, AFailingCountAfterAReloadPutsEverythingBack) {
   events().Clear();
   auto config = TestConfig();
   config["Dinos"][kRex]["Count"] = 10;
-  config["General"]["IgnoreAdmin"] = !IgnoreAdminFlag;
+  config["General"]["IgnoreAdmin"] = !CurrentSettings().general.ignore_admin;
   WriteConfig(config);
   const nlohmann::json before = PluginConfig();
-  const bool flag_before = IgnoreAdminFlag;
+  const bool flag_before = CurrentSettings().general.ignore_admin;
 
   game().set_failing("UObjectBaseUtility.IsA");
   const auto replies = server().Rcon("tw.reload");
@@ -142,7 +144,7 @@ TEST_F(Recount, AFailingCountAfterAReloadPutsEverythingBack) {
   game().set_failing("");
 
   EXPECT_EQ(PluginConfig(), before);
-  EXPECT_EQ(IgnoreAdminFlag, flag_before);
+  EXPECT_EQ(CurrentSettings().general.ignore_admin, flag_before);
   EXPECT_EQ(KindCountsOf(kTribe), (std::map<std::string, int>{{kRex, 3}}));
   EXPECT_FALSE(DinoAllowed(FString(kRex), kTribe));  // still the old limit of 3
   EXPECT_EQ(LogTexts("error"),

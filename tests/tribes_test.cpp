@@ -61,9 +61,9 @@ class Tribes : public PluginTest {
     Store().ForEachTeam([&](int32_t team, int32_t total) {
       if (total != 0) store_totals[team] = total;
     });
-    Store().ForEachKind([&](const FString&, const KindCounts& kind) {
-      for (const auto& [team, count] : kind.teams) {
-        if (count != 0) store_kinds[team][kind.config_name] = count;
+    Store().ForEachKind([&](const FString& path, const KindCounts& kind) {
+      for (const auto& [team, count] : kind.teams()) {
+        if (count != 0) store_kinds[team][ToUtf8(path)] = count;
       }
     });
     EXPECT_EQ(store_totals, world_totals);
@@ -73,8 +73,8 @@ class Tribes : public PluginTest {
   // The old team is gone from the totals and from every kind.
   static void ExpectForgotten(int32_t team) {
     EXPECT_FALSE(Store().KnowsTeam(team));
-    Store().ForEachKind([&](const FString&, const KindCounts& kind) {
-      EXPECT_FALSE(kind.teams.contains(team)) << kind.config_name;
+    Store().ForEachKind([&](const FString& path, const KindCounts& kind) {
+      EXPECT_FALSE(kind.teams().contains(team)) << ToUtf8(path);
     });
   }
 

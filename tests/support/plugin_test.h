@@ -2,13 +2,26 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 
-#include "counting/dino_count_store.h"
+#include <fmt/xchar.h>
+
 #include "base/config.h"
-#include "plugin/load.h"
 #include "base/logger.h"
 #include "base/text.h"
+#include "counting/dino_count_store.h"
+#include "plugin/load.h"
 #include "tests/support/sim_test.h"
+
+// What the formatting library says of a text it rejects, as a sender's format step throws it.
+inline std::string FormatErrorOf(std::wstring_view text) {
+  try {
+    (void)fmt::format(fmt::runtime(text));
+  } catch (const fmt::format_error& error) {
+    return error.what();
+  }
+  return "";
+}
 
 // The plug-in's code linked into the test and started with Load() in the stand-in server, so a
 // test drives the game and then looks into the count store itself.
@@ -32,7 +45,7 @@ class PluginTest : public SimTest {
   static std::map<std::string, int> KindCountsOf(int32_t team) {
     std::map<std::string, int> counts;
     Store().ForEachKind([&](const FString& path, const KindCounts& kind) {
-      if (const auto it = kind.teams.find(team); it != kind.teams.end())
+      if (const auto it = kind.teams().find(team); it != kind.teams().end())
         counts[ToUtf8(path)] = it->second;
     });
     return counts;
