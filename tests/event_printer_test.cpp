@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "sim/tool/event_kinds.h"
 #include "sim/tool/event_printer.h"
 
 namespace {
@@ -95,6 +96,18 @@ TEST(EventPrinter, DescribesEveryKindOfEvent) {
       {{{"event", "novel"}, {"x", 1}}, R"({"event":"novel","x":1})"},
   };
   for (const Case& c : cases) EXPECT_EQ(EventPrinter::Describe(c.event), c.text) << c.event;
+}
+
+TEST(EventPrinter, EveryNamedKindHasItsOwnDescription) {
+  for (std::size_t i = 0; i < sim::tool::kEventNames.size(); ++i) {
+    const auto kind = static_cast<sim::tool::EventKind>(i);
+    const json event = {{"event", sim::tool::EventName(kind)}};
+    SCOPED_TRACE(event.dump());
+    EXPECT_EQ(sim::tool::EventKindOf(event), kind);
+    // A kind the printer does not know is shown as its JSON.
+    EXPECT_NE(EventPrinter::Describe(event), EventPrinter::Json(event));
+  }
+  EXPECT_EQ(sim::tool::EventKindOf({{"event", "novel"}}), std::nullopt);
 }
 
 TEST(EventPrinter, ALoadListsWhatItRegisteredOnlyWhenVerbose) {

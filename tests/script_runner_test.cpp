@@ -50,6 +50,29 @@ TEST_F(Runner, ErrorsCarryTheirLineAndTheRunGoesOn) {
   EXPECT_TRUE(runner_.failed());
 }
 
+TEST_F(Runner, LinesThatCannotRunSayWhyAndChangeNothing) {
+  ASSERT_TRUE(
+      RunLines({std::string("cryopod full holds=") + kRexPath, "cryopod empty", "destroy wild"}));
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"wait -5", "SECONDS must not be negative"},
+      {"capture alice rex full", "\"full\" already holds a creature"},
+      {"capture alice wild empty", "the creature \"wild\" is no longer in the level"},
+      {"load", "the plug-in is loaded already; unload it first"},
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_FALSE(runner_.RunLine(cases[i].first, static_cast<int>(10 + i)));
+    const auto errors = Events("error");
+    ASSERT_EQ(errors.size(), i + 1);
+    EXPECT_EQ(errors[i], (nlohmann::json{{"event", "error"},
+                                         {"line", static_cast<int>(10 + i)},
+                                         {"text", cases[i].second}}));
+  }
+  EXPECT_FALSE(runner_.FindDino("rex")->destroyed);
+  EXPECT_EQ(runner_.FindItem("empty")->custom_item_datas.Num(), 0);
+  EXPECT_EQ(Events("load").size(), 1u);
+  EXPECT_TRUE(runner_.RunLine("truth", 20));  // the runner goes on
+}
+
 TEST_F(Runner, ResultsCarryTheLineOfTheActionThatCausedThem) {
   ASSERT_TRUE(RunLines({"# the scene is the default world", "tame alice wild"}));
   const auto results = Events("result");

@@ -1,5 +1,5 @@
-// The verb table drives the parser, --help and the README: every row must be whole and agree
-// with what the others show.
+// The verb table drives the parser, --help and the README, and the option table the command
+// line and --help: every row must be whole and agree with what the others show.
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -51,6 +51,23 @@ TEST(VerbTable, TheReadmeShowsEveryRowAsTheTableMakesIt) {
         << table;
     at = end + 2;
   }
+}
+
+TEST(OptionTable, EveryOptionTheHelpShowsIsOneTheParserTakes) {
+  std::istringstream help(sim::tool::HelpText());
+  int names = 0;
+  for (std::string line; std::getline(help, line);) {
+    if (!line.starts_with("  -")) continue;  // "  -v, --verbose ..." or "  --plugin PATH ..."
+    std::istringstream words(line);
+    for (std::string name; words >> name && name.starts_with("-"); ++names) {
+      if (name.ends_with(',')) name.pop_back();
+      // 1 suits every option that takes a value; --help skips the checks of the whole line.
+      std::string error;
+      EXPECT_TRUE(sim::tool::ParseOptions({name + "=1", "--help"}, "", error)) << name;
+      EXPECT_EQ(error, "");
+    }
+  }
+  EXPECT_EQ(names, 13);
 }
 
 }  // namespace

@@ -2,10 +2,13 @@
 
 #include <fmt/format.h>
 
+#include "sim/tool/event_kinds.h"
+
 namespace sim::tool {
 namespace {
 
 using nlohmann::json;
+using enum EventKind;
 
 // A value as JSON text; bad UTF-8 from a plug-in is replaced rather than thrown on.
 std::string Dump(const json& value) {
@@ -123,54 +126,54 @@ std::string DescribeWorld(const json& event) {
 }  // namespace
 
 std::string EventPrinter::Describe(const json& event, bool verbose) {
-  const std::string kind = event.value("event", std::string());
-  if (kind == "result") return DescribeResult(event);
-  if (kind == "notification") {
+  const auto kind = EventKindOf(event);
+  if (kind == kResult) return DescribeResult(event);
+  if (kind == kNotification) {
     return fmt::format("notification to {}: {} (colour {}, scale {}, {} s)", Name(event, "player"),
                        Text(event, "text"), Colour(event.value("color", json())),
                        Number(event.value("scale", json())), Number(event.value("time", json())));
   }
-  if (kind == "chat") {
+  if (kind == kChat) {
     return fmt::format("chat to {} from {}: {}", Name(event, "player"), Name(event, "sender"),
                        Text(event, "text"));
   }
-  if (kind == "server_message") {
+  if (kind == kServerMessage) {
     return fmt::format("server message to {}: {} (colour {})", Name(event, "player"),
                        Text(event, "text"), Colour(event.value("color", json())));
   }
-  if (kind == "rcon") {
+  if (kind == kRcon) {
     return fmt::format("rcon answer to request {}: {}{}", Text(event, "id"), Text(event, "text"),
                        event.value("type", 0) == 0 ? "" : " (type " + Text(event, "type") + ")");
   }
-  if (kind == "unequip") {
+  if (kind == kUnequip) {
     return fmt::format("unequip: {} puts away {}", Name(event, "player"), Name(event, "item"));
   }
-  if (kind == "log") {
+  if (kind == kLog) {
     return fmt::format("log {} [{}] {}", event.value("level", std::string()),
                        event.value("logger", std::string()), event.value("text", std::string()));
   }
-  if (kind == "truth") return DescribeTruth(event);
-  if (kind == "load") return DescribeLoad(event, verbose);
-  if (kind == "unload") return "plug-in unloaded";
-  if (kind == "error") {
+  if (kind == kTruth) return DescribeTruth(event);
+  if (kind == kLoad) return DescribeLoad(event, verbose);
+  if (kind == kUnload) return "plug-in unloaded";
+  if (kind == kError) {
     const int line = event.value("line", 0);
     return (line > 0 ? fmt::format("error on line {}: ", line) : std::string("error: ")) +
            event.value("text", std::string());
   }
-  if (kind == "help") {
+  if (kind == kHelp) {
     std::string text = event.value("text", std::string());
     while (text.ends_with('\n')) text.pop_back();
     return text;
   }
-  if (kind == "world") return DescribeWorld(event);
-  if (kind == "rcon_ban") {
+  if (kind == kWorld) return DescribeWorld(event);
+  if (kind == kRconBan) {
     if (event.value("seconds", 0) == 0)
       return "rcon: the ban of " + event.value("address", std::string()) + " has ended";
     return fmt::format("rcon: {} banned for {} s after {} failed logins",
                        event.value("address", std::string()), Text(event, "seconds"),
                        Text(event, "failures"));
   }
-  if (kind == "crash") {
+  if (kind == kCrash) {
     const auto function = event.find("function");
     return "CRASH" + (function != event.end() ? " in " + Dump(*function) : std::string()) + ": " +
            Text(event, "text");
@@ -188,17 +191,16 @@ std::string EventPrinter::Json(const json& event) {
 }
 
 std::string_view EventPrinter::ColourOf(const json& event) {
-  const std::string kind = event.value("event", std::string());
-  if (kind == "result") {
+  const auto kind = EventKindOf(event);
+  if (kind == kResult) {
     const auto value = event.find("value");
     const bool refused =
         !event.value("called", true) || (value != event.end() && value->is_boolean() && !*value);
     return refused ? "31" : "32";
   }
-  if (kind == "error") return "1";
-  if (kind == "crash") return "1;31";
-  if (kind == "load" && !event.value("ok", false)) return "1;31";
-  if (kind == "rcon_ban") return "1;33";
+  if (kind == kError) return "1";
+  if (kind == kCrash || (kind == kLoad && !event.value("ok", false))) return "1;31";
+  if (kind == kRconBan) return "1;33";
   return "";
 }
 

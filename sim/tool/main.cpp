@@ -8,12 +8,14 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 
 #include "sim/server.h"
 #include "sim/tool/config_checker.h"
 #include "sim/tool/embedded.h"
+#include "sim/tool/event_kinds.h"
 #include "sim/tool/event_printer.h"
 #include "sim/tool/game_loop.h"
 #include "sim/tool/line_source.h"
@@ -79,36 +81,18 @@ struct RemoveAtExit {
   }
 };
 
+// A file that cannot be read ends in main's report, exit status 2.
 int Check(const Options& options) {
-  std::string text, name;
-  if (options.script) {
-    name = options.script->string();
-    if (name == "-") {
-      std::ostringstream in;
-      in << std::cin.rdbuf();
-      text = in.str();
-    } else {
-      try {
-        text = ReadFile(*options.script);
-      } catch (const std::exception& e) {
-        std::cerr << "tamewarden-sim: " << e.what() << "\n";
-        return 2;
-      }
-    }
-  } else if (options.server_dir) {
-    const fs::path path = sim::Server::ConfigPathIn(*options.server_dir);
-    name = path.string();
-    try {
-      text = ReadFile(path);
-    } catch (const std::exception& e) {
-      std::cerr << "tamewarden-sim: " << e.what() << "\n";
-      return 2;
-    }
-  } else {
-    name = "examples/config.json (built in)";
-    text = kDefaultConfig;
+  if (options.script && *options.script == "-") {
+    const std::string text(std::istreambuf_iterator<char>(std::cin), {});
+    return CheckConfigText(text, "-", std::cout, std::cerr);
   }
-  return CheckConfigText(text, name, std::cout, std::cerr);
+  if (options.script || options.server_dir) {
+    const fs::path path =
+        options.script ? *options.script : sim::Server::ConfigPathIn(*options.server_dir);
+    return CheckConfigText(ReadFile(path), path.string(), std::cout, std::cerr);
+  }
+  return CheckConfigText(kDefaultConfig, "examples/config.json (built in)", std::cout, std::cerr);
 }
 
 int Run(const Options& options) {
@@ -133,7 +117,7 @@ int Run(const Options& options) {
   sim::Server server(dir);
   if (temporary) std::ofstream(server.ConfigPath(), std::ios::binary) << kDefaultConfig;
   server.events().SetListener([&](const nlohmann::json& event) {
-    if (event.value("event", std::string()) == "crash") ++crashes;
+    if (EventKindOf(event) == EventKind::kCrash) ++crashes;
     print([&] { printer.Print(event); });
   });
   ScriptRunner runner(server, {fs::absolute(options.plugin), script_dir, kDefaultWorld});
@@ -163,7 +147,7 @@ int Run(const Options& options) {
         }
       });
       server.events().Add(
-          "rcon_ban",
+          EventName(EventKind::kRconBan),
           {{"address", ban.address}, {"failures", ban.failures}, {"seconds", ban.seconds}});
       server.events().Clear();
     };

@@ -1,43 +1,117 @@
 #include "sim/tool/options.h"
 
+#include <functional>
+#include <ranges>
+#include <stdexcept>
+#include <string_view>
+
+#include <fmt/format.h>
+
 #include "sim/tool/script_tokens.h"
 #include "sim/tool/script_verbs.h"
 
 namespace sim::tool {
 namespace {
 
-// --name=value or --name value; false with `error` when the value is missing.
-bool TakeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
-               std::optional<std::string> inline_value, std::string& value, std::string& error) {
-  if (inline_value) {
-    value = *inline_value;
-    return true;
+// What is wrong with the command line, as the tool says it.
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+using Value = std::optional<std::string>;  // --name=value or --name value; none for a switch
+using Setter = std::function<void(Options&, std::string_view name, const Value& value)>;
+
+// The script or, with --check, the file to check: one at most.
+void SetFile(Options& options, const std::string& file, std::string_view what) {
+  if (options.script) {
+    throw UsageError(
+        fmt::format("more than one {}: {} and {}", what, options.script->string(), file));
   }
-  if (i + 1 >= args.size()) {
-    error = name + " needs a value";
-    return false;
-  }
-  value = args[++i];
-  return true;
+  options.script = file;
 }
 
-// A whole number from `low` to `high`; false with `error` saying what is wanted.
-bool TakeNumber(const std::string& name, const std::string& value, int32_t low, int32_t high,
-                const char* wanted, int& out, std::string& error) {
-  int32_t number = 0;
-  if (!ParseInt(value, number) || number < low || number > high) {
-    error = name + " wants " + wanted + ", not \"" + value + "\"";
-    return false;
-  }
-  out = number;
-  return true;
+Setter Switch(bool Options::*member) {
+  return [member](Options& options, std::string_view, const Value&) { options.*member = true; };
 }
 
-}  // namespace
+template <typename T>
+Setter Text(T Options::*member) {
+  return [member](Options& options, std::string_view, const Value& value) {
+    options.*member = *value;
+  };
+}
 
-std::optional<Options> ParseOptions(const std::vector<std::string>& args,
-                                    const std::filesystem::path& default_plugin,
-                                    std::string& error) {
+// A whole number from `low` to `high`; `wanted` says so to one who gives another.
+template <typename T>
+Setter Number(T Options::*member, int32_t low, int32_t high, std::string_view wanted) {
+  return [=](Options& options, std::string_view name, const Value& value) {
+    int32_t number = 0;
+    if (!ParseInt(*value, number) || number < low || number > high)
+      throw UsageError(fmt::format("{} wants {}, not \"{}\"", name, wanted, *value));
+    options.*member = number;
+  };
+}
+
+// The command line, one row per option in the order --help shows them; the parser reads the
+// names and placeholders.
+struct Option {
+  std::string_view names;  // as --help shows them, such as "-v, --verbose"
+  std::string_view value;  // its placeholder: "DIR" must be given, "[FILE]" only as --check=FILE
+  std::string_view help;   // its later lines stand under the first
+  Setter set;              // null for SCRIPT, which is no option
+};
+
+const std::vector<Option>& Table() {
+  static const std::vector<Option> table = {
+      {"SCRIPT", "",
+       "a file of script lines; without it (or with -), lines come from\n"
+       "standard input, typed with line editing when that is a terminal",
+       nullptr},
+      {"--server-dir", "DIR",
+       "the server directory; the plug-in reads\n"
+       "DIR/ArkApi/Plugins/Tamewarden/config.json (default: a fresh\n"
+       "temporary directory with the shipped default config, removed at exit)",
+       Text(&Options::server_dir)},
+      {"--plugin", "PATH", "the plug-in library (default: the one built with this tool)",
+       Text(&Options::plugin)},
+      {"--json", "", "print each event as one JSON object per line", Switch(&Options::json)},
+      {"-v, --verbose", "", "a load lists every command and hook the plug-in registered",
+       Switch(&Options::verbose)},
+      {"--rcon-port", "N",
+       "also serve Source RCON on 127.0.0.1:N (0: any free port, reported\n"
+       "on stderr) and keep serving after the script until interrupted",
+       Number(&Options::rcon_port, 0, 65535, "a port from 0 to 65535")},
+      {"--rcon-password", "PW", "the RCON password (required with --rcon-port)",
+       Text(&Options::rcon_password)},
+      {"--rcon-auth-timeout", "S", "drop RCON connections not authenticated within S seconds (10)",
+       Number(&Options::rcon_auth_timeout_s, 1, 86400, "a number of seconds from 1 to 86400")},
+      {"--rcon-ban-after", "N",
+       "ban an address after N failed logins within a minute (5; 0: never)",
+       Number(&Options::rcon_ban_after, 0, 1000, "a number of failures from 0 (no bans) to 1000")},
+      {"--rcon-ban-seconds", "S", "for S seconds (60; 0: no bans)",
+       Number(&Options::rcon_ban_seconds, 0, 86400,
+              "a number of seconds from 0 (no bans) to 86400")},
+      {"--check", "[FILE]",
+       "check a configuration (default: the one under --server-dir, else the\n"
+       "shipped examples/config.json) without running a server",
+       [](Options& options, std::string_view, const Value& file) {
+         options.check = true;
+         if (file) SetFile(options, *file, "file");
+       }},
+      {"-h, --help", "", "show this text", Switch(&Options::help)},
+  };
+  return table;
+}
+
+const Option* FindOption(std::string_view name) {
+  for (const Option& option : Table()) {
+    for (const auto alias : std::views::split(option.names, std::string_view(", ")))
+      if (std::string_view(alias.begin(), alias.end()) == name) return &option;
+  }
+  return nullptr;
+}
+
+Options Parse(const std::vector<std::string>& args, const std::filesystem::path& default_plugin) {
   Options options;
   options.plugin = default_plugin;
   std::vector<std::string> rcon_options;  // given, other than --rcon-port
@@ -45,128 +119,76 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args,
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (only_files || arg == "-" || !arg.starts_with("-")) {
-      if (options.script) {
-        error = "more than one script: " + options.script->string() + " and " + arg;
-        return std::nullopt;
-      }
-      options.script = arg;
+      SetFile(options, arg, "script");
       continue;
     }
     if (arg == "--") {
       only_files = true;
       continue;
     }
-    std::string name = arg;
-    std::optional<std::string> inline_value;
-    if (const auto eq = arg.find('='); eq != std::string::npos) {
-      name = arg.substr(0, eq);
-      inline_value = arg.substr(eq + 1);
-    }
-    std::string value;
-    const auto take = [&] { return TakeValue(args, i, name, inline_value, value, error); };
+    const std::size_t eq = arg.find('=');
+    const std::string name = arg.substr(0, eq);
+    Value value;
+    if (eq != std::string::npos) value = arg.substr(eq + 1);
+    const Option* option = FindOption(name);
+    if (option == nullptr) throw UsageError("unknown option " + name);
     if (name.starts_with("--rcon-") && name != "--rcon-port") rcon_options.push_back(name);
-    if (name == "--help" || name == "-h") {
-      options.help = true;
-    } else if (name == "--json") {
-      options.json = true;
-    } else if (name == "--verbose" || name == "-v") {
-      options.verbose = true;
-    } else if (name == "--check") {
-      options.check = true;
-      if (inline_value) {
-        if (options.script) {
-          error = "more than one file: " + options.script->string() + " and " + *inline_value;
-          return std::nullopt;
-        }
-        options.script = *inline_value;
-      }
-    } else if (name == "--server-dir") {
-      if (!take()) return std::nullopt;
-      options.server_dir = value;
-    } else if (name == "--plugin") {
-      if (!take()) return std::nullopt;
-      options.plugin = value;
-    } else if (name == "--rcon-port") {
-      int port = 0;
-      if (!take() || !TakeNumber(name, value, 0, 65535, "a port from 0 to 65535", port, error))
-        return std::nullopt;
-      options.rcon_port = static_cast<uint16_t>(port);
-    } else if (name == "--rcon-password") {
-      if (!take()) return std::nullopt;
-      options.rcon_password = value;
-    } else if (name == "--rcon-auth-timeout") {
-      if (!take() || !TakeNumber(name, value, 1, 86400, "a number of seconds from 1 to 86400",
-                                 options.rcon_auth_timeout_s, error))
-        return std::nullopt;
-    } else if (name == "--rcon-ban-after") {
-      if (!take() ||
-          !TakeNumber(name, value, 0, 1000, "a number of failures from 0 (no bans) to 1000",
-                      options.rcon_ban_after, error))
-        return std::nullopt;
-    } else if (name == "--rcon-ban-seconds") {
-      if (!take() ||
-          !TakeNumber(name, value, 0, 86400, "a number of seconds from 0 (no bans) to 86400",
-                      options.rcon_ban_seconds, error))
-        return std::nullopt;
-    } else {
-      error = "unknown option " + name;
-      return std::nullopt;
+    if (!value && !option->value.empty() && !option->value.starts_with('[')) {
+      if (i + 1 >= args.size()) throw UsageError(name + " needs a value");
+      value = args[++i];
     }
+    option->set(options, name, value);
   }
   if (options.help) return options;
   if (options.check) {
-    if (options.rcon_port || !rcon_options.empty() || options.json) {
-      error = "--check runs no server: it takes only --server-dir and the file to check";
-      return std::nullopt;
-    }
+    if (options.rcon_port || !rcon_options.empty() || options.json)
+      throw UsageError("--check runs no server: it takes only --server-dir and the file to check");
     return options;  // the checker itself reports a file it cannot read
   }
-  if (options.rcon_port && options.rcon_password.empty()) {
-    error = "--rcon-port needs --rcon-password with a password that is not empty";
-    return std::nullopt;
-  }
-  if (!options.rcon_port && !rcon_options.empty()) {
-    error = rcon_options.front() + " is only used with --rcon-port";
-    return std::nullopt;
-  }
-  if (!std::filesystem::is_regular_file(options.plugin)) {
-    error = "no plug-in library at " + options.plugin.string();
-    return std::nullopt;
-  }
+  if (options.rcon_port && options.rcon_password.empty())
+    throw UsageError("--rcon-port needs --rcon-password with a password that is not empty");
+  if (!options.rcon_port && !rcon_options.empty())
+    throw UsageError(rcon_options.front() + " is only used with --rcon-port");
+  if (!std::filesystem::is_regular_file(options.plugin))
+    throw UsageError("no plug-in library at " + options.plugin.string());
   if (options.script && *options.script != "-" &&
-      (!std::filesystem::exists(*options.script) ||
-       std::filesystem::is_directory(*options.script))) {
-    error = "no script file " + options.script->string();
-    return std::nullopt;
-  }
+      (!std::filesystem::exists(*options.script) || std::filesystem::is_directory(*options.script)))
+    throw UsageError("no script file " + options.script->string());
   return options;
 }
 
+}  // namespace
+
+std::optional<Options> ParseOptions(const std::vector<std::string>& args,
+                                    const std::filesystem::path& default_plugin,
+                                    std::string& error) {
+  try {
+    return Parse(args, default_plugin);
+  } catch (const UsageError& e) {
+    error = e.what();
+    return std::nullopt;
+  }
+}
+
 std::string HelpText() {
+  std::string options;
+  for (const Option& option : Table()) {
+    std::string help(option.help);
+    for (std::size_t at = help.find('\n'); at != std::string::npos; at = help.find('\n', at))
+      help.insert(++at, 25, ' ');
+    const std::string usage = option.value.empty()
+                                  ? std::string(option.names)
+                                  : fmt::format("{} {}", option.names, option.value);
+    options += fmt::format("  {:<23}{}\n", usage, help);
+  }
   return R"(Usage: tamewarden-sim [OPTIONS] [SCRIPT]
        tamewarden-sim --check [--server-dir DIR] [FILE]
 
 The stand-in game server: it loads the Tamewarden plug-in, runs the script's lines against
 a world of players and creatures, and prints every event it observes.
 
-  SCRIPT                 a file of script lines; without it (or with -), lines come from
-                         standard input, typed with line editing when that is a terminal
-  --server-dir DIR       the server directory; the plug-in reads
-                         DIR/ArkApi/Plugins/Tamewarden/config.json (default: a fresh
-                         temporary directory with the shipped default config, removed at exit)
-  --plugin PATH          the plug-in library (default: the one built with this tool)
-  --json                 print each event as one JSON object per line
-  -v, --verbose          a load lists every command and hook the plug-in registered
-  --rcon-port N          also serve Source RCON on 127.0.0.1:N (0: any free port, reported
-                         on stderr) and keep serving after the script until interrupted
-  --rcon-password PW     the RCON password (required with --rcon-port)
-  --rcon-auth-timeout S  drop RCON connections not authenticated within S seconds (10)
-  --rcon-ban-after N     ban an address after N failed logins within a minute (5; 0: never)
-  --rcon-ban-seconds S   for S seconds (60; 0: no bans)
-  --check [FILE]         check a configuration (default: the one under --server-dir, else the
-                         shipped examples/config.json) without running a server
-  -h, --help             show this text
-
+)" + options +
+         R"(
 Exit status: 0 when every line ran; 1 when a line failed, the plug-in failed to load, an
 exception escaped into the game or a signal cut a script short; 2 on bad options or a file
 that cannot be read. With --check: 0 without errors, 1 with errors, 2 when FILE cannot be

@@ -6,8 +6,8 @@
 namespace sim::tool {
 
 ScriptRunner::ScriptRunner(Server& server, RunnerSettings settings)
-    : server_(server), settings_(std::move(settings)) {
-  std::istringstream lines(settings_.default_world);
+    : context_{server, std::move(settings)} {
+  std::istringstream lines(context_.settings.default_world);
   for (std::string text; std::getline(lines, text);) default_names_.Parse(text);
 }
 
@@ -22,7 +22,7 @@ std::vector<std::string> ScriptRunner::Candidates(const std::vector<std::string>
 }
 
 bool ScriptRunner::RunLine(std::string_view text, int line) {
-  server_.events().line = line;
+  context_.server.events().line = line;
   std::string error;
   try {
     // The scene comes before the first action is read, since it may name what the scene has.
@@ -39,18 +39,23 @@ bool ScriptRunner::RunLine(std::string_view text, int line) {
     error = e.what();
   }
   if (!error.empty()) ReportError(line, error);
-  server_.events().line = 0;
+  context_.server.events().line = 0;
   return error.empty();
 }
 
 void ScriptRunner::ReportError(int line, const std::string& text) {
   failed_ = true;
-  server_.events().Add("error", {{"line", line}, {"text", text}});
+  context_.Report(EventKind::kError, {{"line", line}, {"text", text}});
 }
 
 std::string ScriptRunner::Run(const Statement& statement) {
   const Verb& verb = *statement.verb;
-  std::string error = (this->*verb.run)(statement);
+  std::string error;
+  try {
+    verb.run(context_, statement);
+  } catch (const LineError& e) {
+    error = e.what();
+  }
   if (verb.makes == Thing::kPlayer || verb.makes == Thing::kDino) scene_set_ = true;
   if (verb.kind == VerbKind::kAction) AdoptNewCreatures();
   return error;
@@ -61,7 +66,7 @@ std::string ScriptRunner::RunRcon(const std::string& text, int32_t id) {
   try {
     SetScene(0);
     Boot(BootRule::kNeeds);
-    for (const auto& reply : server_.Rcon(text, id)) answer += reply.text;
+    for (const auto& reply : context_.server.Rcon(text, id)) answer += reply.text;
   } catch (const std::exception& e) {
     ReportError(0, e.what());
   }
@@ -72,7 +77,7 @@ void ScriptRunner::SetScene(int line) {
   if (action_seen_) return;
   action_seen_ = true;
   if (!scene_set_) RunDefaultWorld();
-  server_.events().line = line;
+  context_.server.events().line = line;
 }
 
 void ScriptRunner::Boot(BootRule rule) {
@@ -80,18 +85,14 @@ void ScriptRunner::Boot(BootRule rule) {
     booted_ = true;
   } else if (rule == BootRule::kNeeds && !booted_) {
     booted_ = true;
-    server_.Start();
-    LoadPlugin();
+    context_.server.Start();
+    context_.LoadPlugin();
   }
 }
 
-void ScriptRunner::LoadPlugin() {
-  if (!server_.LoadPlugin(settings_.plugin).ok) load_failed_ = true;  // the "load" event tells why
-}
-
 void ScriptRunner::RunDefaultWorld() {
-  server_.events().line = 0;
-  std::istringstream lines(settings_.default_world);
+  context_.server.events().line = 0;
+  std::istringstream lines(context_.settings.default_world);
   std::string text;
   for (int line = 1; std::getline(lines, text); ++line) {
     Parsed parsed = parser_.Parse(text);
@@ -101,19 +102,14 @@ void ScriptRunner::RunDefaultWorld() {
 }
 
 void ScriptRunner::AdoptNewCreatures() {
-  for (AActor* slot : server_.game().level().actors) {
+  for (AActor* slot : context_.server.game().level().actors) {
     auto* actor = FromHost<Actor>(slot);
     if (actor == nullptr || !actor->IsA(sim::Dino::StaticClass())) continue;
     auto* dino = static_cast<sim::Dino*>(actor);
     if (!known_dinos_.insert(dino).second || parser_.Knows(Thing::kDino, dino->name)) continue;
     parser_.Declare(Thing::kDino, dino->name);
-    dinos_.emplace(dino->name, dino);
+    context_.dinos.emplace(dino->name, dino);
   }
-}
-
-Class& ScriptRunner::KindArg(const Statement& s, std::size_t i) {
-  // The parser checked the path's shape, so the game makes a class for it.
-  return *server_.game().CreatureClass(s.args.at(i));
 }
 
 }  // namespace sim::tool

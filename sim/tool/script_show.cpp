@@ -22,30 +22,27 @@ std::string ItemPath(const Class& cls) {
   return package + "." + package.substr(package.rfind('/') + 1);
 }
 
-}  // namespace
-
-std::string ScriptRunner::Help(const Statement& s) {
+void Help(ScriptContext& c, const Statement& s) {
   if (s.args.empty()) {
-    server_.events().Add("help", {{"text", VerbOverview()}});
+    c.Report(EventKind::kHelp, {{"text", VerbOverview()}});
   } else {
-    server_.events().Add("help", {{"verb", s.args[0]}, {"text", VerbHelp(*FindVerb(s.args[0]))}});
+    c.Report(EventKind::kHelp, {{"verb", s.args[0]}, {"text", VerbHelp(*FindVerb(s.args[0]))}});
   }
-  return "";
 }
 
-std::string ScriptRunner::ShowWorld(const Statement&) {
+void ShowWorld(ScriptContext& c, const Statement&) {
   nlohmann::json players = nlohmann::json::array();
-  for (const auto& [name, player] : players_) {
+  for (const auto& [name, player] : c.players) {
     const auto* state = FromHost<ShooterPlayerState>(player->player_state);
     players.push_back({{"name", name},
                        {"id", state->player_id},
                        {"tribe", state->tribe.tribe_id},
                        {"team", Game::TeamOf(*player)},
-                       {"groups", server_.Groups(player->steam_id)},
+                       {"groups", c.server.Groups(player->steam_id)},
                        {"dead", player->dead}});
   }
   nlohmann::json dinos = nlohmann::json::array();
-  for (const auto& [name, dino] : dinos_) {
+  for (const auto& [name, dino] : c.dinos) {
     const auto* kind = FromHost<Class>(dino->cls);
     nlohmann::json entry = {{"name", name},
                             {"kind", kind->kind_path.empty() ? kind->class_name : kind->kind_path},
@@ -56,17 +53,30 @@ std::string ScriptRunner::ShowWorld(const Statement&) {
     dinos.push_back(std::move(entry));
   }
   nlohmann::json structures = nlohmann::json::array();
-  for (const auto& [name, structure] : structures_)
+  for (const auto& [name, structure] : c.structures)
     structures.push_back({{"name", name}, {"at", Location(*structure)}});
   nlohmann::json items = nlohmann::json::array();
-  for (const auto& [name, item] : items_)
+  for (const auto& [name, item] : c.items)
     items.push_back({{"name", name}, {"kind", ItemPath(*FromHost<Class>(item->cls))}});
-  server_.events().Add("world", {{"loaded", server_.plugin_loaded()},
-                                 {"players", std::move(players)},
-                                 {"dinos", std::move(dinos)},
-                                 {"structures", std::move(structures)},
-                                 {"items", std::move(items)}});
-  return "";
+  c.Report(EventKind::kWorld, {{"loaded", c.server.plugin_loaded()},
+                               {"players", std::move(players)},
+                               {"dinos", std::move(dinos)},
+                               {"structures", std::move(structures)},
+                               {"items", std::move(items)}});
+}
+
+}  // namespace
+
+std::vector<Verb> ShowVerbs() {
+  return {
+      ShowRow("help [VERB]", "every line, or what one line does.", "help tame", Help, false),
+      ShowRow("world",
+              "the plug-in's state and every player (name, id, tribe, team, groups, dead), "
+              "creature (name, kind, team, dead, location), structure and item. Like an action it "
+              "sets the scene first (the default world when the script defines none) but boots "
+              "nothing.",
+              "world", ShowWorld, true),
+  };
 }
 
 }  // namespace sim::tool

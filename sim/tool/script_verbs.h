@@ -6,12 +6,12 @@
 #include <vector>
 
 // The script language's verbs, one row each: the usage text the parser reads as the grammar,
-// what the line does, the game functions an action runs, an example, and the runner's handler.
-// The parser, --help, the prompt's `help` and the README's tables all come from this table, so
-// a new verb costs one row (and its handler).
+// what the line does, the game functions an action runs, an example, and the function that runs
+// the line. The parser, --help, the prompt's `help` and the README's tables all come from this
+// table, so a new verb costs one row and its function, side by side in the file of its kind.
 namespace sim::tool {
 
-class ScriptRunner;
+struct ScriptContext;
 struct Statement;
 
 // The kinds of named things; a name is unique within its kind.
@@ -27,13 +27,16 @@ enum class VerbKind {
 // the server and loads the plug-in unless load or start came first.
 enum class BootRule { kNeeds, kIsBoot, kNone };
 
+// Runs a line; throws LineError when it cannot.
+using VerbFunction = void (*)(ScriptContext&, const Statement&);
+
 struct Verb {
   std::string usage;  // such as "tame PLAYER DINO"; the first word is the verb
   VerbKind kind;
   std::string summary;    // what the line does, as `help VERB` and the README say it
   std::string functions;  // actions: the game functions they run, as the README names them
   std::string example;    // a line as a script writes it
-  std::string (ScriptRunner::*run)(const Statement&);
+  VerbFunction run;
   std::optional<Thing> makes = std::nullopt;  // the kind of thing whose NAME it defines
   BootRule boot = BootRule::kNeeds;           // actions only
   // Whether the scene (the default world when the script defines none) must be set before the
@@ -42,8 +45,21 @@ struct Verb {
   std::string_view name() const { return std::string_view(usage).substr(0, usage.find(' ')); }
 };
 
+// A row of each kind.
+Verb WorldRow(std::string usage, std::string summary, std::string example, VerbFunction run,
+              std::optional<Thing> makes = std::nullopt);
+Verb ActionRow(std::string usage, std::string functions, std::string example, VerbFunction run,
+               std::string summary = "", BootRule boot = BootRule::kNeeds);
+Verb ShowRow(std::string usage, std::string summary, std::string example, VerbFunction run,
+             bool needs_scene);
+
 // Every verb: world lines, then actions, then the lines that show, in the README's order.
 const std::vector<Verb>& Verbs();
+// Each kind's rows, defined beside their functions (script_world.cpp, script_actions.cpp,
+// script_show.cpp).
+std::vector<Verb> WorldVerbs();
+std::vector<Verb> ActionVerbs();
+std::vector<Verb> ShowVerbs();
 // The verb named `name`, or null.
 const Verb* FindVerb(std::string_view name);
 
