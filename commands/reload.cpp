@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "commands/commands.h"
-#include "notify/messages.h"
-#include "counting/recount.h"
 #include "base/config.h"
 #include "base/guard.h"
 #include "base/logger.h"
+#include "commands/commands.h"
+#include "counting/recount.h"
+#include "notify/messages.h"
 
 namespace {
 

@@ -33,11 +33,11 @@ void SendLimits(AShooterPlayerController* controller) {
   const std::wstring answer = LimitsAnswer(team_id, *max_amount, tier);
 
   if (*messages.show_limits_type == "Notification") {
-    const std::wstring title = messages.Text("Sender");
+    const std::wstring title = SenderName();
     SendNotification(controller, display->colour, display->scale * 2, display->time, title.c_str());
     SendNotification(controller, display->colour, display->scale, display->time, answer.c_str());
   } else if (*messages.show_limits_type == "Chat") {
-    SendChatMessage(controller, FString(messages.Text("Sender")), answer.c_str());
+    SendChatMessage(controller, FString(SenderName()), answer.c_str());
   }
 }
 

@@ -101,8 +101,7 @@ void TeamCountsCmd(APlayerController* controller, FString* command, bool) {
     auto* player = static_cast<AShooterPlayerController*>(controller);
     if (player == nullptr || ArkApi::GetApiUtils().IsPlayerDead(player)) return;
     const std::wstring answer = Answer(command != nullptr ? *command : FString());
-    SendChatMessage(player, FString(CurrentSettings().messages.Text("Sender")),
-                    EscapeBraces(answer).c_str());
+    SendChatMessage(player, FString(SenderName()), EscapeBraces(answer).c_str());
   });
 }
 

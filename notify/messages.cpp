@@ -31,6 +31,8 @@ void SendNotification(AShooterPlayerController* controller, FLinearColor colour,
       controller, &message, colour, scale, time, nullptr, nullptr);
 }
 
+std::wstring SenderName() { return CurrentSettings().messages.Text("Sender"); }
+
 void SendChatMessage(AShooterPlayerController* controller, const FString& sender,
                      const wchar_t* text) {
   if (controller == nullptr) return;

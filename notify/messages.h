@@ -23,6 +23,10 @@ void NotifyText(const std::wstring& text, std::string_view key,
 void SendNotification(AShooterPlayerController* controller, FLinearColor colour, float scale,
                       float time, const wchar_t* text);
 
+// Messages.Sender ("No message" without it): the name the plug-in's chat answers come from, and
+// the title of the /limits notification.
+std::wstring SenderName();
+
 // A chat line from `sender`.
 void SendChatMessage(AShooterPlayerController* controller, const FString& sender,
                      const wchar_t* text);
