@@ -1,11 +1,10 @@
 #include "base/spelling.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "host/game_text.h"
 
 namespace {
-
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
 // Levenshtein distance with letter case ignored, in one row of memory.
 std::size_t EditDistance(std::string_view a, std::string_view b) {
@@ -16,7 +15,8 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
     row[0] = i;
     for (std::size_t j = 1; j <= b.size(); ++j) {
       const std::size_t above = row[j];
-      const std::size_t substitute = diagonal + (Lower(a[i - 1]) == Lower(b[j - 1]) ? 0 : 1);
+      const std::size_t substitute =
+          diagonal + (game_text::FoldCase(a[i - 1]) == game_text::FoldCase(b[j - 1]) ? 0 : 1);
       row[j] = std::min({above + 1, row[j - 1] + 1, substitute});
       diagonal = above;
     }
