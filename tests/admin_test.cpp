@@ -148,11 +148,7 @@ TEST_F(AdminCommands, UpdateDinosRecountsForALivingAdminOnly) {
 }
 
 TEST_F(AdminCommands, UpdateDinosOverRconAnswersWithTheRequestId) {
-  const auto empty = server().Rcon("UpdateDinos", 17);
-  ASSERT_EQ(empty.size(), 1u);
-  EXPECT_EQ(empty[0].id, 17);
-  EXPECT_EQ(empty[0].type, 0);
-  EXPECT_EQ(empty[0].text, "Updated All Dinos");
+  ExpectRconReply("UpdateDinos", 17, "Updated All Dinos");
 
   NewRex(kTribe);
   EXPECT_EQ(server().Rcon("UpdateDinos", 18)[0].text, "Updated All Dinos");

@@ -4,18 +4,14 @@
 // once loaded at start and once reloaded into a running server. A configuration the check
 // refuses never loads and never replaces the running one; one it passes never makes a road fail
 // with an error line; and nothing ever escapes into the game.
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "base/config_check.h"
-#include "sim/server.h"
 #include "sim/tool/embedded.h"
-#include "sim/tool/script_runner.h"
-#include "tests/support/sim_test.h"
+#include "tests/support/script_test.h"
 
 namespace {
 
@@ -142,80 +138,66 @@ std::vector<Variant> Variants() {
   return variants;
 }
 
-class ConfigProperty : public ::testing::Test {
+class ConfigProperty : public ScriptTest {
  protected:
-  ConfigProperty() { dir_ = MakeTempDir("property"); }
-  ~ConfigProperty() override { std::filesystem::remove_all(dir_); }
+  ConfigProperty() : ScriptTest(sim::tool::kDefaultWorld) {}
 
   // Runs one variant in a fresh server: loaded at start, or reloaded over the shipped config.
-  void Run(const Variant& variant, bool at_reload) {
+  void Play(const Variant& variant, bool at_reload) {
     SCOPED_TRACE(variant.name + (at_reload ? " (reload)" : " (load)"));
     const json parsed = json::parse(variant.text);
     const bool refused = CountFindings(CheckConfig(parsed), Severity::kError) > 0;
-    sim::Server server(dir_);
-    sim::tool::ScriptRunner runner(server, {TW_PLUGIN_PATH, dir_, sim::tool::kDefaultWorld});
-    const auto write = [&](const std::string& text) {
-      std::ofstream(server.ConfigPath(), std::ios::trunc) << text;
-    };
-    int line = 0;
-    const auto run = [&](const std::vector<std::string>& lines) {
-      for (const std::string& text : lines) runner.RunLine(text, ++line);
-    };
+    Restart();
     // What the players see of their counts and limits.
     const auto observed = [&] {
-      server.events().Clear();
-      run({"chat alice /limits", "chat dave /limits", "chat carol /limits", "chat erin /limits"});
+      events().Clear();
+      Run({"chat alice /limits", "chat dave /limits", "chat carol /limits", "chat erin /limits"});
       std::vector<std::string> texts;
-      for (const json& event : server.events().all()) {
+      for (const json& event : events().all()) {
         if (event.contains("text")) texts.push_back(event["text"]);
       }
       return texts;
     };
 
     if (!at_reload) {
-      write(variant.text);
-      run({"start", "load"});
-      const auto loads = server.events().Of("load");
+      WriteConfigText(variant.text);
+      Run({"start", "load"});
+      const auto loads = Events("load");
       ASSERT_EQ(loads.size(), 1u);
       EXPECT_EQ(loads[0]["ok"], !refused);
-      if (refused) return ExpectNoCrash(server);
+      if (refused) return ExpectNoCrash();
     } else {
-      write(sim::tool::kDefaultConfig);
-      run({"start", "load"});
-      run(kBeforeReload);
+      WriteConfigText(sim::tool::kDefaultConfig);
+      Run({"start", "load"});
+      Run(kBeforeReload);
       const std::vector<std::string> before = observed();
-      server.events().Clear();
-      write(variant.text);
-      const std::string answer = runner.RunRcon("tw.reload", 1);
+      events().Clear();
+      WriteConfigText(variant.text);
+      const std::string answer = runner().RunRcon("tw.reload", 1);
       EXPECT_EQ(answer == "Reloaded config", !refused) << answer;
       if (refused) {
         EXPECT_EQ(observed(), before);
-        return ExpectNoCrash(server);
+        return ExpectNoCrash();
       }
     }
-    server.events().Clear();
-    run(kRoads);
-    for (const json& event : server.events().Of("log")) {
-      EXPECT_NE(event["level"], "error") << event["text"];
-    }
-    EXPECT_TRUE(server.events().Of("error").empty()) << server.events().Of("error")[0];
-    ExpectNoCrash(server);
+    events().Clear();
+    Run(kRoads);
+    for (const json& event : Events("log")) EXPECT_NE(event["level"], "error") << event["text"];
+    EXPECT_TRUE(Events("error").empty()) << Events("error")[0];
+    ExpectNoCrash();
   }
 
-  static void ExpectNoCrash(sim::Server& server) {
-    for (const json& crash : server.events().Of("crash")) ADD_FAILURE() << crash.dump();
+  void ExpectNoCrash() {
+    for (const json& crash : Events("crash")) ADD_FAILURE() << crash.dump();
   }
-
- private:
-  std::filesystem::path dir_;
 };
 
 TEST_F(ConfigProperty, RefusedNeverLiveAndPassedNeverFail) {
   const std::vector<Variant> variants = Variants();
   testing::internal::CaptureStdout();  // the diagnostic lines of "Debug": true
   for (const Variant& variant : variants) {
-    Run(variant, /*at_reload=*/false);
-    Run(variant, /*at_reload=*/true);
+    Play(variant, /*at_reload=*/false);
+    Play(variant, /*at_reload=*/true);
   }
   testing::internal::GetCapturedStdout();
   RecordProperty("variants", static_cast<int>(variants.size()));

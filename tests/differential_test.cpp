@@ -6,7 +6,6 @@
 // uncounted, until the next recount; and while they are equal, no road the plug-in checks takes
 // a team past a limit. A failing sequence is cut down to the shortest script that still fails.
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -16,9 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sim/server.h"
-#include "sim/tool/script_runner.h"
-#include "tests/support/sim_test.h"
+#include "tests/support/script_test.h"
 
 namespace {
 
@@ -93,158 +90,20 @@ const std::vector<std::string> kPreamble = {
     "load",
 };
 
-// One run of a script in a fresh server: lines are made by `next` (from the world as it stands,
-// or from a script being replayed) and checked one by one.
-class Session {
- public:
-  explicit Session(const std::filesystem::path& dir)
-      : server_(dir), runner_(server_, {TW_PLUGIN_PATH, dir, ""}) {
-    std::ofstream(dir / "a.json") << Config(false).dump();
-    std::ofstream(dir / "b.json") << Config(true).dump();
-    for (std::size_t i = 0; i < kPreamble.size(); ++i) runner_.RunLine(kPreamble[i], -1 - int(i));
-  }
-
-  // Runs one line; the failure it shows, or nothing.
-  std::optional<std::string> Step(const std::string& line) {
-    server_.events().Clear();
-    const auto before = server_.game().Truth();
-    runner_.RunLine(line, ++line_);
-    called_ = false;
-    for (const json& result : server_.events().Of("result")) called_ = called_ || result["called"];
-    for (const json& crash : server_.events().Of("crash")) return "a crash: " + crash.dump();
-    Learn(line);
-    if (drifted_) return std::nullopt;
-    const auto truth = server_.game().Truth();
-    for (const auto& [team, seen] : Seen()) {
-      const Counts world = Summed(truth, team);
-      if (seen != world)
-        return "team " + std::to_string(team) + " sees " + json(seen).dump() + ", the world has " +
-               json(world).dump();
-      if (Checked(line) && world != Summed(before, team)) {
-        for (const auto& [kind, n] : world) {
-          if (n > Limit(kind) && n > Summed(before, team)[kind])
-            return "team " + std::to_string(team) + " passed its " + kind +
-                   " limit: " + std::to_string(n);
-        }
-      }
-    }
-    return std::nullopt;
-  }
-
-  sim::Server& server() { return server_; }
-  sim::tool::ScriptRunner& runner() { return runner_; }
-  bool b() const { return b_; }
-  // Whether the last line ran a game function of its own.
-  bool called() const { return called_; }
-
- private:
-  // What a line tells about the counts: a release or a spawning item may bring in a creature
-  // uncounted; a recount makes the counts the world's again.
-  void Learn(const std::string& line) {
-    const std::string verb = line.substr(0, line.find(' '));
-    const auto answered = [&](const char* text) {
-      for (const json& e : server_.events().all()) {
-        if (e.value("text", "") == text) return true;
-      }
-      return false;
-    };
-    if (verb == "release" || verb == "use") {
-      const std::size_t dinos = DinoCount();
-      if (dinos != dinos_) drifted_ = true;
-    }
-    if (line == "rcon UpdateDinos" || answered("Reloaded config")) drifted_ = false;
-    if (line.starts_with("rcon tw.reload") && answered("Reloaded config")) b_ = line_config_b_;
-    if (verb == "wait") {
-      seconds_ += std::stoi(line.substr(5));
-      if (seconds_ >= kRecountSeconds) drifted_ = false;
-      seconds_ %= kRecountSeconds;
-    }
-    if (verb == "config") line_config_b_ = line == "config b.json";
-    dinos_ = DinoCount();
-  }
-
-  std::size_t DinoCount() { return server_.game().level().actors.Num(); }
-
-  // The counts each team's players see.
-  std::map<int32_t, Counts> Seen() {
-    std::map<int32_t, Counts> seen;
-    for (sim::ShooterPlayerController* player : server_.game().Players()) {
-      const int32_t team = sim::Game::TeamOf(*player);
-      if (seen.contains(team)) continue;
-      server_.events().Clear();
-      server_.Chat(*player, "/limits");
-      const auto chats = server_.events().Of("chat");
-      if (chats.size() != 1) {
-        seen[team]["no answer to /limits"] = 1;  // fails the comparison
-        continue;
-      }
-      Counts& counts = seen[team];
-      std::string text = chats[0]["text"];
-      for (std::size_t at = 0; at < text.size();) {
-        const std::size_t eq = text.find('=', at), end = std::min(text.find(';', at), text.size());
-        counts[text.substr(at, eq - at)] = std::stoi(text.substr(eq + 1, end - eq - 1));
-        at = end + 1;
-      }
-    }
-    return seen;
-  }
-
-  static Counts Summed(const std::map<int32_t, std::map<std::string, int>>& truth, int32_t team) {
-    Counts counts;
-    for (const Kind& kind : kKinds) {
-      if (kind.limit >= 0) counts[kind.name] = 0;
-    }
-    counts["total"] = 0;
-    const auto it = truth.find(team);
-    if (it == truth.end()) return counts;
-    for (const auto& [path, n] : it->second) {
-      counts["total"] += n;
-      for (const Kind& kind : kKinds) {
-        if (path == Wrapped(kind.path) && kind.limit >= 0) counts[kind.name] += n;
-      }
-    }
-    return counts;
-  }
-
-  int Limit(const std::string& kind) const {
-    if (kind == "total") return kMaxAmount + b_;
-    for (const Kind& k : kKinds) {
-      if (kind == k.name) return k.limit + b_;
-    }
-    return 1 << 30;
-  }
-
-  // The roads the plug-in checks before a team gains a creature.
-  static bool Checked(const std::string& line) {
-    for (const char* verb : {"tame ", "claim ", "download ", "invite ", "merge ", "spawn "}) {
-      if (line.starts_with(verb)) return true;
-    }
-    return false;
-  }
-
-  sim::Server server_;
-  sim::tool::ScriptRunner runner_;
-  int line_ = 0;
-  bool called_ = false;
-  bool drifted_ = false;
-  bool b_ = false, line_config_b_ = false;
-  int seconds_ = 0;
-  std::size_t dinos_ = 0;
-};
-
 // A legal next line for the world as it stands.
 class Player {
  public:
   explicit Player(uint32_t seed) : random_(seed) {}
 
-  std::vector<std::string> Next(Session& run) {
+  // `called`: whether the last line ran a game function of its own.
+  std::vector<std::string> Next(sim::Game& game, const sim::tool::ScriptRunner& runner,
+                                bool called) {
     // A download follows a request the game took up, as in the game.
     if (!download_.empty()) {
       std::string download = std::move(download_);
       download_.clear();
-      if (run.called()) return {download};
+      if (called) return {download};
     }
-    sim::Game& game = run.server().game();
     std::vector<sim::Dino*> wild, owned;
     for (AActor* slot : game.level().actors) {
       auto* actor = sim::FromHost<sim::Actor>(slot);
@@ -255,7 +114,7 @@ class Player {
     }
     const std::string who = Pick(kPlayers);
     const auto player_team = [&](const std::string& name) {
-      return sim::Game::TeamOf(*run.runner().FindPlayer(name));
+      return sim::Game::TeamOf(*runner.FindPlayer(name));
     };
     const Kind& kind = kKinds[Below(std::size(kKinds))];
     const auto new_wild = [&] {
@@ -296,7 +155,7 @@ class Player {
       case 8: {
         sim::Dino* dino = mine();
         const std::string pod = Pick(kPods);
-        if (dino == nullptr || run.runner().FindItem(pod)->custom_item_datas.Num() != 0) return {};
+        if (dino == nullptr || runner.FindItem(pod)->custom_item_datas.Num() != 0) return {};
         return {"capture " + who + " " + dino->name + " " + pod};
       }
       case 9:
@@ -315,7 +174,7 @@ class Player {
         return {(Below(2) ? "invite " : "merge ") + who + " " + other};
       }
       case 15:
-        if (run.runner().FindPlayer(who) != nullptr && player_team(who) < 200000)
+        if (runner.FindPlayer(who) != nullptr && player_team(who) < 200000)
           return {"create_tribe " + who + " " + std::to_string(300000 + ++tribes_)};
         return {};
       case 16:
@@ -342,16 +201,54 @@ class Player {
   int tribes_ = 0;
 };
 
-class Differential : public ::testing::Test {
+// Runs of a script, each in a fresh server: lines are made by a Player (from the world as it
+// stands) or come from a script being replayed, and are checked one by one.
+class Differential : public ScriptTest {
  protected:
-  Differential() { dir_ = MakeTempDir("differential"); }
-  ~Differential() override { std::filesystem::remove_all(dir_); }
+  Differential() {
+    std::ofstream(dir() / "a.json") << Config(false).dump();
+    std::ofstream(dir() / "b.json") << Config(true).dump();
+  }
+
+  // A fresh server with the world's set-up run.
+  void NewRun() {
+    Restart();
+    run_ = {};
+    Run(kPreamble);
+  }
+
+  // Runs one line; the failure it shows, or nothing.
+  std::optional<std::string> Step(const std::string& line) {
+    events().Clear();
+    const auto before = game().Truth();
+    Run({line});
+    run_.called = false;
+    for (const json& result : Events("result")) run_.called = run_.called || result["called"];
+    for (const json& crash : Events("crash")) return "a crash: " + crash.dump();
+    Learn(line);
+    if (run_.drifted) return std::nullopt;
+    const auto truth = game().Truth();
+    for (const auto& [team, seen] : Seen()) {
+      const Counts world = Summed(truth, team);
+      if (seen != world)
+        return "team " + std::to_string(team) + " sees " + json(seen).dump() + ", the world has " +
+               json(world).dump();
+      if (Checked(line) && world != Summed(before, team)) {
+        for (const auto& [kind, n] : world) {
+          if (n > Limit(kind) && n > Summed(before, team)[kind])
+            return "team " + std::to_string(team) + " passed its " + kind +
+                   " limit: " + std::to_string(n);
+        }
+      }
+    }
+    return std::nullopt;
+  }
 
   // Replays a script; the first failure it shows.
   std::optional<std::string> Replay(const std::vector<std::string>& script) {
-    Session run(dir_);
+    NewRun();
     for (const std::string& line : script) {
-      if (auto failure = run.Step(line)) return failure;
+      if (auto failure = Step(line)) return failure;
     }
     return std::nullopt;
   }
@@ -366,7 +263,102 @@ class Differential : public ::testing::Test {
     return script;
   }
 
-  std::filesystem::path dir_;
+  bool called() const { return run_.called; }
+
+ private:
+  // What a line tells about the counts: a release or a spawning item may bring in a creature
+  // uncounted; a recount makes the counts the world's again.
+  void Learn(const std::string& line) {
+    const std::string verb = line.substr(0, line.find(' '));
+    const auto answered = [&](const char* text) {
+      for (const json& e : events().all()) {
+        if (e.value("text", "") == text) return true;
+      }
+      return false;
+    };
+    if (verb == "release" || verb == "use") {
+      const std::size_t dinos = DinoCount();
+      if (dinos != run_.dinos) run_.drifted = true;
+    }
+    if (line == "rcon UpdateDinos" || answered("Reloaded config")) run_.drifted = false;
+    if (line.starts_with("rcon tw.reload") && answered("Reloaded config"))
+      run_.b = run_.line_config_b;
+    if (verb == "wait") {
+      run_.seconds += std::stoi(line.substr(5));
+      if (run_.seconds >= kRecountSeconds) run_.drifted = false;
+      run_.seconds %= kRecountSeconds;
+    }
+    if (verb == "config") run_.line_config_b = line == "config b.json";
+    run_.dinos = DinoCount();
+  }
+
+  std::size_t DinoCount() { return game().level().actors.Num(); }
+
+  // The counts each team's players see.
+  std::map<int32_t, Counts> Seen() {
+    std::map<int32_t, Counts> seen;
+    for (sim::ShooterPlayerController* player : game().Players()) {
+      const int32_t team = sim::Game::TeamOf(*player);
+      if (seen.contains(team)) continue;
+      events().Clear();
+      server().Chat(*player, "/limits");
+      const auto chats = Events("chat");
+      if (chats.size() != 1) {
+        seen[team]["no answer to /limits"] = 1;  // fails the comparison
+        continue;
+      }
+      Counts& counts = seen[team];
+      std::string text = chats[0]["text"];
+      for (std::size_t at = 0; at < text.size();) {
+        const std::size_t eq = text.find('=', at), end = std::min(text.find(';', at), text.size());
+        counts[text.substr(at, eq - at)] = std::stoi(text.substr(eq + 1, end - eq - 1));
+        at = end + 1;
+      }
+    }
+    return seen;
+  }
+
+  static Counts Summed(const std::map<int32_t, std::map<std::string, int>>& truth, int32_t team) {
+    Counts counts;
+    for (const auto& kind : kKinds) {
+      if (kind.limit >= 0) counts[kind.name] = 0;
+    }
+    counts["total"] = 0;
+    const auto it = truth.find(team);
+    if (it == truth.end()) return counts;
+    for (const auto& [path, n] : it->second) {
+      counts["total"] += n;
+      for (const auto& kind : kKinds) {
+        if (path == Wrapped(kind.path) && kind.limit >= 0) counts[kind.name] += n;
+      }
+    }
+    return counts;
+  }
+
+  int Limit(const std::string& kind) const {
+    if (kind == "total") return kMaxAmount + run_.b;
+    for (const auto& k : kKinds) {
+      if (kind == k.name) return k.limit + run_.b;
+    }
+    return 1 << 30;
+  }
+
+  // The roads the plug-in checks before a team gains a creature.
+  static bool Checked(const std::string& line) {
+    for (const char* verb : {"tame ", "claim ", "download ", "invite ", "merge ", "spawn "}) {
+      if (line.starts_with(verb)) return true;
+    }
+    return false;
+  }
+
+  // What the run so far has shown.
+  struct RunState {
+    bool called = false;   // the last line ran a game function of its own
+    bool drifted = false;  // a creature may be in the world uncounted
+    bool b = false, line_config_b = false;
+    int seconds = 0;  // since the last recount
+    std::size_t dinos = 0;
+  } run_;
 };
 
 TEST_F(Differential, CountsFollowTheWorldAndCheckedRoadsKeepTheLimits) {
@@ -376,15 +368,13 @@ TEST_F(Differential, CountsFollowTheWorldAndCheckedRoadsKeepTheLimits) {
   for (uint32_t seed = 1; seed <= kSequences; ++seed) {
     std::vector<std::string> script;
     std::optional<std::string> failure;
-    {
-      Player player(seed);
-      Session run(dir_);
-      for (int i = 0; i < kSteps && !failure; ++i) {
-        for (const std::string& line : player.Next(run)) {
-          script.push_back(line);
-          ++steps;
-          if ((failure = run.Step(line))) break;
-        }
+    Player player(seed);
+    NewRun();
+    for (int i = 0; i < kSteps && !failure; ++i) {
+      for (const std::string& line : player.Next(game(), runner(), called())) {
+        script.push_back(line);
+        ++steps;
+        if ((failure = Step(line))) break;
       }
     }
     if (failure) {

@@ -7,21 +7,15 @@ commands. The admin gets every answer; the guesses get 127.0.0.1 banned, and the
 usage: rcon_lockout_test.py SIM
 """
 
-import json
-import re
-import signal
 import socket
-import struct
-import subprocess
 import sys
 import threading
 import time
 import unittest
 
-from rcon.source import Client
+from sim_rcon import PASSWORD, RconSim, packet, read_packet
 
 SIM = None
-PASSWORD = "s3cret"
 BAN_AFTER = 5
 BAN_SECONDS = 2
 IDLE_SOCKETS = 8
@@ -29,23 +23,12 @@ GUESSES = 6
 ADMIN_COMMANDS = 10  # per round; one round before the guesses and one during the ban
 
 
-def packet(request_id, kind, body=b""):
-    payload = struct.pack("<ii", request_id, kind) + body + b"\0\0"
-    return struct.pack("<i", len(payload)) + payload
-
-
 def first_reply(sock):
     """The (id, type) of the first packet the server sends, or None when it closes first."""
-    data = b""
     try:
-        while len(data) < 12:
-            chunk = sock.recv(12 - len(data))
-            if not chunk:
-                return None
-            data += chunk
-    except ConnectionResetError:
+        return read_packet(sock)[1:3]
+    except ConnectionError:
         return None
-    return struct.unpack("<ii", data[4:12])
 
 
 class Intruder(threading.Thread):
@@ -75,55 +58,27 @@ class Intruder(threading.Thread):
 
 class Lockout(unittest.TestCase):
     def setUp(self):
-        self.sim = subprocess.Popen(
-            [SIM, "--json", "--rcon-port", "0", "--rcon-password", PASSWORD,
-             "--rcon-auth-timeout", "2", "--rcon-ban-after", str(BAN_AFTER),
-             "--rcon-ban-seconds", str(BAN_SECONDS)],
-            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-        self.port = None
-        self.stderr = []
-        for line in self.sim.stderr:
-            self.stderr.append(line)
-            found = re.search(r"RCON listening on 127\.0\.0\.1:(\d+)", line)
-            if found:
-                self.port = int(found.group(1))
-                break
-        self.assertIsNotNone(self.port, "tamewarden-sim did not start its RCON server")
-        self.events = []
-        self.readers = [
-            threading.Thread(target=lambda: self.events.extend(
-                json.loads(line) for line in self.sim.stdout if line.startswith("{"))),
-            threading.Thread(target=lambda: self.stderr.extend(self.sim.stderr)),
-        ]
-        for reader in self.readers:
-            reader.start()
+        self.sim = RconSim(SIM, "--rcon-auth-timeout", "2", "--rcon-ban-after", str(BAN_AFTER),
+                           "--rcon-ban-seconds", str(BAN_SECONDS))
         self.stop = threading.Event()
-        self.intruders = [Intruder(self.port, self.stop) for _ in range(IDLE_SOCKETS)]
+        self.intruders = [Intruder(self.sim.port, self.stop) for _ in range(IDLE_SOCKETS)]
 
     def tearDown(self):
         self.stop.set()
         for intruder in self.intruders:
             intruder.join(timeout=5)
-        if self.sim.poll() is None:
-            self.sim.kill()
-        self.sim.wait()
-        for reader in self.readers:
-            reader.join()
-        self.sim.stdout.close()
-        self.sim.stderr.close()
+        self.sim.close()
 
     def admin_round(self, source):
         """Logs in from `source` for each command; the answers that came."""
         answers = []
         for _ in range(ADMIN_COMMANDS):
-            client = Client("127.0.0.1", self.port, passwd=PASSWORD, timeout=5)
-            client._socket.bind((source, 0))  # the client offers no option for it
-            with client:
+            with self.sim.client(source=source) as client:
                 answers.append(client.run("tw.reload"))
         return answers
 
     def guess(self):
-        with socket.create_connection(("127.0.0.1", self.port), timeout=5) as sock:
+        with self.sim.raw() as sock:
             sock.sendall(packet(7, 3, b"not-the-password"))
             return first_reply(sock)
 
@@ -134,7 +89,7 @@ class Lockout(unittest.TestCase):
             time.sleep(0.05)
 
     def ban_events(self):
-        return [e for e in self.events if e["event"] == "rcon_ban"]
+        return [e for e in self.sim.events() if e["event"] == "rcon_ban"]
 
     def test_an_admin_gets_every_answer_while_intruders_hold_and_guess(self):
         for intruder in self.intruders:
@@ -148,7 +103,7 @@ class Lockout(unittest.TestCase):
         # Each guess is refused with id -1 until the ban; then the connection closes unanswered.
         self.assertEqual(replies, [(-1, 2)] * BAN_AFTER + [None] * (GUESSES - BAN_AFTER))
         during = self.admin_round("127.0.0.2")
-        with socket.create_connection(("127.0.0.1", self.port), timeout=5) as sock:
+        with self.sim.raw() as sock:
             sock.sendall(packet(8, 3, PASSWORD.encode()))
             self.assertIsNone(first_reply(sock), "the banned address was served")
 
@@ -162,20 +117,17 @@ class Lockout(unittest.TestCase):
         self.wait_for(lambda: len(self.ban_events()) == 2, "the ban to end")
         self.assertEqual(self.admin_round("127.0.0.1")[0], "Reloaded config")
 
-        self.sim.send_signal(signal.SIGTERM)
-        self.assertEqual(self.sim.wait(timeout=10), 0)
-        for reader in self.readers:
-            reader.join()
+        self.assertEqual(self.sim.interrupt(), 0)
         self.assertEqual(self.ban_events(), [
             {"event": "rcon_ban", "address": "127.0.0.1", "failures": BAN_AFTER,
              "seconds": BAN_SECONDS},
             {"event": "rcon_ban", "address": "127.0.0.1", "failures": 0, "seconds": 0},
         ])
-        stderr = "".join(self.stderr)
+        stderr = "".join(self.sim.stderr)
         self.assertIn(f"RCON: 127.0.0.1 banned for {BAN_SECONDS} s after {BAN_AFTER} failed "
                       "logins", stderr)
         self.assertIn("RCON: the ban of 127.0.0.1 has ended", stderr)
-        self.assertFalse([e for e in self.events if e["event"] in ("error", "crash")])
+        self.assertFalse([e for e in self.sim.events() if e["event"] in ("error", "crash")])
 
 
 if __name__ == "__main__":

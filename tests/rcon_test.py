@@ -4,50 +4,23 @@
 usage: rcon_test.py SIM CONFIG
 """
 
-import json
 import os
-import re
 import shutil
-import signal
 import socket
 import struct
-import subprocess
 import sys
 import tempfile
-import threading
 import time
 import unittest
 
 from rcon.exceptions import WrongPassword
-from rcon.source import Client
 from rcon.source.proto import Packet
+
+from sim_rcon import PASSWORD, RconSim, packet, read_packet
 
 SIM = None
 CONFIG = None  # the shipped config
-PASSWORD = "s3cret"
 MAX_BODY = 4096 - 10  # the longest body one packet carries
-
-
-def packet(request_id, kind, body=b""):
-    payload = struct.pack("<ii", request_id, kind) + body + b"\0\0"
-    return struct.pack("<i", len(payload)) + payload
-
-
-def read_exactly(sock, size):
-    data = b""
-    while len(data) < size:
-        chunk = sock.recv(size - len(data))
-        if not chunk:
-            raise ConnectionError("closed")
-        data += chunk
-    return data
-
-
-def read_packet(sock):
-    size, = struct.unpack("<i", read_exactly(sock, 4))
-    payload = read_exactly(sock, size)
-    request_id, kind = struct.unpack("<ii", payload[:8])
-    return size, request_id, kind, payload[8:-2]
 
 
 def closed_by_server(sock, within=5.0):
@@ -69,42 +42,15 @@ class RconPort(unittest.TestCase):
                                   "config.json")
         os.makedirs(os.path.dirname(cls.config))
         shutil.copy(CONFIG, cls.config)
-        cls.sim = subprocess.Popen(
-            [SIM, "--json", "--server-dir", cls.workdir.name, "--rcon-port", "0",
-             "--rcon-password", PASSWORD, "--rcon-auth-timeout", "1"],
-            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-        cls.stdout = []
-        cls.port = None
-        for line in cls.sim.stderr:
-            found = re.search(r"RCON listening on 127\.0\.0\.1:(\d+)", line)
-            if found:
-                cls.port = int(found.group(1))
-                break
-        if cls.port is None:
-            cls.sim.kill()
-            raise RuntimeError("tamewarden-sim did not start its RCON server")
-        # Drain both pipes so that the server never blocks on a full one.
-        cls.readers = [threading.Thread(target=lambda: cls.stdout.extend(cls.sim.stdout)),
-                       threading.Thread(target=lambda: cls.sim.stderr.read())]
-        for reader in cls.readers:
-            reader.start()
+        cls.sim = RconSim(SIM, "--server-dir", cls.workdir.name, "--rcon-auth-timeout", "1")
 
     @classmethod
     def tearDownClass(cls):
-        if cls.sim.poll() is None:
-            cls.sim.kill()
-        cls.sim.wait()
-        for reader in cls.readers:
-            reader.join()
-        cls.sim.stdout.close()
-        cls.sim.stderr.close()
+        cls.sim.close()
         cls.workdir.cleanup()
 
-    def client(self, **options):
-        return Client("127.0.0.1", self.port, passwd=PASSWORD, timeout=5, **options)
-
     def raw(self):
-        sock = socket.create_connection(("127.0.0.1", self.port), timeout=5)
+        sock = self.sim.raw()
         self.addCleanup(sock.close)
         return sock
 
@@ -115,18 +61,18 @@ class RconPort(unittest.TestCase):
         return sock
 
     def assert_still_serving(self):
-        with self.client() as client:
+        with self.sim.client() as client:
             self.assertEqual(client.run("tw.reload"), "Reloaded config")
 
     def test_auth_and_reload(self):
-        with self.client() as client:
+        with self.sim.client() as client:
             request = Packet.make_command("tw.reload")
             response = client.communicate(request)
             self.assertEqual(response.id, request.id)
             self.assertEqual(response.payload.decode(), "Reloaded config")
 
     def test_update_dinos_is_answered_with_what_the_plugin_sent(self):
-        with self.client() as client:
+        with self.sim.client() as client:
             request = Packet.make_command("UpdateDinos")
             response = client.communicate(request)
         self.assertEqual(response.id, request.id)
@@ -134,7 +80,7 @@ class RconPort(unittest.TestCase):
         RconPort.update_dinos = (request.id, response.payload.decode())
 
     def test_wrong_password_is_refused_with_id_minus_one_then_closed(self):
-        client = Client("127.0.0.1", self.port, passwd="wrong", timeout=5)
+        client = self.sim.client(passwd="wrong")
         self.addCleanup(client.close)
         with self.assertRaises(WrongPassword):
             client.connect(login=True)
@@ -207,7 +153,7 @@ class RconPort(unittest.TestCase):
             config.write('{"General": {"IgnoreAdmin": "' + "a" * 6000 + '\x01"}}')
         self.addCleanup(shutil.copy, CONFIG, self.config)
         # The client asks for more whenever a packet is full.
-        with self.client(frag_threshold=MAX_BODY) as client:
+        with self.sim.client(frag_threshold=MAX_BODY) as client:
             answer = client.run("tw.reload")
         self.assertTrue(answer.startswith("[json.exception.parse_error"), answer[:80])
         self.assertIn("a" * 6000, answer)
@@ -237,11 +183,8 @@ class RconPort(unittest.TestCase):
 
     def test_zz_interrupt_ends_the_server_cleanly(self):
         # Runs last (by name): stop the server and check what it printed.
-        self.sim.send_signal(signal.SIGTERM)
-        self.assertEqual(self.sim.wait(timeout=10), 0)
-        for reader in self.readers:
-            reader.join()
-        events = [json.loads(line) for line in self.stdout if line.startswith("{")]
+        self.assertEqual(self.sim.interrupt(), 0)
+        events = self.sim.events()
         self.assertEqual(events[-1], {"event": "unload"})
         self.assertFalse([e for e in events if e["event"] in ("error", "crash")])
         update = getattr(RconPort, "update_dinos", None)

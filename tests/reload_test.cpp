@@ -48,11 +48,7 @@ TEST_F(Reload, OnTheConsoleWithoutAFileAnswersInRedAndLogsTwice) {
 }
 
 TEST_F(Reload, OverRconAnswersWithTheRequestId) {
-  const auto replies = server().Rcon("tw.reload", 31);
-  ASSERT_EQ(replies.size(), 1u);
-  EXPECT_EQ(replies[0].id, 31);
-  EXPECT_EQ(replies[0].type, 0);
-  EXPECT_EQ(replies[0].text, "Reloaded config");
+  ExpectRconReply("tw.reload", 31, "Reloaded config");
   EXPECT_EQ(LogTexts("info"), kReloaded);
 }
 

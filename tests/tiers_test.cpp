@@ -2,16 +2,13 @@
 // what a tier overrides and inherits, its form of the flag, merges by the inviter's tier, and an
 // Unlimited tier on every road.
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "sim/server.h"
-#include "sim/tool/script_runner.h"
-#include "tests/support/sim_test.h"
+#include "tests/support/script_test.h"
 
 namespace {
 
@@ -32,35 +29,20 @@ json TierConfig() {
   return config;
 }
 
-class Tiers : public ::testing::Test {
+class Tiers : public ScriptTest {
  protected:
-  Tiers() {
-    dir_ = MakeTempDir("tiers");
-    server_ = std::make_unique<sim::Server>(dir_);
-    runner_ = std::make_unique<sim::tool::ScriptRunner>(
-        *server_, sim::tool::RunnerSettings{TW_PLUGIN_PATH, dir_, ""});
-  }
-  ~Tiers() override {
-    runner_.reset();
-    server_.reset();
-    std::filesystem::remove_all(dir_);
-  }
-
   void Start(const json& config, const std::vector<std::string>& world) {
-    std::ofstream(server_->ConfigPath()) << config.dump();
-    Run(world);
-    Run({"start", "load"});
-    ASSERT_EQ(server_->events().Of("load").at(0)["ok"], true);
-  }
-  void Run(const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) ASSERT_TRUE(runner_->RunLine(line, ++line_)) << line;
+    WriteConfig(config);
+    ASSERT_TRUE(Run(world));
+    ASSERT_TRUE(Run({"start", "load"}));
+    ASSERT_EQ(Events("load").at(0)["ok"], true);
   }
   // Runs one action; whether the game's function it gates ran, and the refusal line, if any.
   std::pair<bool, std::string> Try(const std::string& line, const char* function) {
-    server_->events().Clear();
-    Run({line});
+    events().Clear();
+    EXPECT_TRUE(Run({line}));
     std::pair<bool, std::string> seen{true, ""};
-    for (const json& event : server_->events().all()) {
+    for (const json& event : events().all()) {
       if (event["event"] == "result" && event["function"] == function &&
           !event["called"].get<bool>())
         seen.first = false;
@@ -73,11 +55,6 @@ class Tiers : public ::testing::Test {
     }
     return seen;
   }
-
-  std::filesystem::path dir_;
-  std::unique_ptr<sim::Server> server_;
-  std::unique_ptr<sim::tool::ScriptRunner> runner_;
-  int line_ = 0;
 };
 
 std::vector<std::string> Wild(const std::string& kind, int n, const std::string& prefix) {
@@ -127,7 +104,7 @@ TEST_F(Tiers, TheFirstTierOfTheActingPlayerDecidesWithItsOwnAndInheritedLimits) 
   }
   // The groups were asked in file order, until the first that answered; never for Steam id 0.
   std::vector<std::string> asked;
-  for (const std::string& call : server_->trace()) {
+  for (const std::string& call : server().trace()) {
     if (call.starts_with("IsPlayerHasPermission")) asked.push_back(call);
   }
   EXPECT_EQ(std::count(asked.begin(), asked.end(), "IsPlayerHasPermission 0 VIP"), 0);
@@ -186,11 +163,11 @@ TEST_F(Tiers, AnUnlimitedTierIsRefusedNowhere) {
   for (const auto& [line, function] : roads) {
     SCOPED_TRACE(line);
     EXPECT_EQ(Try(line, function), std::make_pair(true, std::string()));
-    EXPECT_TRUE(server_->events().Of("unequip").empty());
+    EXPECT_TRUE(Events("unequip").empty());
   }
-  server_->events().Clear();
-  Run({"chat staff /limits"});
-  EXPECT_EQ(server_->events().Of("chat").at(0)["text"], "Raptor: 0/1\nRex: 3/1\nTotal: 3/0");
+  events().Clear();
+  ASSERT_TRUE(Run({"chat staff /limits"}));
+  EXPECT_EQ(Events("chat").at(0)["text"], "Raptor: 0/1\nRex: 3/1\nTotal: 3/0");
 }
 
 }  // namespace

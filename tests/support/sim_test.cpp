@@ -18,6 +18,11 @@ SimTest::~SimTest() {
   std::filesystem::remove_all(dir_, ignored);
 }
 
+void SimTest::RestartServer() {
+  server_.reset();  // one server runs at a time
+  server_ = std::make_unique<sim::Server>(dir_);
+}
+
 nlohmann::json SimTest::TestConfig() {
   return {
       {"General",
@@ -61,6 +66,15 @@ std::vector<std::string> SimTest::LogTexts(const std::string& level) const {
     if (event["level"] == level) texts.push_back(event["text"]);
   }
   return texts;
+}
+
+void SimTest::ExpectRconReply(std::string_view command, int32_t id, const std::string& text) {
+  SCOPED_TRACE(command);
+  const auto replies = server_->Rcon(command, id);
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(replies[0].id, id);
+  EXPECT_EQ(replies[0].type, 0);
+  EXPECT_EQ(replies[0].text, text);
 }
 
 nlohmann::json SimTest::LastResult(const std::string& function) const {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -24,6 +25,10 @@ class SimTest : public ::testing::Test {
   SimTest();
   ~SimTest() override;
 
+  // Replaces the server with a fresh one in the same directory (the old one unloads the plug-in
+  // first), for a test that plays many runs.
+  void RestartServer();
+
   void WriteConfig(const nlohmann::json& config);
   void WriteConfigText(const std::string& text);
 
@@ -41,6 +46,9 @@ class SimTest : public ::testing::Test {
   std::vector<nlohmann::json> Events(const std::string& kind) const {
     return server_->events().Of(kind);
   }
+
+  // Sends an RCON command and expects one reply to it: the request's id, type 0 and `text`.
+  void ExpectRconReply(std::string_view command, int32_t id, const std::string& text);
 
   // The last "result" event of a game function ({function, called, value}), or null.
   nlohmann::json LastResult(const std::string& function) const;
