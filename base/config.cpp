@@ -38,7 +38,7 @@ void LogFinding(const Finding& finding) {
 
 const nlohmann::json& PluginConfig() { return TheLive().document; }
 
-const Settings& CurrentSettings() { return *TheLive().settings; }
+const Settings* config_internal::live_settings = TheLive().settings.get();
 
 const std::shared_ptr<const Settings>& SharedSettings() { return TheLive().settings; }
 
@@ -80,6 +80,7 @@ nlohmann::json InstallConfig(nlohmann::json document) {
   auto settings = std::make_shared<const Settings>(ReadSettings(document));
   Live& live = TheLive();
   live.settings = std::move(settings);
+  config_internal::live_settings = live.settings.get();
   return std::exchange(live.document, std::move(document));
 }
 

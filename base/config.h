@@ -21,7 +21,10 @@ const nlohmann::json& PluginConfig();
 // The settings of the live document, which every part of the plug-in reads: those of an empty
 // document until the first install. Held by a shared pointer, so that what was built from one
 // install (the count store's kinds) can keep it and tell it from the current one.
-const Settings& CurrentSettings();
+namespace config_internal {
+extern const Settings* live_settings;  // what SharedSettings holds, read on every check
+}
+inline const Settings& CurrentSettings() { return *config_internal::live_settings; }
 const std::shared_ptr<const Settings>& SharedSettings();
 
 // What a read found before the document went live (or did not).

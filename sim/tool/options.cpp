@@ -1,7 +1,7 @@
 #include "sim/tool/options.h"
 
+#include <algorithm>
 #include <functional>
-#include <ranges>
 #include <stdexcept>
 #include <string_view>
 
@@ -104,9 +104,13 @@ const std::vector<Option>& Table() {
 }
 
 const Option* FindOption(std::string_view name) {
+  // Each row names its option once or more, as "-h, --help".
   for (const Option& option : Table()) {
-    for (const auto alias : std::views::split(option.names, std::string_view(", ")))
-      if (std::string_view(alias.begin(), alias.end()) == name) return &option;
+    for (std::string_view names = option.names; !names.empty();) {
+      const std::size_t comma = std::min(names.find(", "), names.size());
+      if (names.substr(0, comma) == name) return &option;
+      names.remove_prefix(std::min(comma + 2, names.size()));
+    }
   }
   return nullptr;
 }
