@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/config_check.h"
+#include "base/spelling.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const nlohmann::json document =
