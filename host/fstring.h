@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "host/game_text.h"
 #include "host/tarray.h"
 
 // The game's wide string: UTF-16 code units with a terminating zero that the count includes.
@@ -15,8 +16,7 @@ class FString {
   FString(const char* narrow) : FString(std::string_view(narrow)) {}
   explicit FString(std::string_view narrow) {
     Assign(narrow.size(), [&](std::size_t i) {
-      const auto byte = static_cast<unsigned char>(narrow[i]);
-      return static_cast<char16_t>(byte > 0x7F ? u'?' : byte);
+      return static_cast<char16_t>(game_text::WidenedByte(static_cast<unsigned char>(narrow[i])));
     });
   }
   // A wide text of code points (wchar_t is UTF-32 here), stored as UTF-16.

@@ -109,7 +109,7 @@ LoadResult Server::LoadPlugin(const std::filesystem::path& library) {
   const auto made = static_cast<std::ptrdiff_t>(
       std::min<uint64_t>(traced_ - before, static_cast<uint64_t>(trace_.size())));
   const std::vector<std::string> registered(trace_.end() - made, trace_.end());
-  events_.Add("load",
+  events_.Add(EventKind::kLoad,
               {{"ok", result.ok},
                {"error", result.ok ? nlohmann::json(nullptr) : nlohmann::json(result.error)},
                {"registered", registered}});
@@ -119,8 +119,8 @@ LoadResult Server::LoadPlugin(const std::filesystem::path& library) {
 void Server::UnloadPlugin() {
   if (!loader_.loaded()) return;
   const std::string error = loader_.Unload();
-  if (!error.empty()) events_.Add("crash", {{"text", error}});
-  events_.Add("unload");
+  if (!error.empty()) events_.Add(EventKind::kCrash, {{"text", error}});
+  events_.Add(EventKind::kUnload);
 }
 
 void Server::Start() {

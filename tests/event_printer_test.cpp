@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sim/tool/event_kinds.h"
+#include "sim/framework/event_kinds.h"
 #include "sim/tool/event_printer.h"
 
 namespace {
@@ -99,15 +99,15 @@ TEST(EventPrinter, DescribesEveryKindOfEvent) {
 }
 
 TEST(EventPrinter, EveryNamedKindHasItsOwnDescription) {
-  for (std::size_t i = 0; i < sim::tool::kEventNames.size(); ++i) {
-    const auto kind = static_cast<sim::tool::EventKind>(i);
-    const json event = {{"event", sim::tool::EventName(kind)}};
+  for (std::size_t i = 0; i < sim::kEventNames.size(); ++i) {
+    const auto kind = static_cast<sim::EventKind>(i);
+    const json event = {{"event", sim::EventName(kind)}};
     SCOPED_TRACE(event.dump());
-    EXPECT_EQ(sim::tool::EventKindOf(event), kind);
+    EXPECT_EQ(sim::EventKindOf(event), kind);
     // A kind the printer does not know is shown as its JSON.
     EXPECT_NE(EventPrinter::Describe(event), EventPrinter::Json(event));
   }
-  EXPECT_EQ(sim::tool::EventKindOf({{"event", "novel"}}), std::nullopt);
+  EXPECT_EQ(sim::EventKindOf({{"event", "novel"}}), std::nullopt);
 }
 
 TEST(EventPrinter, ALoadListsWhatItRegisteredOnlyWhenVerbose) {

@@ -40,7 +40,7 @@ CallFrame::~CallFrame() {
   nlohmann::json fields = {
       {"line", Server::Current().events().line}, {"function", function_}, {"called", called}};
   if (value_) fields["value"] = *value_;
-  Server::Current().events().Add("result", std::move(fields));
+  Server::Current().events().Add(EventKind::kResult, std::move(fields));
 }
 
 void CallFrame::Crashed(const std::exception_ptr& error) {
@@ -51,7 +51,7 @@ void CallFrame::Crashed(const std::exception_ptr& error) {
     text = e.what();
   } catch (...) {
   }
-  Server::Current().events().Add("crash", {{"function", function_}, {"text", text}});
+  Server::Current().events().Add(EventKind::kCrash, {{"function", function_}, {"text", text}});
 }
 
 nlohmann::json ResultValue(bool value) { return value; }

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "host/game_text.h"
 #include "sim/framework/text.h"
 #include "sim/server.h"
 
@@ -12,6 +13,17 @@ namespace {
 std::u16string_view FirstWord(const FString& text) {
   const std::u16string_view view = text.View();
   return view.substr(0, view.find(u' '));
+}
+
+// Runs a plug-in's callback; one that throws would crash the game, so it is reported as a crash.
+void CallReportingCrash(const auto& call) {
+  try {
+    call();
+  } catch (const std::exception& error) {
+    Server::Current().events().Add(EventKind::kCrash, {{"text", error.what()}});
+  } catch (...) {
+    Server::Current().events().Add(EventKind::kCrash, {{"text", "unknown exception"}});
+  }
 }
 
 std::vector<std::string> NamesOf(const auto& entries) {
@@ -75,15 +87,9 @@ bool Commands::Run(const std::vector<Entry<Callback>>& entries, const FString& t
                    Args&&... args) {
   const std::u16string_view word = FirstWord(text);
   for (const auto& entry : entries) {
-    if (!EqualsIgnoringCase(entry.name.View(), word)) continue;
+    if (!game_text::EqualsIgnoringCase(entry.name.View(), word)) continue;
     const Callback callback = entry.callback;  // the callback may unregister itself
-    try {
-      callback(std::forward<Args>(args)...);
-    } catch (const std::exception& error) {
-      Server::Current().events().Add("crash", {{"text", error.what()}});
-    } catch (...) {
-      Server::Current().events().Add("crash", {{"text", "unknown exception"}});
-    }
+    CallReportingCrash([&] { callback(std::forward<Args>(args)...); });
     return true;
   }
   return false;
@@ -103,15 +109,7 @@ bool Commands::RunRcon(RCONClientConnection* connection, RCONPacket& packet, UWo
 
 void Commands::RunTimers() {
   const auto timers = timers_;  // a callback may remove itself
-  for (const auto& timer : timers) {
-    try {
-      timer.callback();
-    } catch (const std::exception& error) {
-      Server::Current().events().Add("crash", {{"text", error.what()}});
-    } catch (...) {
-      Server::Current().events().Add("crash", {{"text", "unknown exception"}});
-    }
-  }
+  for (const auto& timer : timers) CallReportingCrash(timer.callback);
 }
 
 std::vector<std::string> Commands::ChatNames() const { return NamesOf(chat_); }

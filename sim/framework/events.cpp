@@ -4,8 +4,8 @@
 
 namespace sim {
 
-void EventLog::Add(std::string_view kind, nlohmann::json fields) {
-  nlohmann::json event = {{"event", std::string(kind)}};
+void EventLog::Add(EventKind kind, nlohmann::json fields) {
+  nlohmann::json event = {{"event", std::string(EventName(kind))}};
   event.update(fields);
   events_.push_back(std::move(event));
   if (listener_) listener_(events_.back());

@@ -6,19 +6,21 @@
 
 #include <nlohmann/json.hpp>
 
+#include "sim/framework/event_kinds.h"
+
 namespace sim {
 
 // What the stand-in game observed, in order: each event is a JSON object whose "event" member
-// names its kind (notification, chat, result, log, ...). Tests assert on it; the tool prints it.
+// names its kind (see event_kinds.h). Tests assert on it; the tool prints it.
 class EventLog {
  public:
   using Listener = std::function<void(const nlohmann::json&)>;
 
-  // Records {"event": kind, ...fields}; fields must be an object.
-  void Add(std::string_view kind, nlohmann::json fields = nlohmann::json::object());
+  // Records {"event": the kind's name, ...fields}; fields must be an object.
+  void Add(EventKind kind, nlohmann::json fields = nlohmann::json::object());
 
   const std::vector<nlohmann::json>& all() const { return events_; }
-  // The events of one kind, in order.
+  // The events of one kind, by its name, in order.
   std::vector<nlohmann::json> Of(std::string_view kind) const;
   void Clear() { events_.clear(); }
   // Called with every event as it is added, such as to print it at once.

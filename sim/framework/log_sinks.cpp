@@ -18,7 +18,7 @@ class EventSink final : public spdlog::sinks::base_sink<std::mutex> {
  protected:
   void sink_it_(const spdlog::details::log_msg& message) override {
     const auto level = spdlog::level::to_string_view(message.level);
-    events_.Add("log",
+    events_.Add(EventKind::kLog,
                 {{"level", std::string(level.data(), level.size())},
                  {"logger", std::string(message.logger_name.data(), message.logger_name.size())},
                  {"text", std::string(message.payload.data(), message.payload.size())}});

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 #include "host/fstring.h"
 
@@ -10,7 +9,5 @@ namespace sim {
 
 std::string ToUtf8(const FString& text);
 FString FromUtf8(const std::string& text);
-// Equal when equal after folding A-Z to a-z.
-bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b);
 
 }  // namespace sim

@@ -1,6 +1,7 @@
 #include "sim/game/actions.h"
 
 #include "host/game_facts.h"
+#include "host/game_text.h"
 #include "sim/framework/call_trace.h"
 #include "sim/framework/text.h"
 #include "sim/game/names.h"
@@ -48,6 +49,14 @@ Class* HeldClass(const Item& pod) {
 
 }  // namespace
 
+FCustomItemData SoulTrapData(FString path) {
+  FCustomItemData data;
+  for (int i = 0; i < game_facts::kSoulTrapPathIndex; ++i)
+    data.CustomDataStrings.Add(FString("field " + std::to_string(i)));
+  data.CustomDataStrings.Add(std::move(path));
+  return data;
+}
+
 void ForceTame(ShooterPlayerController& player, Dino& dino) {
   dino.taming_team_id = Game::TeamOf(player);
   Invoke<"APrimalDinoCharacter.TameDino">(Host<APrimalDinoCharacter>(dino),
@@ -60,12 +69,7 @@ bool Capture(ShooterPlayerController&, Dino& dino, Item& pod) {
   Class& kind = *FromHost<Class>(dino.cls);
   FCustomItemData data;
   if (pod.keeps_path) {
-    // The path without "Blueprint'...'", after the trap's other strings.
-    const std::string& path = kind.kind_path;
-    const std::string bare = path.starts_with("Blueprint'") ? path.substr(10, path.size() - 11) : path;
-    for (int i = 0; i < game_facts::kSoulTrapPathIndex; ++i)
-      data.CustomDataStrings.Add(FString("field " + std::to_string(i)));
-    data.CustomDataStrings.Add(FromUtf8(bare));
+    data = SoulTrapData(FromUtf8(std::string(game_text::Unwrap(kind.kind_path))));
   } else {
     data.CustomDataClasses.Add(ToHost<UClass>(&kind));
   }

@@ -32,6 +32,9 @@ void Equip(ShooterPlayerController& player, Item& item);
 // runs for that, as in the game).
 bool Use(ShooterPlayerController& player, Item& item);
 
+// A soul trap's custom data keeping a creature's path (without "Blueprint'...'") after the trap's
+// other strings.
+FCustomItemData SoulTrapData(FString path);
 // The player puts the creature into a cryopod or soul trap: its class goes into the item's
 // custom data (a soul trap keeps its path as text) and it leaves the level through
 // "APrimalDinoCharacter.Destroyed". False when the item already holds one.

@@ -3,12 +3,25 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include <fmt/format.h>
+
 #include "host/game_facts.h"
+#include "host/game_text.h"
 
 namespace sim {
 namespace {
 
 constexpr char kLevelPath[] = "/Game/Maps/TheIslandSubMaps/TheIsland.TheIsland:PersistentLevel";
+
+// A blueprint X at /Game/.../X.X makes the class X_C, whose default object is Default__X_C.
+constexpr std::string_view kClassSuffix = "_C";
+constexpr std::string_view kDefaultPrefix = "Default__";
+
+std::string ClassName(std::string_view object) { return std::string(object).append(kClassSuffix); }
+// The full name of the default object of the class that the blueprint package.object makes.
+std::string DefaultName(std::string_view package, std::string_view object) {
+  return fmt::format("{0} {1}.{2}{0}", ClassName(object), package, kDefaultPrefix);
+}
 
 // The kind path of a class, from its default object's full name: everything after the first
 // space, without a trailing "_C" and without "Default__".
@@ -16,11 +29,12 @@ std::string KindPathFromDefaultName(std::string_view full) {
   const auto space = full.find(' ');
   if (space == std::string_view::npos) return "";
   std::string mid(full.substr(space + 1));
-  if (mid.ends_with("_C")) mid.resize(mid.size() - 2);
-  for (auto at = mid.find("Default__"); at != std::string::npos; at = mid.find("Default__", at)) {
-    mid.erase(at, 9);
+  if (mid.ends_with(kClassSuffix)) mid.resize(mid.size() - kClassSuffix.size());
+  for (auto at = mid.find(kDefaultPrefix); at != std::string::npos;
+       at = mid.find(kDefaultPrefix, at)) {
+    mid.erase(at, kDefaultPrefix.size());
   }
-  return "Blueprint'" + mid + "'";
+  return game_text::Wrap(mid);
 }
 
 }  // namespace
@@ -88,10 +102,10 @@ Class& Game::MakeClass(std::string class_name, std::string package, Class* super
 Class* Game::CreatureClass(std::string_view kind) {
   std::string package, object;
   if (!SplitObjectPath(kind, package, object)) return nullptr;
-  const std::string default_name = object + "_C " + package + ".Default__" + object + "_C";
+  const std::string default_name = DefaultName(package, object);
   if (const auto it = classes_.find(default_name); it != classes_.end()) return it->second.get();
-  return &MakeClass(object + "_C", package, Dino::StaticClass(), default_name,
-                    "Blueprint'" + package + "." + object + "'");
+  return &MakeClass(ClassName(object), package, Dino::StaticClass(), default_name,
+                    game_text::Wrap(package + "." + object));
 }
 
 Class& Game::CreatureClassNamed(std::string_view default_full_name) {
@@ -105,9 +119,9 @@ Class& Game::CreatureClassNamed(std::string_view default_full_name) {
 Class* Game::ItemClass(std::string_view path) {
   std::string package, object;
   if (!SplitObjectPath(path, package, object)) return nullptr;
-  const std::string default_name = object + "_C " + package + ".Default__" + object + "_C";
+  const std::string default_name = DefaultName(package, object);
   if (const auto it = classes_.find(default_name); it != classes_.end()) return it->second.get();
-  return &MakeClass(object + "_C", package, Item::StaticClass(), default_name, "");
+  return &MakeClass(ClassName(object), package, Item::StaticClass(), default_name, "");
 }
 
 int32_t Game::TeamOf(const ShooterPlayerController& player) {

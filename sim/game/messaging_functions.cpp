@@ -20,31 +20,32 @@ void RconSendMessage(RCONClientConnection* connection, int32_t request_id, int32
   if (connection == nullptr) Fault("RCONClientConnection.SendMessageW called on a null connection");
   const std::string utf8 = ToUtf8(*text);
   reinterpret_cast<RconConnection*>(connection)->replies.push_back({request_id, type, utf8});
-  Server::Current().events().Add("rcon", {{"id", request_id}, {"type", type}, {"text", utf8}});
+  Server::Current().events().Add(EventKind::kRcon,
+                                 {{"id", request_id}, {"type", type}, {"text", utf8}});
 }
 
 void ClientNotification(AShooterPlayerController* controller, FString* text, FLinearColor colour,
                         float scale, float time, UTexture2D*, USoundBase*) {
   auto& player = Player(controller, "ClientServerSOTFNotificationCustom");
-  Server::Current().events().Add("notification", {{"player", player.name},
-                                                  {"text", ToUtf8(*text)},
-                                                  {"color", Colour(colour)},
-                                                  {"scale", scale},
-                                                  {"time", time}});
+  Server::Current().events().Add(EventKind::kNotification, {{"player", player.name},
+                                                            {"text", ToUtf8(*text)},
+                                                            {"color", Colour(colour)},
+                                                            {"scale", scale},
+                                                            {"time", time}});
 }
 
 void ClientChatMessage(AShooterPlayerController* controller, ChatMessageRecord message) {
   auto& player = Player(controller, "ClientChatMessage");
-  Server::Current().events().Add("chat", {{"player", player.name},
-                                          {"sender", ToUtf8(message.SenderName)},
-                                          {"text", ToUtf8(message.Message)}});
+  Server::Current().events().Add(EventKind::kChat, {{"player", player.name},
+                                                    {"sender", ToUtf8(message.SenderName)},
+                                                    {"text", ToUtf8(message.Message)}});
 }
 
 void ClientServerChatDirectMessage(AShooterPlayerController* controller, FString* text,
                                    FLinearColor colour, bool) {
   auto& player = Player(controller, "ClientServerChatDirectMessage");
   Server::Current().events().Add(
-      "server_message",
+      EventKind::kServerMessage,
       {{"player", player.name}, {"text", ToUtf8(*text)}, {"color", Colour(colour)}});
 }
 
@@ -53,12 +54,12 @@ void StartUnequip(AShooterWeapon* weapon) {
   auto* w = FromHost<Weapon>(weapon);
   const Survivor* holder = w->holder;
   Server::Current().events().Add(
-      "unequip", {{"player", holder != nullptr && holder->controller != nullptr
-                                 ? nlohmann::json(holder->controller->name)
-                                 : nlohmann::json(nullptr)},
-                  {"item", w->associated_item != nullptr
-                               ? nlohmann::json(FromHost<Item>(w->associated_item)->name)
-                               : nlohmann::json(nullptr)}});
+      EventKind::kUnequip, {{"player", holder != nullptr && holder->controller != nullptr
+                                           ? nlohmann::json(holder->controller->name)
+                                           : nlohmann::json(nullptr)},
+                            {"item", w->associated_item != nullptr
+                                         ? nlohmann::json(FromHost<Item>(w->associated_item)->name)
+                                         : nlohmann::json(nullptr)}});
   if (w->holder != nullptr && w->holder->weapon == w) w->holder->weapon = nullptr;
   w->holder = nullptr;
 }

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "host/game_text.h"
+
 namespace sim {
 namespace {
 
@@ -29,9 +31,7 @@ std::string NameText(FName name) {
 }
 
 bool SplitObjectPath(std::string_view text, std::string& package, std::string& object) {
-  constexpr std::string_view prefix = "Blueprint'";
-  if (text.starts_with(prefix) && text.size() > prefix.size() && text.ends_with('\''))
-    text = text.substr(prefix.size(), text.size() - prefix.size() - 1);
+  text = game_text::Unwrap(text);
   const auto dot = text.rfind('.');
   const auto slash = text.rfind('/');
   if (!text.starts_with('/') || dot == std::string_view::npos || slash == std::string_view::npos ||

@@ -1,30 +1,18 @@
 #include "sim/tool/config_checker.h"
 
 #include <algorithm>
-#include <cctype>
 #include <set>
 #include <sstream>
 #include <string>
 
 #include "base/spelling.h"
+#include "host/game_text.h"
 #include "sim/tool/game_data.h"
-#include "sim/tool/world_paths.h"
 
 namespace sim::tool {
 namespace {
 
-constexpr std::string_view kWrapStart = "Blueprint'";
 constexpr std::string_view kModFolder = "/Game/Mods/";
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
-
-std::string Wrap(std::string_view bare) {
-  return std::string(kWrapStart) + std::string(bare) + "'";
-}
 
 // The game's paths of one list, and how the plug-in compares a configured path with them.
 struct KnownPaths {
@@ -37,24 +25,24 @@ struct KnownPaths {
       : what(what_), ignore_case(ignore_case_) {
     for (const GameName& name : names) {
       paths.push_back(name.path);
-      index.insert(ignore_case ? Lower(name.path) : name.path);
+      index.insert(ignore_case ? game_text::Folded(name.path) : name.path);
     }
   }
   bool Knows(std::string_view bare) const {
-    return index.contains(ignore_case ? Lower(bare) : std::string(bare));
+    return index.contains(ignore_case ? game_text::Folded(bare) : std::string(bare));
   }
 };
 
 // Whether the game knows one configured path (the plug-in's check already speaks about its form).
 void CheckPath(const std::string& key, std::string_view path, std::string_view role,
                const KnownPaths& known, std::vector<Finding>& findings) {
-  const std::string bare = BarePath(path);
+  const std::string_view bare = game_text::Unwrap(path);
   if (known.Knows(bare)) return;
   const std::string nearest = NearestName(bare, known.paths);
   if (!nearest.empty()) {
     findings.push_back({Severity::kWarning, key,
                         std::string(role) + " names no " + known.what +
-                            " of the game; did you mean " + Wrap(nearest) + "?"});
+                            " of the game; did you mean " + game_text::Wrap(nearest) + "?"});
   } else if (!bare.starts_with(kModFolder)) {
     findings.push_back({Severity::kWarning, key,
                         std::string(role) + " names no " + known.what +

@@ -2,7 +2,7 @@
 
 #include <fmt/format.h>
 
-#include "sim/tool/event_kinds.h"
+#include "sim/framework/event_kinds.h"
 
 namespace sim::tool {
 namespace {

@@ -15,7 +15,6 @@
 #include "sim/server.h"
 #include "sim/tool/config_checker.h"
 #include "sim/tool/embedded.h"
-#include "sim/tool/event_kinds.h"
 #include "sim/tool/event_printer.h"
 #include "sim/tool/game_loop.h"
 #include "sim/tool/line_source.h"
@@ -117,7 +116,7 @@ int Run(const Options& options) {
   sim::Server server(dir);
   if (temporary) std::ofstream(server.ConfigPath(), std::ios::binary) << kDefaultConfig;
   server.events().SetListener([&](const nlohmann::json& event) {
-    if (EventKindOf(event) == EventKind::kCrash) ++crashes;
+    if (sim::EventKindOf(event) == sim::EventKind::kCrash) ++crashes;
     print([&] { printer.Print(event); });
   });
   ScriptRunner runner(server, {fs::absolute(options.plugin), script_dir, kDefaultWorld});
@@ -147,7 +146,7 @@ int Run(const Options& options) {
         }
       });
       server.events().Add(
-          EventName(EventKind::kRconBan),
+          sim::EventKind::kRconBan,
           {{"address", ban.address}, {"failures", ban.failures}, {"seconds", ban.seconds}});
       server.events().Clear();
     };

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include "host/game_facts.h"
+#include "host/game_text.h"
 #include "sim/game/actions.h"
 #include "sim/tool/script_runner.h"
 #include "sim/tool/world_paths.h"
@@ -206,7 +207,7 @@ std::vector<Verb> ActionVerbs() {
                 "netexec alice ServerRequestClone chamber_stego", NetExec),
       ActionRow("spawn PLAYER PATH",
                 "\"AShooterPlayerController.SpawnActor\" with PATH exactly as written",
-                fmt::format("spawn alice Blueprint'{}'", kRexPath), Spawn),
+                "spawn alice " + game_text::Wrap(kRexPath), Spawn),
       ActionRow("invite INVITER PLAYER", "\"AShooterPlayerState.AddToTribe\", invite flag set",
                 "invite alice carol", Invite),
       ActionRow("merge INVITER PLAYER", "the same, merge and invite flags set", "merge alice dave",

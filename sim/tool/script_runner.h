@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "sim/server.h"
-#include "sim/tool/event_kinds.h"
 #include "sim/tool/script_parser.h"
 
 namespace sim::tool {
@@ -55,7 +54,7 @@ struct ScriptContext {
     if (!server.LoadPlugin(settings.plugin).ok) load_failed = true;  // the "load" event tells why
   }
   void Report(EventKind kind, nlohmann::json fields) {
-    server.events().Add(EventName(kind), std::move(fields));
+    server.events().Add(kind, std::move(fields));
   }
 };
 

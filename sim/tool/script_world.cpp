@@ -4,7 +4,8 @@
 
 #include <fmt/format.h>
 
-#include "host/game_facts.h"
+#include "host/game_text.h"
+#include "sim/game/actions.h"
 #include "sim/tool/script_runner.h"
 #include "sim/tool/world_paths.h"
 
@@ -83,14 +84,8 @@ void SoulTrap(ScriptContext& c, const Statement& s) {
   Game& game = c.server.game();
   Item& item = game.AddItem(s.args.at(0), *game.ItemClass(kSoulTrapPath));
   item.keeps_path = true;
-  // The trap keeps the creature's path, without Blueprint'...', after other strings.
-  if (const std::string holds = s.Option("holds"); !holds.empty()) {
-    FCustomItemData data;
-    for (int i = 0; i < game_facts::kSoulTrapPathIndex; ++i)
-      data.CustomDataStrings.Add(FString("field " + std::to_string(i)));
-    data.CustomDataStrings.Add(FString(BarePath(holds)));
-    item.custom_item_datas.Add(std::move(data));
-  }
+  if (const std::string holds = s.Option("holds"); !holds.empty())
+    item.custom_item_datas.Add(actions::SoulTrapData(FString(game_text::Unwrap(holds))));
   c.items.emplace(item.name, &item);
 }
 

@@ -1,8 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <string_view>
 
 // Real game paths and numbers the script language builds its things from.
 namespace sim::tool {
@@ -20,13 +18,5 @@ inline constexpr char kRaptorPath[] =
 
 // Steam gives individual accounts ids from here on; a player without steam= gets base + id.
 inline constexpr uint64_t kSteamIdBase = 76561197960265728ull;
-
-// A path without the Blueprint'...' around it, as a soul trap stores it.
-inline std::string BarePath(std::string_view path) {
-  constexpr std::string_view prefix = "Blueprint'";
-  if (path.starts_with(prefix) && path.size() > prefix.size() && path.ends_with('\''))
-    path = path.substr(prefix.size(), path.size() - prefix.size() - 1);
-  return std::string(path);
-}
 
 }  // namespace sim::tool

@@ -8,10 +8,9 @@
 
 #include <nlohmann/json.hpp>
 
-// The kinds of event the stand-in server reports, named once for the tool: the name is what an
-// event's "event" member holds (as --json prints it). The printer and the tool's own events go by
-// this list.
-namespace sim::tool {
+// The kinds of event the stand-in server and the tool report, named once: the name is what an
+// event's "event" member holds (as --json prints it). Every emitter and reader goes by this list.
+namespace sim {
 
 enum class EventKind {
   kResult,         // a hooked game function ran or was skipped
@@ -48,4 +47,4 @@ inline std::optional<EventKind> EventKindOf(const nlohmann::json& event) {
   return static_cast<EventKind>(it - kEventNames.begin());
 }
 
-}  // namespace sim::tool
+}  // namespace sim
