@@ -3,8 +3,10 @@ function(tw_defaults target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wnon-virtual-dtor
                                            -Wno-missing-field-initializers)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
-    # GCC 12 reports false out-of-bounds copies inside std::string's operator+.
-    target_compile_options(${target} PRIVATE -Wno-array-bounds -Wno-stringop-overflow)
+    # GCC 12 reports false out-of-bounds and overlapping copies inside std::string's operator+
+    # and append.
+    target_compile_options(${target} PRIVATE -Wno-array-bounds -Wno-stringop-overflow
+                                             -Wno-restrict)
   endif()
   if(TW_SANITIZE)
     target_compile_options(${target} PRIVATE -fsanitize=address,undefined
