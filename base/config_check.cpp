@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <set>
 #include <string>
 
 #include <fmt/format.h>
@@ -22,6 +23,10 @@ namespace {
 
 using nlohmann::json;
 using namespace config_schema;
+
+// The widest values a template's placeholders take, for the longest line they can make.
+constexpr int64_t kInt64Min = std::numeric_limits<int64_t>::min();
+constexpr int32_t kInt32Min = std::numeric_limits<int32_t>::min();
 
 // A text as JSON writes it, in quotes; bytes that are no UTF-8 are replaced, never thrown on.
 std::string Quote(std::string_view text) {
@@ -42,6 +47,12 @@ std::string Child(const std::string& parent, std::string_view name, bool bracket
     return parent.empty() ? std::string(name) : parent + "." + std::string(name);
   return parent + "[" + Quote(name) + "]";
 }
+
+std::string Index(const std::string& parent, std::size_t i) {
+  return parent + "[" + std::to_string(i) + "]";
+}
+
+std::wstring Wide(const std::string& text) { return ArkApi::Tools::Utf8Decode(text); }
 
 std::string Article(const json& value) {
   switch (value.type()) {
@@ -127,7 +138,7 @@ std::string TryFormat(const std::wstring& text, bool again, const Args&... args)
   return "";
 }
 
-// One value of the schema was checked: the key where it stands and what it is.
+// Walks the document section by section, collecting findings in the order of the file's sections.
 class Checker {
  public:
   explicit Checker(const json& document) : document_(document) {}
@@ -144,14 +155,14 @@ class Checker {
     const json* messages =
         Section("Messages", "the plug-in cannot name its chat command without it");
     if (general != nullptr) CheckMembers("General", *general, kGeneralKeys);
-    if (messages != nullptr) CheckMessages(*messages);
+    if (messages != nullptr) CheckMembers("Messages", *messages, kMessagesKeys);
     CheckDinos();
     CheckItemMap();
     CheckTiers();
     CheckUnknown("", document_, kTopLevelKeys);
-    if (const json* debug = ConfigMember(document_, "Debug");
-        debug != nullptr && !debug->is_boolean())
-      Error("Debug", "is " + Article(*debug) + ", but must be true or false");
+    for (const Key<Settings>& key : kTopLevelKeys) {  // the plain values beside the sections
+      if (key.type != Type::kSection) CheckKey("", document_, key);
+    }
     return std::move(findings_);
   }
 
@@ -161,6 +172,12 @@ class Checker {
   }
   void Warn(std::string key, std::string message) {
     findings_.push_back({Severity::kWarning, std::move(key), std::move(message)});
+  }
+
+  // Whether `ok`; if not, reports what `value` is and what it must be instead.
+  bool Require(bool ok, const std::string& name, const json& value, std::string_view must) {
+    if (!ok) Error(name, "is " + Article(value) + ", but must be " + std::string(must));
+    return ok;
   }
 
   // Finds the first value nested deeper than the bound, without recursion: deep nesting is
@@ -190,41 +207,42 @@ class Checker {
         for (std::size_t i = 0; i < frame.value->size(); ++i) {
           const json& element = (*frame.value)[i];
           if (element.is_structured())
-            stack.push_back({&element, frame.depth + 1, frame.key + "[" + std::to_string(i) + "]"});
+            stack.push_back({&element, frame.depth + 1, Index(frame.key, i)});
         }
       }
     }
   }
 
   // A section that must be an object; null when it is missing or no object (reported).
-  const json* Section(std::string_view name, std::string_view without) {
+  const json* Section(const std::string& name, std::string_view without) {
     const json* section = ConfigMember(document_, name);
-    const std::string key(name);
+    const std::string write = ": write \"" + name + "\": {...}";
     if (section == nullptr) {
-      Error(key, std::string("is missing, and ") + std::string(without) + ": write \"" + key +
-                     "\": {...}");
+      Error(name, "is missing, and " + std::string(without) + write);
       return nullptr;
     }
-    if (!section->is_object()) {
-      Error(key,
-            "is " + Article(*section) + ", but must be an object: write \"" + key + "\": {...}");
-      return nullptr;
-    }
-    return section;
+    return Require(section->is_object(), name, *section, "an object" + write) ? section : nullptr;
+  }
+
+  // The base "Dinos" when it is an object, else null.
+  const json* BaseKinds() const {
+    const json* dinos = ConfigMember(document_, "Dinos");
+    return dinos != nullptr && dinos->is_object() ? dinos : nullptr;
+  }
+
+  // One key by its row: its value, or a warning when it is missing and that matters.
+  template <typename Record>
+  void CheckKey(const std::string& parent, const json& object, const Key<Record>& key) {
+    const std::string name = Child(parent, key.name);
+    if (const json* value = ConfigMember(object, key.name))
+      CheckValue(name, key, *value);
+    else if (!key.when_missing.empty())
+      Warn(name, "is missing, so " + std::string(key.when_missing));
   }
 
   template <typename Record, std::size_t N>
   void CheckMembers(const std::string& parent, const json& object, const Key<Record> (&keys)[N]) {
-    for (const Key<Record>& key : keys) {
-      const json* value = ConfigMember(object, key.name);
-      const std::string name = Child(parent, key.name);
-      if (value == nullptr) {
-        if (!key.when_missing.empty())
-          Warn(name, "is missing, so " + std::string(key.when_missing));
-        continue;
-      }
-      CheckValue(name, key, *value);
-    }
+    for (const Key<Record>& key : keys) CheckKey(parent, object, key);
     CheckUnknown(parent, object, keys);
   }
 
@@ -250,100 +268,101 @@ class Checker {
   void CheckValue(const std::string& name, const Key<Record>& key, const json& value) {
     switch (key.type) {
       case Type::kSection:
-        break;
+        return;  // checked by its own function
       case Type::kBoolean:
-        if (!value.is_boolean())
-          Error(name, "is " + Article(value) + ", but must be true or false");
-        break;
+        Require(value.is_boolean(), name, value, "true or false");
+        return;
       case Type::kInteger:
         CheckInteger(name, value, key.when_negative);
-        break;
+        return;
       case Type::kNumber:
         CheckNumber(name, value);
-        break;
-      case Type::kPlainText:
-        CheckString(name, value);
-        break;
+        return;
+      case Type::kPercent:
+        Require(
+            value.is_number_integer() && value.get<int64_t>() >= 1 && value.get<int64_t>() <= 99,
+            name, value,
+            "a whole number from 1 to 99: the share of a limit at which players are warned, "
+            "such as 80");
+        return;
+      case Type::kColour:
+        if (Require(value.is_object(), name, value,
+                    "an object: write {\"Red\": 1.0, \"Green\": 0.75, \"Blue\": 0.0}"))
+          CheckMembers(name, value, kColourKeys);
+        return;
+      default:
+        break;  // the rest are texts
+    }
+    if (!Require(value.is_string(), name, value, "a text in double quotes")) return;
+    const std::string& text = value.get_ref<const std::string&>();
+    switch (key.type) {
       case Type::kCommandName:
-        if (CheckString(name, value)) CheckCommandName(name, value.get_ref<const std::string&>());
+        if (text.empty() || text.find(' ') != std::string::npos)
+          Warn(name,
+               "can never be typed: a chat command is found by the first word of a line; "
+               "write one word, such as \"/limits\"");
         break;
       case Type::kText:
-        if (CheckString(name, value)) CheckFormat(name, value, "it takes no placeholders");
+        CheckTemplate(name, Wide(text), false,
+                      "it takes no placeholders: write {{ and }} for a brace");
         break;
       case Type::kSender:
-        if (CheckString(name, value) && ShowLimitsType() == "Notification")
-          CheckFormat(name, value, "it is the title of the /limits notification");
+        if (ShowLimitsType() == "Notification")
+          CheckTemplate(name, Wide(text), false,
+                        "it is the title of the /limits notification: write {{ and }} for a brace");
         break;
       case Type::kKindTemplate:
-        if (CheckString(name, value)) CheckKindTemplate(name, value.get_ref<const std::string&>());
+        CheckKindTemplate(name, Wide(text));
         break;
       case Type::kTotalTemplate:
-        if (CheckString(name, value)) CheckTotalTemplate(name, value.get_ref<const std::string&>());
+        CheckTemplate(name, Wide(text), true,
+                      "its placeholders are {0} the team's total and {1} General.MaxAmount; "
+                      "write {{{{ and }}}} for a brace",
+                      kInt32Min, kInt32Min);
         break;
       case Type::kKindNotice:
-        if (CheckString(name, value)) {
-          CheckNotice(name, value,
-                      "{name} the kind's name, {count} the team's count and {limit} "
-                      "the kind's limit",
-                      fmt::arg(L"name", std::wstring(L"Rex")),
-                      fmt::arg(L"count", std::numeric_limits<int64_t>::min()),
-                      fmt::arg(L"limit", std::numeric_limits<int32_t>::min()));
-        }
+        CheckTemplate(name, Wide(text), false,
+                      "its placeholders are {name} the kind's name, {count} the team's count and "
+                      "{limit} the kind's limit; write {{ and }} for a brace",
+                      fmt::arg(L"name", std::wstring(L"Rex")), fmt::arg(L"count", kInt64Min),
+                      fmt::arg(L"limit", kInt32Min));
         break;
       case Type::kTotalNotice:
-        if (CheckString(name, value)) {
-          CheckNotice(name, value, "{total} the team's total and {max} General.MaxAmount",
-                      fmt::arg(L"total", std::numeric_limits<int64_t>::min()),
-                      fmt::arg(L"max", std::numeric_limits<int32_t>::min()));
-        }
-        break;
-      case Type::kPercent:
-        if (!value.is_number_integer() || value.get<int64_t>() < 1 || value.get<int64_t>() > 99)
-          Error(name, "is " + Article(value) +
-                          ", but must be a whole number from 1 to 99: the share of a limit at "
-                          "which players are warned, such as 80");
+        CheckTemplate(name, Wide(text), false,
+                      "its placeholders are {total} the team's total and {max} General.MaxAmount; "
+                      "write {{ and }} for a brace",
+                      fmt::arg(L"total", kInt64Min), fmt::arg(L"max", kInt32Min));
         break;
       case Type::kShowLimitsType:
-        if (CheckString(name, value))
-          CheckShowLimitsType(name, value.get_ref<const std::string&>());
+        CheckShowLimitsType(name, text);
         break;
-      case Type::kColour:
-        CheckColour(name, value);
-        break;
+      default:
+        break;  // a plain text may hold anything
     }
   }
 
-  bool CheckString(const std::string& name, const json& value) {
-    if (value.is_string()) return true;
-    Error(name, "is " + Article(value) + ", but must be a text in double quotes");
-    return false;
+  // Whether `value` is a number to check further; true and false read as 1 and 0 and pass.
+  bool IsNumber(const std::string& name, const json& value, std::string_view what,
+                std::string_view example) {
+    if (value.is_boolean()) return false;
+    return Require(value.is_number(), name, value,
+                   std::string(what) + (LooksNumeric(value) ? ": write it without the quotes"
+                                                            : ", such as " + std::string(example)));
   }
 
   void CheckNumber(const std::string& name, const json& value) {
-    if (value.is_boolean()) return;  // reads as 1 or 0
-    if (!value.is_number()) {
-      Error(name, "is " + Article(value) + ", but must be a number" +
-                      (LooksNumeric(value) ? ": write it without the quotes" : ", such as 1.5"));
-      return;
-    }
-    const double number = value.get<double>();
-    if (std::abs(number) > std::numeric_limits<float>::max())
-      Warn(name, "is beyond the largest number the plug-in reads, so it is clamped to " +
-                     fmt::format("{}", std::numeric_limits<float>::max()));
+    if (!IsNumber(name, value, "a number", "1.5")) return;
+    if (std::abs(value.get<double>()) > std::numeric_limits<float>::max())
+      Warn(name, fmt::format("is beyond the largest number the plug-in reads, so it is clamped "
+                             "to {}",
+                             std::numeric_limits<float>::max()));
   }
 
   void CheckInteger(const std::string& name, const json& value, std::string_view when_negative) {
-    if (value.is_boolean()) return;  // reads as 1 or 0
-    if (!value.is_number()) {
-      Error(name, "is " + Article(value) + ", but must be a whole number" +
-                      (LooksNumeric(value) ? ": write it without the quotes" : ", such as 10"));
-      return;
-    }
-    constexpr double kLow = std::numeric_limits<int32_t>::min();
+    if (!IsNumber(name, value, "a whole number", "10")) return;
+    constexpr double kLow = kInt32Min;
     constexpr double kHigh = std::numeric_limits<int32_t>::max();
-    const double number = value.is_number_unsigned()  ? double(value.get<uint64_t>())
-                          : value.is_number_integer() ? double(value.get<int64_t>())
-                                                      : value.get<double>();
+    const double number = value.get<double>();
     if (number > kHigh || number < kLow) {
       Warn(name, fmt::format("is outside {}..{}, so it is clamped to {}", kLow, kHigh,
                              number > kHigh ? kHigh : kLow));
@@ -355,65 +374,35 @@ class Checker {
       Warn(name, "is negative, so " + std::string(when_negative));
   }
 
-  void CheckCommandName(const std::string& name, const std::string& text) {
-    if (text.empty() || text.find(' ') != std::string::npos)
-      Warn(name,
-           "can never be typed: a chat command is found by the first word of a line; "
-           "write one word, such as \"/limits\"");
-  }
-
-  void CheckFormat(const std::string& name, const json& value, std::string_view about) {
-    const std::string problem =
-        TryFormat(ArkApi::Tools::Utf8Decode(value.get_ref<const std::string&>()), /*again=*/false);
-    if (!problem.empty())
-      Error(name, problem + "; " + std::string(about) + ": write {{ and }} for a brace");
-  }
-
-  // A text with named placeholders, formatted once; its braces are then shown as formatted.
+  // Formats `text` as the plug-in does (see TryFormat); on a problem, reports it followed by
+  // `about`: what the placeholders are and how to write a brace. Whether it formats.
   template <typename... Args>
-  void CheckNotice(const std::string& name, const json& value, std::string_view placeholders,
-                   const Args&... args) {
-    const std::string problem = TryFormat(
-        ArkApi::Tools::Utf8Decode(value.get_ref<const std::string&>()), /*again=*/false, args...);
-    if (!problem.empty())
-      Error(name, problem + "; its placeholders are " + std::string(placeholders) +
-                      "; write {{ and }} for a brace");
+  bool CheckTemplate(const std::string& name, const std::wstring& text, bool again,
+                     std::string_view about, const Args&... args) {
+    const std::string problem = TryFormat(text, again, args...);
+    if (!problem.empty()) Error(name, problem + "; " + std::string(about));
+    return problem.empty();
   }
 
   // ShowLimitMsg: formatted for every configured kind, with its display name, and counts and
   // limits of the widest kind.
-  void CheckKindTemplate(const std::string& name, const std::string& text) {
-    const std::wstring tmpl = ArkApi::Tools::Utf8Decode(text);
+  void CheckKindTemplate(const std::string& name, const std::wstring& text) {
     std::vector<std::wstring> names;
-    if (const json* dinos = ConfigMember(document_, "Dinos");
-        dinos != nullptr && dinos->is_object()) {
-      for (const json& member : *dinos) {
-        const json* display = ConfigMember(member, "Name");
+    if (const json* dinos = BaseKinds()) {
+      for (const json& kind : *dinos) {
+        const json* display = ConfigMember(kind, "Name");
         if (display != nullptr && display->is_string())
-          names.push_back(
-              EscapeBraces(ArkApi::Tools::Utf8Decode(display->get_ref<const std::string&>())));
+          names.push_back(EscapeBraces(Wide(display->get_ref<const std::string&>())));
       }
     }
     if (names.empty()) names.emplace_back(L"Rex");
     for (const std::wstring& display : names) {
-      const std::string problem = TryFormat(tmpl, /*again=*/true, display,
-                                            std::numeric_limits<int32_t>::min(), int32_t{9999});
-      if (problem.empty()) continue;
-      Error(name, problem +
-                      "; its placeholders are {0} the kind's name, {1} the team's count and {2} "
-                      "the kind's limit; write {{{{ and }}}} for a brace");
-      return;
+      if (!CheckTemplate(name, text, true,
+                         "its placeholders are {0} the kind's name, {1} the team's count and {2} "
+                         "the kind's limit; write {{{{ and }}}} for a brace",
+                         display, kInt32Min, int32_t{9999}))
+        return;
     }
-  }
-
-  void CheckTotalTemplate(const std::string& name, const std::string& text) {
-    const std::string problem =
-        TryFormat(ArkApi::Tools::Utf8Decode(text), /*again=*/true,
-                  std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::min());
-    if (!problem.empty())
-      Error(name, problem +
-                      "; its placeholders are {0} the team's total and {1} General.MaxAmount; "
-                      "write {{{{ and }}}} for a brace");
   }
 
   std::string ShowLimitsType() const {
@@ -430,55 +419,35 @@ class Checker {
     Warn(name, message);
   }
 
-  void CheckColour(const std::string& name, const json& value) {
-    if (!value.is_object()) {
-      Error(name,
-            "is " + Article(value) +
-                ", but must be an object: write {\"Red\": 1.0, \"Green\": 0.75, \"Blue\": 0.0}");
-      return;
-    }
-    CheckMembers(name, value, kColourKeys);
-  }
-
-  void CheckMessages(const json& messages) { CheckMembers("Messages", messages, kMessagesKeys); }
-
   void CheckDinos() {
     const json* dinos = ConfigMember(document_, "Dinos");
+    // null and [] are how some editors write an empty section; both read as no kinds.
     if (dinos == nullptr || dinos->is_null() || (dinos->is_array() && dinos->empty())) return;
-    if (!dinos->is_object()) {
-      Error("Dinos",
-            "is " + Article(*dinos) +
-                ", but must be an object with one member per creature kind: write "
-                "\"Dinos\": {\"Blueprint'/Game/.../X.X'\": {\"Count\": 10, \"Name\": \"X\"}}");
+    if (!Require(dinos->is_object(), "Dinos", *dinos,
+                 "an object with one member per creature kind: write \"Dinos\": "
+                 "{\"Blueprint'/Game/.../X.X'\": {\"Count\": 10, \"Name\": \"X\"}}"))
       return;
-    }
     std::map<std::string, std::string> by_folded;  // lower-case key -> first key
     for (auto it = dinos->begin(); it != dinos->end(); ++it) {
-      const std::string name = Child("Dinos", it.key(), /*bracket=*/true);
-      CheckKindKey(name, it.key());
-      const auto [first, fresh] = by_folded.try_emplace(game_text::Folded(it.key()), it.key());
+      const std::string& key = it.key();
+      const std::string name = Child("Dinos", key, /*bracket=*/true);
+      if (std::any_of(key.begin(), key.end(),
+                      [](char c) { return static_cast<unsigned char>(c) > 0x7F; })) {
+        Warn(name,
+             "holds characters outside ASCII, so it never matches a creature; copy the path "
+             "GetDinoBp shows");
+      } else if (const std::string problem = PathFormProblem(key); !problem.empty()) {
+        Warn(name, problem);
+      }
+      const auto [first, fresh] = by_folded.try_emplace(game_text::Folded(key), key);
       if (!fresh)
         Warn(name, "equals " + Quote(first->second) +
                        " but for letter case; they are one kind, limited by the Count of " +
                        Quote(first->second));
-      if (!it->is_object()) {
-        Error(name, "is " + Article(*it) +
-                        ", but must be an object: write {\"Count\": 10, \"Name\": \"Rex\"}");
-        continue;
-      }
-      CheckMembers(name, *it, kKindKeys);
+      if (Require(it->is_object(), name, *it,
+                  "an object: write {\"Count\": 10, \"Name\": \"Rex\"}"))
+        CheckMembers(name, *it, kKindKeys);
     }
-  }
-
-  void CheckKindKey(const std::string& name, const std::string& key) {
-    if (std::any_of(key.begin(), key.end(),
-                    [](char c) { return static_cast<unsigned char>(c) > 0x7F; })) {
-      Warn(name,
-           "holds characters outside ASCII, so it never matches a creature; copy the path "
-           "GetDinoBp shows");
-      return;
-    }
-    if (const std::string problem = PathFormProblem(key); !problem.empty()) Warn(name, problem);
   }
 
   void CheckItemMap() {
@@ -489,23 +458,18 @@ class Checker {
            "path; write \"ItemMap\": {} to say none is mapped");
       return;
     }
-    if (!map->is_object()) {
-      Error("ItemMap", "is " + Article(*map) +
-                           ", but must be an object from item paths to creature paths: write "
-                           "\"ItemMap\": {\"Blueprint'/Game/.../Item.Item'\": "
-                           "\"Blueprint'/Game/.../Creature.Creature'\"}");
+    if (!Require(
+            map->is_object(), "ItemMap", *map,
+            "an object from item paths to creature paths: write \"ItemMap\": "
+            "{\"Blueprint'/Game/.../Item.Item'\": \"Blueprint'/Game/.../Creature.Creature'\"}"))
       return;
-    }
     for (auto it = map->begin(); it != map->end(); ++it) {
       const std::string name = Child("ItemMap", it.key(), /*bracket=*/true);
       if (const std::string problem = PathFormProblem(it.key()); !problem.empty())
         Warn(name, "the item path " + problem);
-      if (!it->is_string()) {
-        Error(name, "is " + Article(*it) +
-                        ", but must be the creature's path as a text: write "
-                        "\"Blueprint'/Game/.../X.X'\"");
+      if (!Require(it->is_string(), name, *it,
+                   "the creature's path as a text: write \"Blueprint'/Game/.../X.X'\""))
         continue;
-      }
       if (const std::string problem = PathFormProblem(it->get<std::string>()); !problem.empty())
         Warn(name, "the creature path " + problem);
     }
@@ -513,67 +477,54 @@ class Checker {
 
   void CheckTiers() {
     const json* tiers = ConfigMember(document_, "Tiers");
-    if (tiers == nullptr) return;
-    if (!tiers->is_array()) {
-      Error("Tiers", "is " + Article(*tiers) +
-                         ", but must be a list of tiers in priority order: write \"Tiers\": "
-                         "[{\"Group\": \"VIP\", \"MaxAmount\": 40}]");
+    if (tiers == nullptr || !Require(tiers->is_array(), "Tiers", *tiers,
+                                     "a list of tiers in priority order: write \"Tiers\": "
+                                     "[{\"Group\": \"VIP\", \"MaxAmount\": 40}]"))
       return;
-    }
-    // The base kinds a tier may limit, by their keys in lower case.
-    std::map<std::string, std::string> base_kinds;
-    if (const json* dinos = ConfigMember(document_, "Dinos");
-        dinos != nullptr && dinos->is_object()) {
+    std::set<std::string> base_kinds;  // the kinds a tier may limit, folded
+    if (const json* dinos = BaseKinds()) {
       for (auto it = dinos->begin(); it != dinos->end(); ++it)
-        base_kinds.emplace(game_text::Folded(it.key()), it.key());
+        base_kinds.insert(game_text::Folded(it.key()));
     }
     std::map<std::string, std::size_t> groups;  // group -> its first tier
     for (std::size_t i = 0; i < tiers->size(); ++i) {
       const json& tier = (*tiers)[i];
-      const std::string name = "Tiers[" + std::to_string(i) + "]";
-      if (!tier.is_object()) {
-        Error(name, "is " + Article(tier) +
-                        ", but must be an object: write {\"Group\": \"VIP\", \"MaxAmount\": 40}");
+      const std::string name = Index("Tiers", i);
+      if (!Require(tier.is_object(), name, tier,
+                   "an object: write {\"Group\": \"VIP\", \"MaxAmount\": 40}"))
         continue;
-      }
       CheckMembers(name, tier, kTierKeys);
       const json* group = ConfigMember(tier, "Group");
-      if (group == nullptr || !group->is_string() || group->get_ref<const std::string&>().empty()) {
-        if (group == nullptr || group->is_string())
-          Error(name + ".Group",
-                "is missing or empty, so the tier applies to nobody: write the "
-                "permission group's name, such as \"Group\": \"VIP\"");
-      } else if (const auto [first, fresh] = groups.try_emplace(group->get<std::string>(), i);
-                 !fresh) {
-        Warn(name + ".Group", "is the group of Tiers[" + std::to_string(first->second) +
-                                  "] too, so this tier never decides; remove one of them");
+      const std::string group_key = Child(name, "Group");
+      if (group == nullptr ||
+          (group->is_string() && group->get_ref<const std::string&>().empty())) {
+        Error(group_key,
+              "is missing or empty, so the tier applies to nobody: write the "
+              "permission group's name, such as \"Group\": \"VIP\"");
+      } else if (group->is_string()) {
+        const auto [first, fresh] = groups.try_emplace(group->get<std::string>(), i);
+        if (!fresh)
+          Warn(group_key, "is the group of " + Index("Tiers", first->second) +
+                              " too, so this tier never decides; remove one of them");
       }
       const json* unlimited = ConfigMember(tier, "Unlimited");
-      if (unlimited != nullptr && unlimited->is_boolean() && unlimited->get<bool>() &&
-          (ConfigMember(tier, "MaxAmount") != nullptr || ConfigMember(tier, "Dinos") != nullptr)) {
-        Warn(name, "is Unlimited, so its MaxAmount and Dinos are never used");
-      }
       const json* dinos = ConfigMember(tier, "Dinos");
-      if (dinos == nullptr) continue;
-      if (!dinos->is_object()) {
-        Error(name + ".Dinos",
-              "is " + Article(*dinos) +
-                  ", but must be an object of base kinds: write {\"Blueprint'/Game/"
-                  ".../X.X'\": {\"Count\": 4}}");
+      const std::string kinds_key = Child(name, "Dinos");
+      if (unlimited != nullptr && unlimited->is_boolean() && unlimited->get<bool>() &&
+          (ConfigMember(tier, "MaxAmount") != nullptr || dinos != nullptr))
+        Warn(name, "is Unlimited, so its MaxAmount and Dinos are never used");
+      if (dinos == nullptr ||
+          !Require(dinos->is_object(), kinds_key, *dinos,
+                   "an object of base kinds: write {\"Blueprint'/Game/.../X.X'\": {\"Count\": 4}}"))
         continue;
-      }
       for (auto it = dinos->begin(); it != dinos->end(); ++it) {
-        const std::string kind = Child(name + ".Dinos", it.key(), /*bracket=*/true);
-        if (!base_kinds.contains(game_text::Folded(it.key()))) {
+        const std::string kind = Child(kinds_key, it.key(), /*bracket=*/true);
+        if (!base_kinds.contains(game_text::Folded(it.key())))
           Error(kind,
                 "is no kind of the base \"Dinos\", and a tier can only change the Count of "
                 "one; add the kind to \"Dinos\" first");
-        }
-        if (!it->is_object()) {
-          Error(kind, "is " + Article(*it) + ", but must be an object: write {\"Count\": 4}");
-          continue;
-        }
-        CheckMembers(kind, *it, kTierKindKeys);
+        if (Require(it->is_object(), kind, *it, "an object: write {\"Count\": 4}"))
+          CheckMembers(kind, *it, kTierKindKeys);
       }
     }
   }
