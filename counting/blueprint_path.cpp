@@ -47,15 +47,10 @@ FString GetBlueprintPath(UObjectBase* object) {
 }
 
 int32_t FindIgnoreCase(const FString& text, const FString& pattern) {
-  const std::u16string_view haystack = text.View();
-  const std::u16string_view needle = pattern.View();
-  if (needle.empty() || needle.size() > haystack.size()) return -1;
-  for (std::size_t at = 0; at + needle.size() <= haystack.size(); ++at) {
-    std::size_t k = 0;
-    while (k < needle.size() &&
-           game_text::FoldCase(haystack[at + k]) == game_text::FoldCase(needle[k]))
-      ++k;
-    if (k == needle.size()) return static_cast<int32_t>(at);
-  }
-  return -1;
+  const std::u16string_view haystack = text.View(), needle = pattern.View();
+  if (needle.empty()) return -1;
+  const auto at = std::search(
+      haystack.begin(), haystack.end(), needle.begin(), needle.end(),
+      [](char16_t a, char16_t b) { return game_text::FoldCase(a) == game_text::FoldCase(b); });
+  return at == haystack.end() ? -1 : static_cast<int32_t>(at - haystack.begin());
 }

@@ -37,13 +37,7 @@ std::size_t DinoCountStore::FoldedHash::operator()(std::u16string_view path) con
 }
 
 bool DinoCountStore::FoldedEqual::operator()(std::u16string_view a, std::u16string_view b) const {
-  if (a.size() != b.size()) return false;
-  if (std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0)
-    return true;  // spelled alike
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (game_text::FoldCase(a[i]) != game_text::FoldCase(b[i])) return false;
-  }
-  return true;
+  return a == b || game_text::EqualsIgnoringCase(a, b);  // most are spelled alike
 }
 
 DinoCountStore& Store() {

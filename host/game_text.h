@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -7,17 +8,15 @@
 namespace game_text {
 
 // The game compares names and paths ignoring the case of A-Z only.
-constexpr char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-constexpr char16_t FoldCase(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; }
-constexpr wchar_t FoldCase(wchar_t c) { return c >= L'A' && c <= L'Z' ? wchar_t(c + 32) : c; }
+template <typename Char>
+constexpr Char FoldCase(Char c) {
+  return c >= Char('A') && c <= Char('Z') ? static_cast<Char>(c + 32) : c;
+}
 
 template <typename Char>
 constexpr bool EqualsIgnoringCase(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
-  }
-  return true;
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](Char x, Char y) { return FoldCase(x) == FoldCase(y); });
 }
 
 inline std::string Folded(std::string_view text) {
