@@ -37,7 +37,10 @@ std::size_t DinoCountStore::FoldedHash::operator()(std::u16string_view path) con
 }
 
 bool DinoCountStore::FoldedEqual::operator()(std::u16string_view a, std::u16string_view b) const {
-  return a == b || game_text::EqualsIgnoringCase(a, b);  // most are spelled alike
+  if (a.size() != b.size()) return false;
+  // Most are spelled alike, which one memcmp finds.
+  if (std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0) return true;
+  return game_text::EqualsIgnoringCase(a, b);
 }
 
 DinoCountStore& Store() {

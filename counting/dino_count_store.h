@@ -36,7 +36,7 @@ class KindCounts {
     return settings_->name ? *settings_->name : std::wstring_view();
   }
   // Its limit for a tier's players, or its own without a tier.
-  int32_t LimitFor(const Tier& tier) const {
+  int32_t LimitFor(Tier tier) const {
     return tier && tier.index < tier_limits_.size() ? tier_limits_[tier.index] : limit_;
   }
   // team_id -> living creatures of the kind; teams without an entry own none.

@@ -44,7 +44,7 @@ void MoveTeamCounts(int32_t old_team, int32_t new_team, bool add, std::string_vi
 
 TeamCounts CountsOf(int32_t team_id) { return TeamCounts(Store(), team_id); }
 
-bool TeamCounts::OverAKindLimit(const Tier& tier) const {
+bool TeamCounts::OverAKindLimit(Tier tier) const {
   if (!tier) return store_.FlagOf(team_);
   // A tier's form of the flag: the store knows exactly how many kinds are above their own
   // limits; only the kinds the tier changes need a look.
@@ -56,7 +56,7 @@ bool TeamCounts::OverAKindLimit(const Tier& tier) const {
   return over > 0;
 }
 
-LimitCheck CheckLimits(const FString& path_name, int32_t team_id, const Tier& tier) {
+LimitCheck CheckLimits(const FString& path_name, int32_t team_id, Tier tier) {
   LimitCheck check;
   check.tier = tier;
   if (tier.unlimited()) return check;
@@ -91,7 +91,7 @@ bool DinoAllowed(const FString& path_name, int32_t team_id) {
   return CheckLimits(path_name, team_id).allowed();
 }
 
-MergeCheck CheckMergedCounts(int32_t team_id1, int32_t team_id2, const Tier& tier) {
+MergeCheck CheckMergedCounts(int32_t team_id1, int32_t team_id2, Tier tier) {
   const DebugLines debug;
   debug("AllowMergedDinoCounts: Starts");
   MergeCheck check;

@@ -29,7 +29,7 @@ class TeamCounts {
   int64_t total() const { return store_.TotalOf(team_); }
   int64_t Of(const KindCounts& kind) const { return kind.CountOf(team_); }
   // Whether some kind of the team is over its limit (the flag), or over the tier's limit for it.
-  bool OverAKindLimit(const Tier& tier) const;
+  bool OverAKindLimit(Tier tier) const;
 
  private:
   const DinoCountStore& store_;
@@ -60,7 +60,7 @@ struct LimitCheck {
 // that order; the first that fails decides. Changes no count. With a tier, the tier's limits
 // decide instead: its MaxAmount and Counts where it has them, and in place of the flag whether
 // some kind of the team is above the tier's limit for it; an Unlimited tier is never refused.
-LimitCheck CheckLimits(const FString& path_name, int32_t team_id, const Tier& tier = {});
+LimitCheck CheckLimits(const FString& path_name, int32_t team_id, Tier tier = {});
 // The same as yes or no.
 bool DinoAllowed(const FString& path_name, int32_t team_id);
 
@@ -78,5 +78,5 @@ struct MergeCheck {
 // Whether two teams may become one: the sum of their totals and, kind by kind in key order, the
 // sum of their counts stay within the limits (a sum equal to a limit passes); the tier's limits
 // when one is given (the inviter's).
-MergeCheck CheckMergedCounts(int32_t team_id1, int32_t team_id2, const Tier& tier = {});
+MergeCheck CheckMergedCounts(int32_t team_id1, int32_t team_id2, Tier tier = {});
 bool AllowMergedDinoCounts(int32_t team_id1, int32_t team_id2);

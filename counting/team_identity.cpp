@@ -1,7 +1,7 @@
 #include "counting/team_identity.h"
 
-#include "host/game_access.h"
 #include "base/debug.h"
+#include "host/game_access.h"
 
 int32_t GetTeamID(AShooterPlayerState* player_state) {
   if (player_state == nullptr) return 0;

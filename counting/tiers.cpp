@@ -14,8 +14,3 @@ Tier TierOf(AController* controller) {
   }
   return {};
 }
-
-std::optional<int32_t> MaxAmountFor(const Tier& tier) {
-  if (tier && tier.settings->max_amount) return tier.settings->max_amount;
-  return CurrentSettings().general.max_amount;
-}

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "base/config.h"
 #include "base/settings.h"
 #include "host/game_types.h"
 
@@ -25,6 +26,9 @@ Tier TierOf(AController* controller);
 
 // The most creatures a team may own under a tier: its MaxAmount, else General.MaxAmount; nothing
 // when neither is written.
-std::optional<int32_t> MaxAmountFor(const Tier& tier);
+inline std::optional<int32_t> MaxAmountFor(Tier tier) {
+  if (tier && tier.settings->max_amount) return tier.settings->max_amount;
+  return CurrentSettings().general.max_amount;
+}
 // The same as the checks apply it: 0 (every gain refused) when neither is written.
-inline int32_t TotalLimitFor(const Tier& tier) { return MaxAmountFor(tier).value_or(0); }
+inline int32_t TotalLimitFor(Tier tier) { return MaxAmountFor(tier).value_or(0); }

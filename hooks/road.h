@@ -23,7 +23,7 @@ class Actor {
   AShooterPlayerController* controller() const { return controller_; }
   int32_t team() const { return team_; }  // 0: no team, so no limit
   // The player's tier, asked of the permissions library the first time it is needed.
-  const Tier& tier() const {
+  Tier tier() const {
     if (!tier_) tier_ = TierOf(controller_);
     return *tier_;
   }

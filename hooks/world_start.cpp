@@ -1,7 +1,7 @@
 // The world's start: once the game has set up its world, every creature in it is counted.
+#include "base/guard.h"
 #include "counting/recount.h"
 #include "hooks/hooks.h"
-#include "base/guard.h"
 
 void Hook_AShooterGameMode_InitGame(AShooterGameMode* game_mode, FString* map_name,
                                     FString* options, FString* error_message) {

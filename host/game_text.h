@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -8,15 +7,17 @@
 namespace game_text {
 
 // The game compares names and paths ignoring the case of A-Z only.
-template <typename Char>
-constexpr Char FoldCase(Char c) {
-  return c >= Char('A') && c <= Char('Z') ? static_cast<Char>(c + 32) : c;
-}
+constexpr char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+constexpr char16_t FoldCase(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; }
+constexpr wchar_t FoldCase(wchar_t c) { return c >= L'A' && c <= L'Z' ? wchar_t(c + 32) : c; }
 
 template <typename Char>
 constexpr bool EqualsIgnoringCase(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](Char x, Char y) { return FoldCase(x) == FoldCase(y); });
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+  }
+  return true;
 }
 
 inline std::string Folded(std::string_view text) {

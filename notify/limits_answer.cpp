@@ -17,7 +17,7 @@ std::wstring FormatTemplate(const std::wstring& tmpl, const Args&... args) {
 
 }  // namespace
 
-std::wstring LimitsAnswer(int32_t team_id, int32_t max_amount, const Tier& tier) {
+std::wstring LimitsAnswer(int32_t team_id, int32_t max_amount, Tier tier) {
   const MessageSettings& messages = CurrentSettings().messages;
   const TeamCounts counts = CountsOf(team_id);
   std::wstring answer;

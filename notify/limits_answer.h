@@ -13,7 +13,7 @@
 // the kind's display name, {1} the count, {2} the kind's limit, the tier's with a tier), then
 // Messages.TotalLimitMsg ({0} the team's total, {1} `max_amount`), ready for a sender's format
 // step. Throws the formatting library's error for a template it rejects.
-std::wstring LimitsAnswer(int32_t team_id, int32_t max_amount, const Tier& tier = {});
+std::wstring LimitsAnswer(int32_t team_id, int32_t max_amount, Tier tier = {});
 
 // What the log says when /limits or tw.counts lacks a number or text it needs: the words the
 // owners have always read there, the JSON library's for a missing value.

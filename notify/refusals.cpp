@@ -15,7 +15,7 @@
 
 namespace {
 
-std::string Reason(Refusal refusal, int64_t count, int32_t limit, const Tier& tier) {
+std::string Reason(Refusal refusal, int64_t count, int32_t limit, Tier tier) {
   std::string reason;
   switch (refusal) {
     case Refusal::kOverKindLimit:
@@ -81,7 +81,7 @@ void NotifyLimit(const LimitCheck& check, AShooterPlayerController* controller) 
 }
 
 void WarnNearLimit(const FString& path_name, int32_t team_id, AShooterPlayerController* controller,
-                   const Tier& tier) {
+                   Tier tier) {
   const Settings& settings = CurrentSettings();
   const int32_t percent = settings.general.warn_at_percent;
   if (percent <= 0 || controller == nullptr || tier.unlimited()) return;

@@ -29,4 +29,4 @@ void NotifyLimit(const LimitCheck& check, AShooterPlayerController* controller);
 // Messages.NearTotalLimit ({total}, {max}) as a notification in the show-limits colour, scale and
 // time. Nothing for a key that is missing, or for an Unlimited tier.
 void WarnNearLimit(const FString& path_name, int32_t team_id, AShooterPlayerController* controller,
-                   const Tier& tier);
+                   Tier tier);
