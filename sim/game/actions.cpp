@@ -29,10 +29,10 @@ bool JoinTribe(ShooterPlayerController* inviter, ShooterPlayerController& player
       inviter == nullptr ? nullptr : Host<APlayerController>(*inviter));
 }
 
-// Where an actor stands, or the origin when it has no root component.
-FVector LocationOf(const Actor* actor) {
-  if (actor == nullptr || actor->root_component == nullptr) return {};
-  return FromHost<SceneComponent>(actor->root_component)->relative_location;
+void TameDino(ShooterPlayerController& player, Dino& dino, bool force) {
+  Invoke<"APrimalDinoCharacter.TameDino">(Host<APrimalDinoCharacter>(dino),
+                                          Host<AShooterPlayerController>(player), force, 0, false,
+                                          false);
 }
 
 // The creature class a pod holds, or null for an empty pod.
@@ -59,9 +59,7 @@ FCustomItemData SoulTrapData(FString path) {
 
 void ForceTame(ShooterPlayerController& player, Dino& dino) {
   dino.taming_team_id = Game::TeamOf(player);
-  Invoke<"APrimalDinoCharacter.TameDino">(Host<APrimalDinoCharacter>(dino),
-                                          Host<AShooterPlayerController>(player), true, 0, false,
-                                          false);
+  TameDino(player, dino, true);
 }
 
 bool Capture(ShooterPlayerController&, Dino& dino, Item& pod) {
@@ -87,7 +85,7 @@ Dino* Release(ShooterPlayerController& player, Item& pod) {
   if (kind == nullptr || !still_equipped) return nullptr;
   pod.custom_item_datas = TArray<FCustomItemData>();
   return &Server::Current().game().SpawnDino(*kind, Game::TeamOf(player),
-                                             LocationOf(player.character));
+                                             Game::LocationOf(player.character));
 }
 
 bool Tame(ShooterPlayerController& player, Dino& dino) {
@@ -95,11 +93,8 @@ bool Tame(ShooterPlayerController& player, Dino& dino) {
   const bool allowed = Invoke<"AShooterGameState.AllowDinoTame">(
       Host<AShooterGameState>(Server::Current().game().game_state()),
       Host<APrimalDinoCharacter>(dino), Host<AShooterPlayerController>(player));
-  if (!allowed) return false;
-  Invoke<"APrimalDinoCharacter.TameDino">(Host<APrimalDinoCharacter>(dino),
-                                          Host<AShooterPlayerController>(player), false, 0, false,
-                                          false);
-  return true;
+  if (allowed) TameDino(player, dino, false);
+  return allowed;
 }
 
 bool MultiUse(ShooterPlayerController& player, Dino& dino, int32_t use_index) {
@@ -127,7 +122,7 @@ bool Use(ShooterPlayerController& player, Item& item) {
       Host<UPrimalItem>(item), false, Host<AShooterPlayerController>(player), false);
   if (allowed && item.spawns != nullptr) {
     Server::Current().game().SpawnDino(*item.spawns, Game::TeamOf(player),
-                                       LocationOf(player.character));
+                                       Game::LocationOf(player.character));
   }
   return allowed;
 }
@@ -198,10 +193,7 @@ bool Merge(ShooterPlayerController& inviter, ShooterPlayerController& player) {
 }
 
 bool CreateTribe(ShooterPlayerController& player, int32_t tribe_id) {
-  TribeData tribe;
-  tribe.tribe_id = tribe_id;
-  tribe.tribe_name = FString("Tribe " + std::to_string(tribe_id));
-  return JoinTribe(nullptr, player, std::move(tribe), false, false);
+  return AddToTribe(nullptr, player, tribe_id, false, false);
 }
 
 bool AddToTribe(ShooterPlayerController* inviter, ShooterPlayerController& player, int32_t tribe_id,
