@@ -67,17 +67,12 @@ std::wstring Utf8Decode(const std::string& utf8) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(utf8[i]); };
   for (std::size_t i = 0; i < utf8.size();) {
     const unsigned char lead = byte(i);
-    int extra = -1;
-    uint32_t code = 0;
-    if (lead < 0x80) {
-      extra = 0, code = lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-      extra = 1, code = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-      extra = 2, code = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-      extra = 3, code = lead & 0x07;
-    }
+    const int extra = lead < 0x80             ? 0
+                      : (lead & 0xE0) == 0xC0 ? 1
+                      : (lead & 0xF0) == 0xE0 ? 2
+                      : (lead & 0xF8) == 0xF0 ? 3
+                                              : -1;
+    uint32_t code = extra <= 0 ? lead : lead & (0x7Fu >> (extra + 1));
     bool valid = extra >= 0 && i + extra < utf8.size();
     for (int k = 1; valid && k <= extra; ++k) {
       valid = (byte(i + k) & 0xC0) == 0x80;
