@@ -178,9 +178,8 @@ std::string EventPrinter::Describe(const json& event, bool verbose) {
 std::string EventPrinter::Json(const json& event) {
   // "event" first, so that a reader sees the kind before the fields.
   std::string text = "{\"event\":" + Text(event, "event");
-  for (const auto& [key, value] : event.items()) {
+  for (const auto& [key, value] : event.items())
     if (key != "event") text += "," + Dump(key) + ":" + Dump(value);
-  }
   return text + "}";
 }
 

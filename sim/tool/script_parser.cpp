@@ -10,20 +10,10 @@
 namespace sim::tool {
 namespace {
 
+// In the order of Thing.
 const char* ThingWord(Thing thing) {
-  switch (thing) {
-    case Thing::kPlayer:
-      return "player";
-    case Thing::kDino:
-      return "dino";
-    case Thing::kStructure:
-      return "structure";
-    case Thing::kItem:
-      return "item";
-    case Thing::kActor:
-      return "actor";
-  }
-  return "thing";
+  static constexpr const char* kWords[] = {"player", "dino", "structure", "item", "actor"};
+  return kWords[static_cast<int>(thing)];
 }
 
 // "; did you mean X?" when a candidate is close to `word`, else nothing.
