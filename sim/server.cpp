@@ -131,10 +131,7 @@ void Server::Start() {
 }
 
 void Server::AdvanceTime(int64_t seconds) {
-  for (int64_t i = 0; i < seconds; ++i) {
-    ++game_seconds_;
-    commands_.RunTimers();
-  }
+  for (int64_t i = 0; i < seconds; ++i) commands_.RunTimers();
 }
 
 bool Server::Chat(ShooterPlayerController& player, std::string_view text) {

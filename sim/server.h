@@ -76,7 +76,6 @@ class Server {
 
   // Game time passes, a second at a time; each second runs every timer callback once.
   void AdvanceTime(int64_t seconds);
-  int64_t game_seconds() const { return game_seconds_; }
 
   // A player types a chat line or a console command; false when no command has its first word.
   bool Chat(ShooterPlayerController& player, std::string_view text);
@@ -99,7 +98,6 @@ class Server {
   std::map<uint64_t, std::set<std::string>> groups_;
   std::set<std::string, std::less<>> refused_hooks_;
   int server_state_ = 0;
-  int64_t game_seconds_ = 0;
   PluginLoader loader_;
 };
 

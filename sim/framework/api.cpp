@@ -50,21 +50,12 @@ std::string Utf8Encode(const std::wstring& wide) {
   for (wchar_t c : wide) {
     auto code = static_cast<uint32_t>(c);
     if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
-    if (code < 0x80) {
-      out.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-      out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
+    // The lead byte marks how many continuation bytes follow, each with six more bits.
+    static constexpr uint32_t kLead[] = {0x00, 0xC0, 0xE0, 0xF0};
+    const int extra = code < 0x80 ? 0 : code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
+    out.push_back(static_cast<char>(kLead[extra] | (code >> (6 * extra))));
+    for (int k = extra - 1; k >= 0; --k)
+      out.push_back(static_cast<char>(0x80 | ((code >> (6 * k)) & 0x3F)));
   }
   return out;
 }
@@ -76,17 +67,12 @@ std::wstring Utf8Decode(const std::string& utf8) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(utf8[i]); };
   for (std::size_t i = 0; i < utf8.size();) {
     const unsigned char lead = byte(i);
-    int extra = -1;
-    uint32_t code = 0;
-    if (lead < 0x80) {
-      extra = 0, code = lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-      extra = 1, code = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-      extra = 2, code = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-      extra = 3, code = lead & 0x07;
-    }
+    const int extra = lead < 0x80             ? 0
+                      : (lead & 0xE0) == 0xC0 ? 1
+                      : (lead & 0xF0) == 0xE0 ? 2
+                      : (lead & 0xF8) == 0xF0 ? 3
+                                              : -1;
+    uint32_t code = extra <= 0 ? lead : lead & (0x7Fu >> (extra + 1));
     bool valid = extra >= 0 && i + extra < utf8.size();
     for (int k = 1; valid && k <= extra; ++k) {
       valid = (byte(i + k) & 0xC0) == 0x80;

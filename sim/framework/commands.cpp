@@ -1,5 +1,6 @@
 #include "sim/framework/commands.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "host/game_text.h"
@@ -63,13 +64,11 @@ template <typename Callback>
 bool Commands::Unregister(std::vector<Entry<Callback>>& entries, const FString& name,
                           const char* what) {
   on_call_(std::string(what) + " " + ToUtf8(name));
-  for (auto it = entries.begin(); it != entries.end(); ++it) {
-    if (it->name == name) {
-      entries.erase(it);
-      return true;
-    }
-  }
-  return false;
+  const auto it = std::find_if(entries.begin(), entries.end(),
+                               [&](const auto& entry) { return entry.name == name; });
+  if (it == entries.end()) return false;
+  entries.erase(it);
+  return true;
 }
 
 bool Commands::UnregisterChatCommand(const FString& name) {
@@ -115,6 +114,5 @@ void Commands::RunTimers() {
 std::vector<std::string> Commands::ChatNames() const { return NamesOf(chat_); }
 std::vector<std::string> Commands::ConsoleNames() const { return NamesOf(console_); }
 std::vector<std::string> Commands::RconNames() const { return NamesOf(rcon_); }
-std::vector<std::string> Commands::TimerNames() const { return NamesOf(timers_); }
 
 }  // namespace sim

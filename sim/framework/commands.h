@@ -37,7 +37,6 @@ class Commands final : public ArkApi::ICommands {
   std::vector<std::string> ChatNames() const;
   std::vector<std::string> ConsoleNames() const;
   std::vector<std::string> RconNames() const;
-  std::vector<std::string> TimerNames() const;
 
  private:
   template <typename Callback>

@@ -39,19 +39,6 @@ Registry::Hook* Registry::FindHook(std::string_view name) {
   return it == hooks_.end() ? nullptr : &it->second;
 }
 
-std::vector<std::string> Registry::FunctionNames() const {
-  std::vector<std::string> names;
-  for (const auto& [name, address] : functions_) names.push_back(name);
-  return names;
-}
-
-std::vector<std::string> Registry::FieldNames() const {
-  std::vector<std::string> names;
-  for (const auto& [name, field] : fields_) names.push_back(name);
-  for (const auto& [name, field] : bit_fields_) names.push_back(name);
-  return names;
-}
-
 Registry& TheRegistry() {
   static Registry* const registry = [] {
     auto* r = new Registry();  // never freed: game code may run during static destruction

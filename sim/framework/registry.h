@@ -48,9 +48,6 @@ class Registry {
   const BitField* FindBitField(std::string_view name) const;
   Hook* FindHook(std::string_view name);
 
-  std::vector<std::string> FunctionNames() const;
-  std::vector<std::string> FieldNames() const;
-
  private:
   struct Hash {
     using is_transparent = void;

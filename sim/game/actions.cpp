@@ -10,11 +10,6 @@
 namespace sim::actions {
 namespace {
 
-template <typename H>
-H* Host(Object& object) {
-  return ToHost<H>(&object);
-}
-
 // An item keeps the weapon it was first equipped as.
 Weapon& WeaponFor(Item& item) {
   if (item.weapon == nullptr) item.weapon = &Server::Current().game().AddWeapon(item);
@@ -26,13 +21,13 @@ bool JoinTribe(ShooterPlayerController* inviter, ShooterPlayerController& player
   return Invoke<"AShooterPlayerState.AddToTribe">(
       ToHost<AShooterPlayerState>(FromHost<ShooterPlayerState>(player.player_state)),
       reinterpret_cast<FTribeData*>(&tribe), merge, false, invite,
-      inviter == nullptr ? nullptr : Host<APlayerController>(*inviter));
+      ToHost<APlayerController>(inviter));
 }
 
-// Where an actor stands, or the origin when it has no root component.
-FVector LocationOf(const Actor* actor) {
-  if (actor == nullptr || actor->root_component == nullptr) return {};
-  return FromHost<SceneComponent>(actor->root_component)->relative_location;
+void TameDino(ShooterPlayerController& player, Dino& dino, bool force) {
+  Invoke<"APrimalDinoCharacter.TameDino">(ToHost<APrimalDinoCharacter>(&dino),
+                                          ToHost<AShooterPlayerController>(&player), force, 0,
+                                          false, false);
 }
 
 // The creature class a pod holds, or null for an empty pod.
@@ -59,9 +54,7 @@ FCustomItemData SoulTrapData(FString path) {
 
 void ForceTame(ShooterPlayerController& player, Dino& dino) {
   dino.taming_team_id = Game::TeamOf(player);
-  Invoke<"APrimalDinoCharacter.TameDino">(Host<APrimalDinoCharacter>(dino),
-                                          Host<AShooterPlayerController>(player), true, 0, false,
-                                          false);
+  TameDino(player, dino, true);
 }
 
 bool Capture(ShooterPlayerController&, Dino& dino, Item& pod) {
@@ -87,53 +80,49 @@ Dino* Release(ShooterPlayerController& player, Item& pod) {
   if (kind == nullptr || !still_equipped) return nullptr;
   pod.custom_item_datas = TArray<FCustomItemData>();
   return &Server::Current().game().SpawnDino(*kind, Game::TeamOf(player),
-                                             LocationOf(player.character));
+                                             Game::LocationOf(player.character));
 }
 
 bool Tame(ShooterPlayerController& player, Dino& dino) {
   dino.taming_team_id = Game::TeamOf(player);
   const bool allowed = Invoke<"AShooterGameState.AllowDinoTame">(
-      Host<AShooterGameState>(Server::Current().game().game_state()),
-      Host<APrimalDinoCharacter>(dino), Host<AShooterPlayerController>(player));
-  if (!allowed) return false;
-  Invoke<"APrimalDinoCharacter.TameDino">(Host<APrimalDinoCharacter>(dino),
-                                          Host<AShooterPlayerController>(player), false, 0, false,
-                                          false);
-  return true;
+      ToHost<AShooterGameState>(&Server::Current().game().game_state()),
+      ToHost<APrimalDinoCharacter>(&dino), ToHost<AShooterPlayerController>(&player));
+  if (allowed) TameDino(player, dino, false);
+  return allowed;
 }
 
 bool MultiUse(ShooterPlayerController& player, Dino& dino, int32_t use_index) {
-  return Invoke<"APrimalDinoCharacter.TryMultiUse">(Host<APrimalDinoCharacter>(dino),
-                                                    Host<APlayerController>(player), use_index);
+  return Invoke<"APrimalDinoCharacter.TryMultiUse">(ToHost<APrimalDinoCharacter>(&dino),
+                                                    ToHost<APlayerController>(&player), use_index);
 }
 
 bool Die(Dino& dino) {
-  return Invoke<"APrimalDinoCharacter.Die">(Host<APrimalDinoCharacter>(dino), 1000.0f, nullptr,
+  return Invoke<"APrimalDinoCharacter.Die">(ToHost<APrimalDinoCharacter>(&dino), 1000.0f, nullptr,
                                             nullptr, nullptr);
 }
 
 void Destroy(Dino& dino) {
-  Invoke<"APrimalDinoCharacter.Destroyed">(Host<APrimalDinoCharacter>(dino));
+  Invoke<"APrimalDinoCharacter.Destroyed">(ToHost<APrimalDinoCharacter>(&dino));
 }
 
 void Equip(ShooterPlayerController& player, Item& item) {
-  Invoke<"AShooterCharacter.OnWeaponEquipped">(
-      player.character == nullptr ? nullptr : Host<AShooterCharacter>(*player.character),
-      Host<AShooterWeapon>(WeaponFor(item)));
+  Invoke<"AShooterCharacter.OnWeaponEquipped">(ToHost<AShooterCharacter>(player.character),
+                                               ToHost<AShooterWeapon>(&WeaponFor(item)));
 }
 
 bool Use(ShooterPlayerController& player, Item& item) {
   const bool allowed = Invoke<"UPrimalItem.AllowUseInInventory">(
-      Host<UPrimalItem>(item), false, Host<AShooterPlayerController>(player), false);
+      ToHost<UPrimalItem>(&item), false, ToHost<AShooterPlayerController>(&player), false);
   if (allowed && item.spawns != nullptr) {
     Server::Current().game().SpawnDino(*item.spawns, Game::TeamOf(player),
-                                       LocationOf(player.character));
+                                       Game::LocationOf(player.character));
   }
   return allowed;
 }
 
 bool Slot(Item& item) {
-  return Invoke<"UPrimalItem.AllowSlotting">(Host<UPrimalItem>(item), nullptr, false);
+  return Invoke<"UPrimalItem.AllowSlotting">(ToHost<UPrimalItem>(&item), nullptr, false);
 }
 
 UploadedDinoRecord MakeUploadedRecord(Class& kind) {
@@ -154,36 +143,36 @@ UploadedDinoRecord MakeUploadedRecord(Class& kind) {
 
 void RequestDownload(ShooterPlayerController& player, Class& kind) {
   Invoke<"AShooterPlayerController.ServerRequestDownloadDino_Implementation">(
-      Host<AShooterPlayerController>(player), MakeUploadedRecord(kind));
+      ToHost<AShooterPlayerController>(&player), MakeUploadedRecord(kind));
 }
 
 bool Download(ShooterPlayerController& player, Class& kind) {
   return Invoke<"AShooterPlayerController.ServerDownloadDino">(
-      Host<AShooterPlayerController>(player), MakeUploadedRecord(kind));
+      ToHost<AShooterPlayerController>(&player), MakeUploadedRecord(kind));
 }
 
 void InitDownloaded(Dino& dino, int32_t team) {
-  Invoke<"APrimalDinoCharacter.InitDownloadedTamedDino">(Host<APrimalDinoCharacter>(dino), nullptr,
-                                                         team);
+  Invoke<"APrimalDinoCharacter.InitDownloadedTamedDino">(ToHost<APrimalDinoCharacter>(&dino),
+                                                         nullptr, team);
 }
 
 bool UseStructure(ShooterPlayerController& player, Structure& structure, int32_t use_index) {
-  return Invoke<"APrimalStructure.TryMultiUse">(Host<APrimalStructure>(structure),
-                                                Host<APlayerController>(player), use_index);
+  return Invoke<"APrimalStructure.TryMultiUse">(ToHost<APrimalStructure>(&structure),
+                                                ToHost<APlayerController>(&player), use_index);
 }
 
 bool NetExec(ShooterPlayerController& player, const std::string& command, Dino* dino) {
   NetExecParams params;
-  params.object_params[0] = dino == nullptr ? nullptr : Host<UObject>(*dino);
+  params.object_params[0] = ToHost<UObject>(dino);
   Actor* receiver = dino != nullptr ? static_cast<Actor*>(dino) : player.character;
   return Invoke<"AActor.BPServerHandleNetExecCommand">(
-      receiver == nullptr ? nullptr : Host<AActor>(*receiver), Host<APlayerController>(player),
-      MakeName(command), reinterpret_cast<FBPNetExecParams*>(&params));
+      ToHost<AActor>(receiver), ToHost<APlayerController>(&player), MakeName(command),
+      reinterpret_cast<FBPNetExecParams*>(&params));
 }
 
 AActor* Spawn(ShooterPlayerController& player, const std::string& path) {
   FString blueprint = FromUtf8(path);
-  return Invoke<"AShooterPlayerController.SpawnActor">(Host<AShooterPlayerController>(player),
+  return Invoke<"AShooterPlayerController.SpawnActor">(ToHost<AShooterPlayerController>(&player),
                                                        &blueprint, 500.0f, 0.0f, 0.0f, false);
 }
 
@@ -198,10 +187,7 @@ bool Merge(ShooterPlayerController& inviter, ShooterPlayerController& player) {
 }
 
 bool CreateTribe(ShooterPlayerController& player, int32_t tribe_id) {
-  TribeData tribe;
-  tribe.tribe_id = tribe_id;
-  tribe.tribe_name = FString("Tribe " + std::to_string(tribe_id));
-  return JoinTribe(nullptr, player, std::move(tribe), false, false);
+  return AddToTribe(nullptr, player, tribe_id, false, false);
 }
 
 bool AddToTribe(ShooterPlayerController* inviter, ShooterPlayerController& player, int32_t tribe_id,

@@ -49,8 +49,8 @@ Game::Game() {
   level_ =
       &Make<Level>(*Level::StaticClass(), "PersistentLevel", std::string("Level ") + kLevelPath);
   world_->persistent_level = ToHost<ULevel>(level_);
-  game_mode_ = &MakeActor<GameMode>(*GameMode::StaticClass(), "GameMode", {});
-  game_state_ = &MakeActor<GameState>(*GameState::StaticClass(), "GameState", {});
+  game_mode_ = &MakeActor<GameMode>(*GameMode::StaticClass(), "GameMode");
+  game_state_ = &MakeActor<GameState>(*GameState::StaticClass(), "GameState");
 }
 
 template <typename T>
@@ -71,7 +71,7 @@ std::string Game::NextName(const Class& cls) {
 }
 
 template <typename T>
-T& Game::MakeActor(Class& cls, std::string name, FVector at, bool in_level) {
+T& Game::MakeActor(Class& cls, std::string name, FVector at) {
   const std::string object_name = NextName(cls);
   T& actor = Make<T>(cls, std::move(name), cls.class_name + " " + kLevelPath + "." + object_name);
   auto& root = Make<SceneComponent>(
@@ -79,7 +79,7 @@ T& Game::MakeActor(Class& cls, std::string name, FVector at, bool in_level) {
       "SceneComponent " + std::string(kLevelPath) + "." + object_name + ".DefaultSceneRoot");
   root.relative_location = at;
   actor.root_component = ToHost<USceneComponent>(&root);
-  if (in_level) level_->actors.Add(ToHost<AActor>(&actor));
+  level_->actors.Add(ToHost<AActor>(&actor));
   return actor;
 }
 
@@ -99,13 +99,17 @@ Class& Game::MakeClass(std::string class_name, std::string package, Class* super
   return made;
 }
 
-Class* Game::CreatureClass(std::string_view kind) {
+Class* Game::BlueprintClass(std::string_view path, Class* super) {
   std::string package, object;
-  if (!SplitObjectPath(kind, package, object)) return nullptr;
+  if (!SplitObjectPath(path, package, object)) return nullptr;
   const std::string default_name = DefaultName(package, object);
   if (const auto it = classes_.find(default_name); it != classes_.end()) return it->second.get();
-  return &MakeClass(ClassName(object), package, Dino::StaticClass(), default_name,
-                    game_text::Wrap(package + "." + object));
+  return &MakeClass(ClassName(object), package, super, default_name,
+                    super == Dino::StaticClass() ? game_text::Wrap(package + "." + object) : "");
+}
+
+Class* Game::CreatureClass(std::string_view kind) {
+  return BlueprintClass(kind, Dino::StaticClass());
 }
 
 Class& Game::CreatureClassNamed(std::string_view default_full_name) {
@@ -116,31 +120,30 @@ Class& Game::CreatureClassNamed(std::string_view default_full_name) {
                    KindPathFromDefaultName(full));
 }
 
-Class* Game::ItemClass(std::string_view path) {
-  std::string package, object;
-  if (!SplitObjectPath(path, package, object)) return nullptr;
-  const std::string default_name = DefaultName(package, object);
-  if (const auto it = classes_.find(default_name); it != classes_.end()) return it->second.get();
-  return &MakeClass(ClassName(object), package, Item::StaticClass(), default_name, "");
-}
+Class* Game::ItemClass(std::string_view path) { return BlueprintClass(path, Item::StaticClass()); }
 
 int32_t Game::TeamOf(const ShooterPlayerController& player) {
   const auto* state = FromHost<ShooterPlayerState>(player.player_state);
   return state->tribe.tribe_id != 0 ? state->tribe.tribe_id : state->player_id;
 }
 
+FVector Game::LocationOf(const Actor* actor) {
+  if (actor == nullptr || actor->root_component == nullptr) return {};
+  return FromHost<SceneComponent>(actor->root_component)->relative_location;
+}
+
 ShooterPlayerController& Game::AddPlayer(const PlayerSpec& who) {
-  auto& state = MakeActor<ShooterPlayerState>(*ShooterPlayerState::StaticClass(), who.name, {});
+  auto& state = MakeActor<ShooterPlayerState>(*ShooterPlayerState::StaticClass(), who.name);
   state.player_id = who.id;
   state.tribe.tribe_id = who.tribe;
   if (who.tribe != 0) state.tribe.tribe_name = FString("Tribe " + std::to_string(who.tribe));
   auto& controller =
-      MakeActor<ShooterPlayerController>(*ShooterPlayerController::StaticClass(), who.name, {});
+      MakeActor<ShooterPlayerController>(*ShooterPlayerController::StaticClass(), who.name);
   controller.player_state = ToHost<APlayerState>(&state);
   controller.steam_id = who.steam_id;
   controller.dead = who.dead;
   state.controller = &controller;
-  auto& body = MakeActor<Survivor>(*Survivor::StaticClass(), who.name, {});
+  auto& body = MakeActor<Survivor>(*Survivor::StaticClass(), who.name);
   body.controller = &controller;
   body.set_dead(who.dead);
   controller.character = &body;
@@ -164,7 +167,7 @@ Structure& Game::AddStructure(std::string name, FVector at) {
 }
 
 Actor& Game::AddActor(std::string name) {
-  return MakeActor<Actor>(*Actor::StaticClass(), std::move(name), {});
+  return MakeActor<Actor>(*Actor::StaticClass(), std::move(name));
 }
 
 Item& Game::AddItem(std::string name, Class& cls) {
@@ -172,7 +175,7 @@ Item& Game::AddItem(std::string name, Class& cls) {
 }
 
 Weapon& Game::AddWeapon(Item& item) {
-  auto& weapon = MakeActor<Weapon>(*Weapon::StaticClass(), item.name, {});
+  auto& weapon = MakeActor<Weapon>(*Weapon::StaticClass(), item.name);
   weapon.associated_item = ToHost<UPrimalItem>(&item);
   return weapon;
 }

@@ -58,6 +58,8 @@ class Game {
   std::vector<ShooterPlayerController*> Players() const { return players_; }
   // The team a player's creatures belong to: the tribe id, else the player id.
   static int32_t TeamOf(const ShooterPlayerController& player);
+  // Where an actor stands, or the origin when it (or its root component) is missing.
+  static FVector LocationOf(const Actor* actor);
 
   // The world's own count of living tamed creatures (of player teams, game_facts::IsPlayerTeam),
   // per team and kind path.
@@ -77,7 +79,9 @@ class Game {
   template <typename T>
   T& Make(Class& cls, std::string name, std::string full_name);
   template <typename T>
-  T& MakeActor(Class& cls, std::string name, FVector at, bool in_level = true);
+  T& MakeActor(Class& cls, std::string name, FVector at = {});
+  // The class that the blueprint at `path` makes, under `super`, made on first use.
+  Class* BlueprintClass(std::string_view path, Class* super);
   Class& MakeClass(std::string class_name, std::string package, Class* super,
                    std::string default_full_name, std::string kind_path);
   std::string NextName(const Class& cls);

@@ -12,12 +12,6 @@ namespace {
 
 Game& TheGame() { return Server::Current().game(); }
 
-FVector LocationOf(const Actor& actor) {
-  return actor.root_component == nullptr
-             ? FVector{}
-             : FromHost<SceneComponent>(actor.root_component)->relative_location;
-}
-
 void SetTeam(Actor& actor, int32_t team) {
   actor.targeting_team = team;
   if (actor.IsA(Dino::StaticClass())) static_cast<Dino&>(actor).taming_team_id = team;
@@ -25,7 +19,7 @@ void SetTeam(Actor& actor, int32_t team) {
 
 // Spawns a creature of `kind` a little in front of the player.
 Dino& SpawnNear(ShooterPlayerController& player, Class& kind, int32_t team, float distance) {
-  FVector at = player.character != nullptr ? LocationOf(*player.character) : FVector{};
+  FVector at = Game::LocationOf(player.character);
   at.X += distance;
   return TheGame().SpawnDino(kind, team, at);
 }

@@ -125,8 +125,6 @@ struct ShooterPlayerController : PlayerController {
   bool dead = false;
 };
 
-struct Weapon;
-
 struct Item : Object {
   static Class* StaticClass();
   uint8_t item_type = 0;                      // "UPrimalItem.MyItemType"
@@ -176,10 +174,6 @@ template <typename SimType>
 SimType* FromHost(const void* pointer) {
   return static_cast<SimType*>(static_cast<Object*>(const_cast<void*>(pointer)));
 }
-
-}  // namespace sim
-
-namespace sim {
 
 // The parameter block of a client's net command; the game reads the command's object from the
 // first object parameter.

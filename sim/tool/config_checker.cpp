@@ -1,6 +1,7 @@
 #include "sim/tool/config_checker.h"
 
 #include <algorithm>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -97,16 +98,13 @@ int CheckConfigText(std::string_view text, std::string_view name, std::ostream& 
         {Severity::kWarning, "(document)",
          std::string("the plug-in ignores what follows the document (") + strict.what() + ")"});
   }
-  std::vector<Finding> checked;
   try {
-    checked = check(document);
+    std::ranges::move(check(document), std::back_inserter(findings));
   } catch (const std::exception& e) {
-    checked.push_back(
+    findings.push_back(
         {Severity::kError, "(document)", std::string("the check failed: ") + e.what()});
   }
-  std::vector<Finding> extra = GameDataFindings(document);
-  checked.insert(checked.end(), extra.begin(), extra.end());
-  findings.insert(findings.end(), checked.begin(), checked.end());
+  std::ranges::move(GameDataFindings(document), std::back_inserter(findings));
   for (const Finding& finding : findings) out << FormatFinding(finding) << "\n";
   const std::size_t errors = CountFindings(findings, Severity::kError);
   out << Count(errors, "error") << ", "

@@ -128,30 +128,24 @@ std::string DescribeWorld(const json& event) {
 std::string EventPrinter::Describe(const json& event, bool verbose) {
   const auto kind = EventKindOf(event);
   if (kind == kResult) return DescribeResult(event);
-  if (kind == kNotification) {
+  if (kind == kNotification)
     return fmt::format("notification to {}: {} (colour {}, scale {}, {} s)", Name(event, "player"),
                        Text(event, "text"), Colour(event.value("color", json())),
                        Number(event.value("scale", json())), Number(event.value("time", json())));
-  }
-  if (kind == kChat) {
+  if (kind == kChat)
     return fmt::format("chat to {} from {}: {}", Name(event, "player"), Name(event, "sender"),
                        Text(event, "text"));
-  }
-  if (kind == kServerMessage) {
+  if (kind == kServerMessage)
     return fmt::format("server message to {}: {} (colour {})", Name(event, "player"),
                        Text(event, "text"), Colour(event.value("color", json())));
-  }
-  if (kind == kRcon) {
+  if (kind == kRcon)
     return fmt::format("rcon answer to request {}: {}{}", Text(event, "id"), Text(event, "text"),
                        event.value("type", 0) == 0 ? "" : " (type " + Text(event, "type") + ")");
-  }
-  if (kind == kUnequip) {
+  if (kind == kUnequip)
     return fmt::format("unequip: {} puts away {}", Name(event, "player"), Name(event, "item"));
-  }
-  if (kind == kLog) {
+  if (kind == kLog)
     return fmt::format("log {} [{}] {}", event.value("level", std::string()),
                        event.value("logger", std::string()), event.value("text", std::string()));
-  }
   if (kind == kTruth) return DescribeTruth(event);
   if (kind == kLoad) return DescribeLoad(event, verbose);
   if (kind == kUnload) return "plug-in unloaded";
@@ -184,9 +178,8 @@ std::string EventPrinter::Describe(const json& event, bool verbose) {
 std::string EventPrinter::Json(const json& event) {
   // "event" first, so that a reader sees the kind before the fields.
   std::string text = "{\"event\":" + Text(event, "event");
-  for (const auto& [key, value] : event.items()) {
+  for (const auto& [key, value] : event.items())
     if (key != "event") text += "," + Dump(key) + ":" + Dump(value);
-  }
   return text + "}";
 }
 

@@ -192,12 +192,9 @@ std::optional<LineEditor::Status> LineEditor::HandleKeys(std::string& line) {
         history_.push_back(buffer_);
       return Status::kLine;
     }
-    if (key == 0x03) {  // Ctrl-C
-      if (buffer_.empty()) {
-        Write("^C\r\n");
-        return Status::kInterrupted;
-      }
-      Write("^C\r\n");
+    if (key == 0x03 || key == 0x15) {  // Ctrl-C, Ctrl-U
+      if (key == 0x03) Write("^C\r\n");
+      if (key == 0x03 && buffer_.empty()) return Status::kInterrupted;
       buffer_.clear();
       cursor_ = 0;
     } else if (key == 0x04) {  // Ctrl-D
@@ -220,9 +217,6 @@ std::optional<LineEditor::Status> LineEditor::HandleKeys(std::string& line) {
       cursor_ = NextBoundary(cursor_);
     } else if (key == '\t') {
       HandleTab();
-    } else if (key == 0x15) {  // Ctrl-U
-      buffer_.clear();
-      cursor_ = 0;
     } else if (static_cast<unsigned char>(key) >= 0x20) {
       buffer_.insert(cursor_, 1, key);
       ++cursor_;
@@ -244,15 +238,13 @@ std::optional<LineEditor::Status> LineEditor::OnReadable(std::string& line) {
   char bytes[256];
   const ssize_t n = read(in_fd_, bytes, sizeof bytes);
   if (n < 0 && (errno == EINTR || errno == EAGAIN)) return std::nullopt;
-  std::optional<Status> status;
-  if (n <= 0) {
-    status = Status::kEnd;
+  if (n > 0) pending_.append(bytes, static_cast<std::size_t>(n));
+  const std::optional<Status> status = n > 0 ? HandleKeys(line) : Status::kEnd;
+  if (status) {
+    LeaveRaw();
   } else {
-    pending_.append(bytes, static_cast<std::size_t>(n));
-    status = HandleKeys(line);
-    if (!status) Redraw();
+    Redraw();
   }
-  if (status) LeaveRaw();
   return status;
 }
 

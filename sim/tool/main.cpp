@@ -124,12 +124,11 @@ int Run(const Options& options) {
 
   std::unique_ptr<RconServer> rcon;
   if (options.rcon_port) {
-    RconSettings settings;
-    settings.port = *options.rcon_port;
-    settings.password = options.rcon_password;
-    settings.auth_timeout = std::chrono::seconds(options.rcon_auth_timeout_s);
-    settings.ban_after = options.rcon_ban_after;
-    settings.ban_time = std::chrono::seconds(options.rcon_ban_seconds);
+    const RconSettings settings{.port = *options.rcon_port,
+                                .password = options.rcon_password,
+                                .auth_timeout = std::chrono::seconds(options.rcon_auth_timeout_s),
+                                .ban_after = options.rcon_ban_after,
+                                .ban_time = std::chrono::seconds(options.rcon_ban_seconds)};
     const auto run = [&](const std::string& text, int32_t id) {
       std::string answer = runner.RunRcon(text, id);
       server.events().Clear();  // printed already; a long-running server keeps none
@@ -137,13 +136,12 @@ int Run(const Options& options) {
     };
     const auto on_ban = [&](const RconBan& ban) {
       print([&] {
-        if (ban.seconds > 0) {
+        if (ban.seconds > 0)
           std::fprintf(stderr, "tamewarden-sim: RCON: %s banned for %d s after %d failed logins\n",
                        ban.address.c_str(), ban.seconds, ban.failures);
-        } else {
+        else
           std::fprintf(stderr, "tamewarden-sim: RCON: the ban of %s has ended\n",
                        ban.address.c_str());
-        }
       });
       server.events().Add(
           sim::EventKind::kRconBan,

@@ -116,7 +116,8 @@ void RconServer::Accept(Clock::time_point now) {
 }
 
 void RconServer::Admit(UniqueFd fd, uint32_t address, Clock::time_point now) {
-  if (Banned(address)) return;  // closed at once
+  if (const auto it = addresses_.find(address); it != addresses_.end() && it->second.banned)
+    return;  // closed at once
   int authenticated = 0, waiting = 0;
   for (const Client& client : clients_) {
     if (client.dead) continue;
@@ -226,17 +227,8 @@ void RconServer::Close(Client& client) {
   client.dead = true;
 }
 
-bool RconServer::BansOn() const {
-  return settings_.ban_after > 0 && settings_.ban_time.count() > 0;
-}
-
-bool RconServer::Banned(uint32_t address) const {
-  const auto it = addresses_.find(address);
-  return it != addresses_.end() && it->second.banned;
-}
-
 void RconServer::FailedAuth(const Client& client, Clock::time_point now) {
-  if (!BansOn()) return;
+  if (settings_.ban_after <= 0 || settings_.ban_time.count() <= 0) return;  // bans are off
   if (addresses_.size() >= kMaxAddresses && !addresses_.contains(client.address)) {
     // Forget the address whose last failure is oldest; banned ones stay.
     auto stalest = addresses_.end();

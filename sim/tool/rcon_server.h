@@ -105,8 +105,6 @@ class RconServer {
   void FailedAuth(const Client& client, Clock::time_point now);
   void Ban(uint32_t address, int failures, Clock::time_point now);
   void LiftBans(Clock::time_point now);
-  bool Banned(uint32_t address) const;
-  bool BansOn() const;
 
   RconSettings settings_;
   Run run_;

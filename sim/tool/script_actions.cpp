@@ -1,5 +1,8 @@
 // Action lines: each runs the game's functions through the hook table, so installed detours run
 // and every hooked call is reported as a "result" event.
+#include <type_traits>
+#include <utility>
+
 #include <fmt/format.h>
 
 #include "host/game_facts.h"
@@ -17,6 +20,33 @@ int32_t IntArg(const Statement& s, std::size_t i, int32_t fallback = 0) {
   return value;
 }
 
+// The argument at `i` as an action takes it: the thing it names, a number or the text itself.
+template <typename T>
+decltype(auto) Arg(ScriptContext& c, const Statement& s, std::size_t i) {
+  using Bare = std::remove_cvref_t<T>;
+  if constexpr (std::is_same_v<Bare, ShooterPlayerController>)
+    return c.PlayerArg(s, i);
+  else if constexpr (std::is_same_v<Bare, Dino>)
+    return c.DinoArg(s, i);
+  else if constexpr (std::is_same_v<Bare, Item>)
+    return c.ItemArg(s, i);
+  else if constexpr (std::is_same_v<Bare, Class>)
+    return c.KindArg(s, i);
+  else if constexpr (std::is_same_v<Bare, int32_t>)
+    return IntArg(s, i);
+  else
+    return s.args.at(i);
+}
+
+// Runs an action whose parameters are the line's arguments, in order.
+template <auto kAction>
+void Forward(ScriptContext& c, const Statement& s) {
+  [&]<typename R, typename... P>(R (*action)(P...)) {
+    [&]<std::size_t... I>(std::index_sequence<I...>) { action(Arg<P>(c, s, I)...); }
+    (std::index_sequence_for<P...>{});
+  }(kAction);
+}
+
 void Load(ScriptContext& c, const Statement&) {
   if (c.server.plugin_loaded()) throw LineError("the plug-in is loaded already; unload it first");
   c.LoadPlugin();
@@ -29,14 +59,6 @@ void Unload(ScriptContext& c, const Statement&) {
 
 void Start(ScriptContext& c, const Statement&) { c.server.Start(); }
 
-void Tame(ScriptContext& c, const Statement& s) {
-  actions::Tame(c.PlayerArg(s, 0), c.DinoArg(s, 1));
-}
-
-void ForceTame(ScriptContext& c, const Statement& s) {
-  actions::ForceTame(c.PlayerArg(s, 0), c.DinoArg(s, 1));
-}
-
 void Claim(ScriptContext& c, const Statement& s) {
   actions::MultiUse(c.PlayerArg(s, 0), c.DinoArg(s, 1), game_facts::kClaimUseIndex);
 }
@@ -44,20 +66,6 @@ void Claim(ScriptContext& c, const Statement& s) {
 void Unclaim(ScriptContext& c, const Statement& s) {
   actions::MultiUse(c.PlayerArg(s, 0), c.DinoArg(s, 1), game_facts::kUnclaimUseIndex);
 }
-
-void MultiUse(ScriptContext& c, const Statement& s) {
-  actions::MultiUse(c.PlayerArg(s, 0), c.DinoArg(s, 1), IntArg(s, 2));
-}
-
-void Die(ScriptContext& c, const Statement& s) { actions::Die(c.DinoArg(s, 0)); }
-
-void Destroy(ScriptContext& c, const Statement& s) { actions::Destroy(c.DinoArg(s, 0)); }
-
-void Equip(ScriptContext& c, const Statement& s) {
-  actions::Equip(c.PlayerArg(s, 0), c.ItemArg(s, 1));
-}
-
-void Use(ScriptContext& c, const Statement& s) { actions::Use(c.PlayerArg(s, 0), c.ItemArg(s, 1)); }
 
 void Capture(ScriptContext& c, const Statement& s) {
   Dino& dino = c.DinoArg(s, 1);
@@ -67,28 +75,10 @@ void Capture(ScriptContext& c, const Statement& s) {
     throw LineError("\"" + s.args.at(2) + "\" already holds a creature");
 }
 
-void Release(ScriptContext& c, const Statement& s) {
-  actions::Release(c.PlayerArg(s, 0), c.ItemArg(s, 1));
-}
-
 void Wait(ScriptContext& c, const Statement& s) {
   const int32_t seconds = IntArg(s, 0);
   if (seconds < 0) throw LineError("SECONDS must not be negative");
   c.server.AdvanceTime(seconds);
-}
-
-void Slot(ScriptContext& c, const Statement& s) { actions::Slot(c.ItemArg(s, 0)); }
-
-void RequestDownload(ScriptContext& c, const Statement& s) {
-  actions::RequestDownload(c.PlayerArg(s, 0), c.KindArg(s, 1));
-}
-
-void Download(ScriptContext& c, const Statement& s) {
-  actions::Download(c.PlayerArg(s, 0), c.KindArg(s, 1));
-}
-
-void InitDownloaded(ScriptContext& c, const Statement& s) {
-  actions::InitDownloaded(c.DinoArg(s, 0), IntArg(s, 1));
 }
 
 void Clone(ScriptContext& c, const Statement& s) {
@@ -98,22 +88,6 @@ void Clone(ScriptContext& c, const Statement& s) {
 
 void NetExec(ScriptContext& c, const Statement& s) {
   actions::NetExec(c.PlayerArg(s, 0), s.args.at(1), s.args.size() > 2 ? &c.DinoArg(s, 2) : nullptr);
-}
-
-void Spawn(ScriptContext& c, const Statement& s) {
-  actions::Spawn(c.PlayerArg(s, 0), s.args.at(1));
-}
-
-void Invite(ScriptContext& c, const Statement& s) {
-  actions::Invite(c.PlayerArg(s, 0), c.PlayerArg(s, 1));
-}
-
-void Merge(ScriptContext& c, const Statement& s) {
-  actions::Merge(c.PlayerArg(s, 0), c.PlayerArg(s, 1));
-}
-
-void CreateTribe(ScriptContext& c, const Statement& s) {
-  actions::CreateTribe(c.PlayerArg(s, 0), IntArg(s, 1));
 }
 
 void Chat(ScriptContext& c, const Statement& s) {
@@ -158,11 +132,11 @@ std::vector<Verb> ActionVerbs() {
                 "the creature's taming team becomes the player's team; "
                 "\"AShooterGameState.AllowDinoTame\", then \"APrimalDinoCharacter.TameDino\" when "
                 "allowed",
-                "tame alice wild_rex1", Tame),
+                "tame alice wild_rex1", Forward<actions::Tame>),
       ActionRow("force_tame PLAYER DINO",
                 "\"APrimalDinoCharacter.TameDino\" alone, for the player's team, as an admin's "
                 "force-tame does",
-                "force_tame alice wild_rex1", ForceTame),
+                "force_tame alice wild_rex1", Forward<actions::ForceTame>),
       ActionRow(
           "claim PLAYER DINO",
           fmt::format("\"APrimalDinoCharacter.TryMultiUse\" with {}", game_facts::kClaimUseIndex),
@@ -171,14 +145,16 @@ std::vector<Verb> ActionVerbs() {
                 fmt::format("the same with {}", game_facts::kUnclaimUseIndex),
                 "unclaim dave wild_quetz", Unclaim),
       ActionRow("multiuse PLAYER DINO INDEX", "the same with INDEX", "multiuse bob rex1 7",
-                MultiUse),
-      ActionRow("die DINO", "\"APrimalDinoCharacter.Die\"", "die rex1", Die),
-      ActionRow("destroy DINO", "\"APrimalDinoCharacter.Destroyed\"", "destroy rex1", Destroy),
+                Forward<actions::MultiUse>),
+      ActionRow("die DINO", "\"APrimalDinoCharacter.Die\"", "die rex1", Forward<actions::Die>),
+      ActionRow("destroy DINO", "\"APrimalDinoCharacter.Destroyed\"", "destroy rex1",
+                Forward<actions::Destroy>),
       ActionRow("equip PLAYER ITEM", "\"AShooterCharacter.OnWeaponEquipped\"",
-                "equip alice cryo_rex", Equip),
+                "equip alice cryo_rex", Forward<actions::Equip>),
       ActionRow("use PLAYER ITEM", "\"UPrimalItem.AllowUseInInventory\"", "use alice enforcer_kit",
-                Use),
-      ActionRow("slot ITEM", "\"UPrimalItem.AllowSlotting\"", "slot enforcer_kit", Slot),
+                Forward<actions::Use>),
+      ActionRow("slot ITEM", "\"UPrimalItem.AllowSlotting\"", "slot enforcer_kit",
+                Forward<actions::Slot>),
       ActionRow("capture PLAYER DINO POD",
                 "the creature goes into the empty cryopod or soul trap (its custom item data) and "
                 "leaves the level through \"APrimalDinoCharacter.Destroyed\"",
@@ -187,17 +163,18 @@ std::vector<Verb> ActionVerbs() {
                 "\"AShooterCharacter.OnWeaponEquipped\"; when the pod stays equipped, its "
                 "creature comes back into the level for the player's team (no hooked function "
                 "sees that) and the pod is empty",
-                "release alice cryo_rex", Release),
+                "release alice cryo_rex", Forward<actions::Release>),
       ActionRow("request_download PLAYER KIND",
                 "\"AShooterPlayerController.ServerRequestDownloadDino_Implementation\"",
-                fmt::format("request_download bob {}", kRaptorPath), RequestDownload),
+                fmt::format("request_download bob {}", kRaptorPath),
+                Forward<actions::RequestDownload>),
       ActionRow("download PLAYER KIND",
                 "\"AShooterPlayerController.ServerDownloadDino\" (the game spawns the creature "
                 "for the player's team)",
-                fmt::format("download bob {}", kRaptorPath), Download),
+                fmt::format("download bob {}", kRaptorPath), Forward<actions::Download>),
       ActionRow("init_downloaded DINO TEAM",
                 "\"APrimalDinoCharacter.InitDownloadedTamedDino\" alone",
-                "init_downloaded rex1 200001", InitDownloaded),
+                "init_downloaded rex1 200001", Forward<actions::InitDownloaded>),
       ActionRow("clone PLAYER STRUCTURE [INDEX]",
                 fmt::format("\"APrimalStructure.TryMultiUse\" with INDEX (default {}, cloning)",
                             game_facts::kCloneUseIndex),
@@ -207,13 +184,13 @@ std::vector<Verb> ActionVerbs() {
                 "netexec alice ServerRequestClone chamber_stego", NetExec),
       ActionRow("spawn PLAYER PATH",
                 "\"AShooterPlayerController.SpawnActor\" with PATH exactly as written",
-                "spawn alice " + game_text::Wrap(kRexPath), Spawn),
+                "spawn alice " + game_text::Wrap(kRexPath), Forward<actions::Spawn>),
       ActionRow("invite INVITER PLAYER", "\"AShooterPlayerState.AddToTribe\", invite flag set",
-                "invite alice carol", Invite),
+                "invite alice carol", Forward<actions::Invite>),
       ActionRow("merge INVITER PLAYER", "the same, merge and invite flags set", "merge alice dave",
-                Merge),
+                Forward<actions::Merge>),
       ActionRow("create_tribe PLAYER TRIBEID", "the same, no flag and no inviter",
-                "create_tribe carol 300001", CreateTribe),
+                "create_tribe carol 300001", Forward<actions::CreateTribe>),
       ActionRow("chat PLAYER TEXT",
                 "a chat line; a command runs when its name is the first word, ignoring case",
                 "chat alice /limits", Chat),

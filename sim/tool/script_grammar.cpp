@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "sim/tool/script_tokens.h"
+
 namespace sim::tool {
 namespace {
 
@@ -62,25 +64,15 @@ bool IsLower(std::string_view word) {
 Grammar MakeGrammar(const Verb& verb) {
   Grammar grammar;
   grammar.verb = &verb;
-  const std::string_view usage = verb.usage;
-  std::vector<std::string> words;
-  for (std::size_t at = verb.name().size(); at < usage.size();) {
-    const std::size_t end = std::min(usage.find(' ', at + 1), usage.size());
-    if (end > at + 1) words.emplace_back(usage.substr(at + 1, end - at - 1));
-    at = end;
-  }
-  for (std::string word : words) {
+  for (std::string word : Split(std::string_view(verb.usage).substr(verb.name().size()), ' ')) {
+    if (word.empty()) continue;
     const bool optional = word.front() == '[' && word.back() == ']';
     if (optional) word = word.substr(1, word.size() - 2);
     if (word.find('=') != std::string::npos) {
       Grammar::Option option{{}, optional};
-      for (std::size_t at = 0; at <= word.size();) {
-        std::size_t bar = word.find('|', at);
-        if (bar == std::string::npos) bar = word.size();
-        const std::string alternative = word.substr(at, bar - at);
+      for (const std::string& alternative : Split(word, '|')) {
         const std::size_t eq = alternative.find('=');
         option.alternatives.emplace_back(alternative.substr(0, eq), alternative.substr(eq + 1));
-        at = bar + 1;
       }
       grammar.options.push_back(std::move(option));
     } else if (IsLower(word)) {

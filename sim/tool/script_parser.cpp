@@ -10,20 +10,10 @@
 namespace sim::tool {
 namespace {
 
+// In the order of Thing.
 const char* ThingWord(Thing thing) {
-  switch (thing) {
-    case Thing::kPlayer:
-      return "player";
-    case Thing::kDino:
-      return "dino";
-    case Thing::kStructure:
-      return "structure";
-    case Thing::kItem:
-      return "item";
-    case Thing::kActor:
-      return "actor";
-  }
-  return "thing";
+  static constexpr const char* kWords[] = {"player", "dino", "structure", "item", "actor"};
+  return kWords[static_cast<int>(thing)];
 }
 
 // "; did you mean X?" when a candidate is close to `word`, else nothing.
@@ -99,13 +89,8 @@ std::string CheckValue(const ScriptParser& parser, const Verb& verb, std::string
     case Value::kPath:
       return IsPath(value) ? "" : shown + " is no path like /Game/Dir/Name.Name";
     case Value::kPaths:
-      for (std::size_t at = 0; at <= value.size();) {
-        const std::size_t comma = std::min(value.find(',', at), value.size());
-        if (!IsPath(value.substr(at, comma - at)))
-          return "\"" + std::string(value.substr(at, comma - at)) +
-                 "\" is no path like /Game/Dir/Name.Name";
-        at = comma + 1;
-      }
+      for (const std::string& path : Split(value, ','))
+        if (!IsPath(path)) return "\"" + path + "\" is no path like /Game/Dir/Name.Name";
       return "";
     case Value::kVector: {
       float x, y, z;

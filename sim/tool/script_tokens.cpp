@@ -1,5 +1,6 @@
 #include "sim/tool/script_tokens.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace sim::tool {
@@ -93,15 +94,24 @@ bool ParseUint64(std::string_view text, uint64_t& value) {
   return error == std::errc() && end == text.data() + text.size() && !text.empty();
 }
 
+std::vector<std::string> Split(std::string_view text, char separator) {
+  std::vector<std::string> parts;
+  for (std::size_t at = 0; at <= text.size();) {
+    const std::size_t end = std::min(text.find(separator, at), text.size());
+    parts.emplace_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return parts;
+}
+
 bool ParseVector(std::string_view text, float& x, float& y, float& z) {
-  float* parts[] = {&x, &y, &z};
-  std::size_t at = 0;
-  for (int i = 0; i < 3; ++i) {
-    const std::size_t comma = i < 2 ? text.find(',', at) : text.size();
-    if (comma == std::string_view::npos || comma == at) return false;
-    const auto [end, error] = std::from_chars(text.data() + at, text.data() + comma, *parts[i]);
-    if (error != std::errc() || end != text.data() + comma) return false;
-    at = comma + 1;
+  const std::vector<std::string> parts = Split(text, ',');
+  if (parts.size() != 3) return false;
+  float* values[] = {&x, &y, &z};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const char* last = parts[i].data() + parts[i].size();
+    const auto [end, error] = std::from_chars(parts[i].data(), last, *values[i]);
+    if (error != std::errc() || end != last) return false;
   }
   return true;
 }

@@ -28,6 +28,8 @@ std::string RestOfLine(const Token& token);
 // a number in range.
 bool ParseInt(std::string_view text, int32_t& value);
 bool ParseUint64(std::string_view text, uint64_t& value);
+// The parts between separators, empty ones included ("" is one empty part).
+std::vector<std::string> Split(std::string_view text, char separator);
 // "X,Y,Z" as three numbers.
 bool ParseVector(std::string_view text, float& x, float& y, float& z);
 

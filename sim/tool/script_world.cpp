@@ -42,12 +42,8 @@ void Player(ScriptContext& c, const Statement& s) {
     ParseUint64(it->second, details.steam_id);
   ShooterPlayerController& player = c.server.game().AddPlayer(details);
   if (s.Has("admin")) c.server.AddToGroup(details.steam_id, "Admins");
-  const std::string groups = s.Option("groups");
-  for (std::size_t at = 0; at < groups.size();) {
-    const std::size_t comma = std::min(groups.find(',', at), groups.size());
-    if (comma > at) c.server.AddToGroup(details.steam_id, groups.substr(at, comma - at));
-    at = comma + 1;
-  }
+  for (const std::string& group : Split(s.Option("groups"), ','))
+    if (!group.empty()) c.server.AddToGroup(details.steam_id, group);
   c.players.emplace(details.name, &player);
 }
 
@@ -70,11 +66,8 @@ void Cryopod(ScriptContext& c, const Statement& s) {
   const std::string holds = s.Option("holds");
   if (!holds.empty()) {
     FCustomItemData data;
-    for (std::size_t at = 0; at <= holds.size();) {
-      const std::size_t comma = std::min(holds.find(',', at), holds.size());
-      data.CustomDataClasses.Add(ToHost<UClass>(game.CreatureClass(holds.substr(at, comma - at))));
-      at = comma + 1;
-    }
+    for (const std::string& kind : Split(holds, ','))
+      data.CustomDataClasses.Add(ToHost<UClass>(game.CreatureClass(kind)));
     item.custom_item_datas.Add(std::move(data));
   }
   c.items.emplace(item.name, &item);
