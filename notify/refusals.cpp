@@ -10,7 +10,6 @@
 #include "base/logger.h"
 #include "base/text.h"
 #include "counting/dino_count_store.h"
-#include "notify/limits_answer.h"
 #include "notify/messages.h"
 
 namespace {
