@@ -42,8 +42,6 @@ struct GeneralSettings {
   bool log_refusals = true;
   int32_t warn_at_percent = 0;  // no warning unless from 1 to 99
 
-  // The most creatures a team may own: MaxAmount, 0 without it.
-  int32_t TotalLimit() const { return max_amount.value_or(0); }
   // Refusals are shown only with both of their numbers.
   std::optional<RefusalDisplay> Refusal() const;
 };

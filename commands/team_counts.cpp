@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <exception>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -16,6 +17,7 @@
 #include "base/text.h"
 #include "commands/commands.h"
 #include "counting/dino_count_store.h"
+#include "counting/tiers.h"
 #include "host/ark_api.h"
 #include "notify/limits_answer.h"
 #include "notify/messages.h"
@@ -54,8 +56,9 @@ std::optional<int32_t> TeamNumber(std::u16string_view word) {
 // One team's counts in the lines of /limits, against the base limits.
 std::wstring TeamAnswer(int32_t team) {
   const Settings& settings = CurrentSettings();
-  if (!settings.general.max_amount) throw std::runtime_error(std::string(kMissingNumber));
-  const std::wstring lines = LimitsAnswer(team, *settings.general.max_amount);
+  const std::optional<int32_t> max_amount = MaxAmountFor({});  // the base limits
+  if (!max_amount) throw std::runtime_error(std::string(kMissingNumber));
+  const std::wstring lines = LimitsAnswer(team, *max_amount);
   std::wstring answer = fmt::format(fmt::runtime(std::wstring_view(lines)));  // as players see it
   if (!settings.tiers.empty()) answer += L"\n(the base limits: players of a tier have the tier's)";
   return answer;
@@ -77,7 +80,7 @@ std::wstring Summary() {
                         count(Store().KindCount(), L"kind configured", L"kinds configured");
   for (std::size_t i = 0; i < std::min(teams.size(), kTopTeams); ++i)
     answer += fmt::format(L"\nteam {}: {} of {}", teams[i].second, teams[i].first,
-                          CurrentSettings().general.TotalLimit());
+                          TotalLimitFor({}));
   return answer;
 }
 

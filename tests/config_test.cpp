@@ -93,7 +93,7 @@ TEST_F(Config, SettingsReadEachKeyOnceAndMistypedValuesAsMissing) {
                  {"Tiers", {{{"Group", "VIP"}, {"MaxAmount", 5}}, {{"Group", ""}}, 7}}});
   const Settings& settings = CurrentSettings();
   EXPECT_FALSE(settings.general.ignore_admin);
-  EXPECT_EQ(settings.general.TotalLimit(), 2147483647);
+  EXPECT_EQ(settings.general.max_amount, 2147483647);
   EXPECT_FALSE(settings.general.Refusal());  // a scale without a display time shows nothing
   EXPECT_FALSE(settings.general.log_refusals);
   EXPECT_EQ(settings.messages.Text("ReachLimit"), L"");

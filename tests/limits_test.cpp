@@ -131,7 +131,7 @@ TEST_F(Limits, NumbersOutsideTheRangeAreClampedAndFractionsCut) {
   EXPECT_TRUE(DinoAllowed(FString(kRaptor), kTeam));
   Add(kRaptor, kTeam, 1);
   EXPECT_FALSE(DinoAllowed(FString(kRaptor), kTeam));
-  EXPECT_EQ(CurrentSettings().general.TotalLimit(), 2147483647);
+  EXPECT_EQ(TotalLimitFor({}), 2147483647);
 }
 
 TEST_F(Limits, AKindsLimitIsTheOneOfTheConfiguredKindItMatched) {
