@@ -6,6 +6,7 @@
 
 #include "base/config.h"
 #include "base/guard.h"
+#include "base/log_field.h"
 #include "base/logger.h"
 #include "base/text.h"
 #include "commands/commands.h"
@@ -67,6 +68,6 @@ void GetDinoBpCmd(APlayerController* controller, FString*, bool) {
     // A path is data: its braces are doubled for the sender's format step, so it arrives as is.
     SendChatMessage(player, FString(SenderName()), EscapeBraces(path.ToWide()).c_str());
     // The bare path, so it can be copied into the configuration as a key.
-    Log().info(ToUtf8(path));
+    Log().info(LogField(ToUtf8(path)));
   });
 }

@@ -7,6 +7,7 @@
 #include <fmt/xchar.h>
 
 #include "base/config.h"
+#include "base/log_field.h"
 #include "base/logger.h"
 #include "base/text.h"
 #include "counting/dino_count_store.h"
@@ -27,7 +28,7 @@ std::string Reason(Refusal refusal, int64_t count, int32_t limit, Tier tier) {
       reason = fmt::format("kind limit {}/{}", count, limit);
       break;
   }
-  return tier ? reason + ", tier " + tier.settings->group : reason;
+  return tier ? reason + ", tier " + LogField(tier.settings->group) : reason;
 }
 
 // A text of the Messages section formatted with named placeholders, its braces then doubled so
@@ -55,7 +56,7 @@ std::optional<std::wstring> TotalText(const char* key, int64_t total, int32_t ma
 void LogRefusal(std::string_view road, int32_t team_id, const FString& path_name,
                 const LimitCheck& check) {
   if (!CurrentSettings().general.log_refusals) return;
-  Log().info("{} refused for team {}: {} ({})", road, team_id, ToUtf8(path_name),
+  Log().info("{} refused for team {}: {} ({})", road, team_id, LogField(ToUtf8(path_name)),
              Reason(check.refusal, check.count, check.limit, check.tier));
 }
 
@@ -63,7 +64,7 @@ void LogMergeRefusal(std::string_view road, int32_t new_team, int32_t old_team,
                      const MergeCheck& check) {
   if (!CurrentSettings().general.log_refusals) return;
   const std::string what =
-      check.path != nullptr ? ToUtf8(*check.path) : std::string("all creatures");
+      check.path != nullptr ? LogField(ToUtf8(*check.path)) : std::string("all creatures");
   Log().info("{} refused for teams {} and {}: {} ({})", road, new_team, old_team, what,
              Reason(check.refusal, check.count, check.limit, check.tier));
 }

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/log_field.h"
 #include "counting/recount.h"
+#include "host/game_facts.h"
 #include "tests/support/hook_test.h"
 
 namespace {
@@ -85,3 +87,49 @@ TEST_F(Refusals, TeamCountsAnswersEitherChannelAndChangesNothing) {
 }
 
 }  // namespace
+
+// Paths from the game reach a refusal line escaped and bounded: a CR cannot begin a forged line,
+// an ESC sequence cannot move a terminal's cursor, U+202E cannot reorder the rest of the line,
+// and a long path is cut. On three roads: tame, claim and an admin's spawn.
+TEST_F(Refusals, PathsInRefusalLinesAreEscapedAndBounded) {
+  struct Case {
+    std::string leaf;     // the kind's class name, inside its path
+    std::string escaped;  // how the line shows it
+  };
+  const std::string long_leaf(100'000, 'x');
+  const Case cases[] = {
+      {"Fake\r[Tamewarden][info]forged", "Fake\\x0D[Tamewarden][info]forged"},
+      {"Wipe\x1b[2K", "Wipe\\x1B[2K"},
+      {"Rtl\u202Eexe", "Rtl\\u202Eexe"},
+  };
+  auto config = Config();
+  config["General"]["MaxAmount"] = 0;  // every gain refused, whatever its kind
+  Boot(config);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.escaped);
+    const std::string path = "/Game/" + c.leaf + "." + c.leaf;
+    const std::string line_path = "/Game/" + c.escaped + "." + c.escaped;
+    events().Clear();
+    EXPECT_FALSE(Tame(alice_, Wild(path.c_str())));
+    EXPECT_FALSE(sim::actions::MultiUse(alice_, Wild(path.c_str()), game_facts::kClaimUseIndex));
+    EXPECT_EQ(LogTexts("info"),
+              (std::vector<std::string>{"Tame refused for team " + std::to_string(kTeam) +
+                                            ": Blueprint'" + line_path + "' (total limit 0/0)",
+                                        "Claim refused for team " + std::to_string(kTeam) +
+                                            ": Blueprint'" + line_path + "' (total limit 0/0)"}));
+  }
+  events().Clear();
+  EXPECT_FALSE(Tame(alice_, Wild(("/Game/" + long_leaf + "." + long_leaf).c_str())));
+  const auto lines = LogTexts("info");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_LT(lines[0].size(), 700u);
+  EXPECT_NE(lines[0].find("\u2026(199"), std::string::npos) << lines[0].substr(0, 80);
+}
+
+TEST(LogField, EscapesControlsAndCutsLongFields) {
+  EXPECT_EQ(LogField("Blueprint'/Game/Rex.Rex'"), "Blueprint'/Game/Rex.Rex'");
+  EXPECT_EQ(LogField("caf\xC3\xA9 \xE2\x80\xA8 \x7F \xC2\x85 \xFF"),
+            "caf\xC3\xA9 \\u2028 \\x7F \\x85 \\xFF");
+  EXPECT_EQ(LogField(std::string(kMaxLogField + 3, 'a')),
+            std::string(kMaxLogField, 'a') + "\u2026(3 more)");
+}
