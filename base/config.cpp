@@ -25,6 +25,55 @@ Live& TheLive() {
   return live;
 }
 
+// A file larger than this is refused before it is read: a configuration is a few kilobytes.
+constexpr std::streamoff kMaxConfigBytes = 8 << 20;
+// Nesting the parse stops at: far above what the check allows (kMaxNesting), so the check still
+// names where a value nests too deep, and low enough that no file can make the parse costly.
+constexpr std::size_t kMaxParseDepth = 1000;
+
+// The parser's own handler, which builds the document, with a bound on the nesting.
+class BoundedDocument : public nlohmann::detail::json_sax_dom_parser<nlohmann::json> {
+ public:
+  using json_sax_dom_parser::json_sax_dom_parser;
+  bool start_object(std::size_t elements) {
+    return Deeper() && json_sax_dom_parser::start_object(elements);
+  }
+  bool end_object() { return --depth_, json_sax_dom_parser::end_object(); }
+  bool start_array(std::size_t elements) {
+    return Deeper() && json_sax_dom_parser::start_array(elements);
+  }
+  bool end_array() { return --depth_, json_sax_dom_parser::end_array(); }
+
+ private:
+  bool Deeper() {
+    if (++depth_ <= kMaxParseDepth) return true;
+    throw std::runtime_error(fmt::format(
+        "config.json nests objects and arrays deeper than {} levels, and the plug-in stopped "
+        "reading it there; write the values without the nesting",
+        kMaxParseDepth));
+  }
+  std::size_t depth_ = 0;
+};
+
+// The first JSON value of the file, as the stream read takes it (what follows it is not read),
+// refused when the file is too large or nests too deep.
+nlohmann::json ParseBounded(std::ifstream& file) {
+  file.seekg(0, std::ios::end);
+  const std::streamoff size = file.tellg();
+  file.seekg(0, std::ios::beg);
+  if (size > kMaxConfigBytes) {
+    throw std::runtime_error(fmt::format(
+        "config.json holds {} bytes, more than the {} MB the plug-in reads; a configuration is a "
+        "few kilobytes: check that this is the right file",
+        size, kMaxConfigBytes >> 20));
+  }
+  nlohmann::json document;
+  BoundedDocument handler(document);
+  nlohmann::json::sax_parse(file, &handler, nlohmann::json::input_format_t::json,
+                            /*strict=*/false);
+  return document;
+}
+
 void LogFinding(const Finding& finding) {
   const std::string line = "config.json: " + finding.key + ": " + finding.message;
   if (finding.severity == Severity::kError) {
@@ -49,9 +98,7 @@ ConfigRead ReadCheckedConfig() {
         ArkApi::Tools::GetCurrentDir() + "/ArkApi/Plugins/Tamewarden/config.json";
     std::ifstream file(path);
     if (!file.is_open()) throw std::runtime_error("Can't open config.json");
-    // The stream read stops after the first complete value.
-    nlohmann::json fresh;
-    file >> fresh;
+    nlohmann::json fresh = ParseBounded(file);
     file.close();
     read.findings = CheckConfig(fresh);
     std::for_each(read.findings.begin(), read.findings.end(), LogFinding);

@@ -58,6 +58,13 @@ TEST_F(Config, AFailedReadKeepsTheDocumentAndTheAdminFlag) {
       {R"({"Messages": {}})", "[json.exception.type_error.306] cannot use value() with null"},
       {R"({"General": {"IgnoreAdmin": "no"}, "Messages": {}})",
        "[json.exception.type_error.302] type must be boolean, but is string"},
+      // Refused before the whole file is read, so no file costs the game thread much time or
+      // memory: an unclosed nesting stops the parse at its bound, a file too large is not read.
+      {std::string(1'000'000, '['),
+       "config.json nests objects and arrays deeper than 1000 levels, and the plug-in stopped "
+       "reading it there"},
+      {R"({"General": {}, "Messages": {}})" + std::string(9 << 20, ' '),
+       "config.json holds 9437215 bytes, more than the 8 MB the plug-in reads"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
