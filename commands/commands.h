@@ -18,8 +18,9 @@ void UpdateDinosCmd(APlayerController* controller, FString* command, bool);
 void UpdateDinosRconCmd(RCONClientConnection* connection, RCONPacket* packet, UWorld*);
 
 // "tw.counts" on the console and over RCON: with a team number, that team's counts against every
-// limit in the lines of /limits; alone, how many teams are counted and kinds configured, and the
-// ten teams with the most creatures. Answers in chat or on the connection; changes nothing.
+// limit in the lines of /limits (or that it owns no creatures); alone, how many teams are counted
+// and kinds configured, and the ten teams with the most creatures. Answers in chat or on the
+// connection; changes nothing.
 void TeamCountsCmd(APlayerController* controller, FString* command, bool);
 void TeamCountsRcon(RCONClientConnection* connection, RCONPacket* packet, UWorld*);
 

@@ -17,6 +17,7 @@
 #include "base/text.h"
 #include "commands/commands.h"
 #include "counting/dino_count_store.h"
+#include "counting/limits.h"
 #include "counting/tiers.h"
 #include "host/ark_api.h"
 #include "notify/limits_answer.h"
@@ -53,8 +54,10 @@ std::optional<int32_t> TeamNumber(std::u16string_view word) {
   return team;
 }
 
-// One team's counts in the lines of /limits, against the base limits.
+// One team's counts in the lines of /limits, against the base limits; a team that owns no
+// creature (also one that does not exist) is told as such, not as a table of zeros.
 std::wstring TeamAnswer(int32_t team) {
+  if (CountsOf(team).total() == 0) return fmt::format(L"team {} owns no creatures", team);
   const Settings& settings = CurrentSettings();
   const std::optional<int32_t> max_amount = MaxAmountFor({});  // the base limits
   if (!max_amount) throw std::runtime_error(std::string(kMissingNumber));
@@ -79,8 +82,8 @@ std::wstring Summary() {
   std::wstring answer = count(teams.size(), L"team counted", L"teams counted") + L", " +
                         count(Store().KindCount(), L"kind configured", L"kinds configured");
   for (std::size_t i = 0; i < std::min(teams.size(), kTopTeams); ++i)
-    answer += fmt::format(L"\nteam {}: {} of {}", teams[i].second, teams[i].first,
-                          TotalLimitFor({}));
+    answer +=
+        fmt::format(L"\nteam {}: {} of {}", teams[i].second, teams[i].first, TotalLimitFor({}));
   return answer;
 }
 

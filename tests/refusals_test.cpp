@@ -69,7 +69,7 @@ TEST_F(Refusals, TeamCountsAnswersEitherChannelAndChangesNothing) {
   const std::string usage = "Usage: tw.counts [TEAM] (TEAM: a tribe id, or a player id)";
   const Case cases[] = {
       {"tw.counts 100001", "Raptor: 0/5\nRex: 2/5\nTotal: 2/20"},
-      {"tw.counts 424242", "Raptor: 0/5\nRex: 0/5\nTotal: 0/20"},
+      {"tw.counts 424242", "team 424242 owns no creatures"},
       {"tw.counts", "1 team counted, 2 kinds configured\nteam 100001: 2 of 20"},
       {"tw.counts -5", usage},
       {"tw.counts 1 2", usage},
