@@ -8,6 +8,7 @@
 
 #include <fmt/format.h>
 
+#include "base/log_field.h"
 #include "base/logger.h"
 #include "host/ark_api.h"
 #include "host/game_text.h"
@@ -75,7 +76,8 @@ nlohmann::json ParseBounded(std::ifstream& file) {
 }
 
 void LogFinding(const Finding& finding) {
-  const std::string line = "config.json: " + finding.key + ": " + finding.message;
+  const std::string line =
+      "config.json: " + LogField(finding.key) + ": " + LogField(finding.message);
   if (finding.severity == Severity::kError) {
     Log().error(line);
   } else {

@@ -14,6 +14,7 @@
 
 #include "base/config_schema.h"
 #include "base/json_read.h"
+#include "base/log_field.h"
 #include "base/spelling.h"
 #include "base/text.h"
 #include "host/ark_api.h"
@@ -559,6 +560,7 @@ std::size_t CountFindings(const std::vector<Finding>& findings, Severity severit
 }
 
 std::string FormatFinding(const Finding& finding) {
-  return std::string(finding.severity == Severity::kError ? "error: " : "warning: ") + finding.key +
-         ": " + finding.message;
+  // The key and the message quote what the owner wrote: escaped and bounded as any log field.
+  return std::string(finding.severity == Severity::kError ? "error: " : "warning: ") +
+         LogField(finding.key) + ": " + LogField(finding.message);
 }

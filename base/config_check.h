@@ -35,7 +35,8 @@ std::vector<Finding> CheckConfig(const nlohmann::json& document);
 
 std::size_t CountFindings(const std::vector<Finding>& findings, Severity severity);
 
-// "error: KEY: message" or "warning: KEY: message".
+// "error: KEY: message" or "warning: KEY: message", the key and message as log fields (see
+// base/log_field.h).
 std::string FormatFinding(const Finding& finding);
 
 // What is wrong with the form of a blueprint path as a "Dinos" or "ItemMap" key or value

@@ -132,4 +132,19 @@ TEST_F(Reload, AConfigurationTheCheckRefusesChangesNothing) {
   EXPECT_TRUE(LogTexts("info").empty());
 }
 
+
+// What the owner wrote reaches the answer and the log as escaped fields: a bidirectional control
+// quoted in a finding cannot reorder the line it stands in.
+TEST_F(Reload, FindingsQuoteWhatTheOwnerWroteAsEscapedFields) {
+  auto config = TestConfig();
+  config["Debug"] = "on\u202Eff";
+  WriteConfig(config);
+  const std::string answer = server().Rcon("tw.reload").at(0).text;
+  EXPECT_NE(answer.find("error: Debug: is a text (\"on\\u202Eff\")"), std::string::npos) << answer;
+  EXPECT_EQ(answer.find("\u202E"), std::string::npos);
+  const auto errors = LogTexts("error");
+  ASSERT_FALSE(errors.empty());
+  for (const std::string& line : errors) EXPECT_EQ(line.find("\u202E"), std::string::npos) << line;
+}
+
 }  // namespace
