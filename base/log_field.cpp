@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include "host/ark_api.h"
+
 namespace {
 
 bool Escaped(char32_t c) {
@@ -54,4 +56,8 @@ std::string LogField(std::string_view utf8) {
     out += fmt::format("\u2026({} more)", more);
   }
   return out;
+}
+
+std::wstring LogField(std::wstring_view text) {
+  return ArkApi::Tools::Utf8Decode(LogField(ArkApi::Tools::Utf8Encode(std::wstring(text))));
 }

@@ -11,3 +11,5 @@
 // as \xNN. A field longer than kMaxLogField characters is cut there, followed by "…(N more)".
 inline constexpr std::size_t kMaxLogField = 512;
 std::string LogField(std::string_view utf8);
+// The same for wide text, such as a display name in an answer.
+std::wstring LogField(std::wstring_view text);

@@ -66,7 +66,7 @@ void GetDinoBpCmd(APlayerController* controller, FString*, bool) {
     if (aimed == nullptr || !IsCreature(aimed)) return;
     const FString path = GetBlueprintPath(aimed);
     // A path is data: its braces are doubled for the sender's format step, so it arrives as is.
-    SendChatMessage(player, FString(SenderName()), EscapeBraces(path.ToWide()).c_str());
+    SendChatMessage(player, FString(SenderName()), EscapeBraces(LogField(path.ToWide())).c_str());
     // The bare path, so it can be copied into the configuration as a key.
     Log().info(LogField(ToUtf8(path)));
   });

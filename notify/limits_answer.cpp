@@ -3,6 +3,7 @@
 #include <fmt/xchar.h>
 
 #include "base/config.h"
+#include "base/log_field.h"
 #include "base/text.h"
 #include "counting/limits.h"
 
@@ -27,7 +28,7 @@ std::wstring LimitsAnswer(int32_t team_id, int32_t max_amount, Tier tier) {
     store.ForEachKind([&](const FString&, const KindCounts& kind) {
       // The display name is data: its braces are doubled for the senders' format step, which
       // reads the finished answer once more.
-      answer += FormatTemplate(kind_template, EscapeBraces(kind.name()), counts.Of(kind),
+      answer += FormatTemplate(kind_template, EscapeBraces(LogField(kind.name())), counts.Of(kind),
                                kind.LimitFor(tier));
     });
   }

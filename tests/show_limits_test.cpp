@@ -76,6 +76,15 @@ TEST_F(ShowLimits, KindsAreListedIgnoringCase) {
   EXPECT_EQ(ChatAnswer(), "a: 0/9999\nB: 0/9999\n: 0/1\nTotal: 3/20");
 }
 
+// A display name is shown as an escaped field: a control character in it cannot break the answer
+// into lines of its own, nor a bidirectional mark reorder it.
+TEST_F(ShowLimits, DisplayNamesAreEscapedFields) {
+  auto config = TestConfig();
+  config["Dinos"] = {{"Blueprint'/Game/Bravo.Bravo'", {{"Name", "B\r\u202E{x}"}}}};
+  Start(config);
+  EXPECT_EQ(ChatAnswer(), "B\\x0D\\u202E{x}: 0/9999\nTotal: 3/20");
+}
+
 // A template the formatting step rejects never goes live; a setting that is missing does, with a
 // warning at the reload, and /limits then answers nothing but a warning line.
 TEST_F(ShowLimits, ABrokenTemplateIsRefusedAndAMissingSettingAnswersNothing) {
