@@ -437,7 +437,8 @@ class Checker {
         Warn(name,
              "holds characters outside ASCII, so it never matches a creature; copy the path "
              "GetDinoBp shows");
-      } else if (const std::string problem = PathFormProblem(key); !problem.empty()) {
+      } else if (const std::string problem = PathFormProblem(key, /*ignore_case=*/true);
+                 !problem.empty()) {
         Warn(name, problem);
       }
       const auto [first, fresh] = by_folded.try_emplace(game_text::Folded(key), key);
@@ -466,12 +467,14 @@ class Checker {
       return;
     for (auto it = map->begin(); it != map->end(); ++it) {
       const std::string name = Child("ItemMap", it.key(), /*bracket=*/true);
-      if (const std::string problem = PathFormProblem(it.key()); !problem.empty())
+      if (const std::string problem = PathFormProblem(it.key(), /*ignore_case=*/false);
+          !problem.empty())
         Warn(name, "the item path " + problem);
       if (!Require(it->is_string(), name, *it,
                    "the creature's path as a text: write \"Blueprint'/Game/.../X.X'\""))
         continue;
-      if (const std::string problem = PathFormProblem(it->get<std::string>()); !problem.empty())
+      if (const std::string problem = PathFormProblem(it->get<std::string>(), /*ignore_case=*/true);
+          !problem.empty())
         Warn(name, "the creature path " + problem);
     }
   }
@@ -536,14 +539,17 @@ class Checker {
 
 }  // namespace
 
-std::string PathFormProblem(std::string_view path) {
-  const bool wrapped = game_text::IsWrapped(path);
-  const std::string_view inner = game_text::Unwrap(path);
+std::string PathFormProblem(std::string_view path, bool ignore_case) {
+  const bool wrapped = game_text::IsWrapped(path, ignore_case);
+  const std::string_view inner = game_text::Unwrap(path, ignore_case);
   const std::size_t slash = inner.rfind('/');
   const std::string_view leaf = slash == std::string_view::npos ? inner : inner.substr(slash + 1);
   const std::size_t dot = leaf.find('.');
-  const bool well_formed = inner.starts_with('/') && dot != std::string_view::npos && dot > 0 &&
-                           leaf.substr(0, dot) == leaf.substr(dot + 1);
+  const std::string_view name = leaf.substr(0, dot == std::string_view::npos ? 0 : dot);
+  const std::string_view object = leaf.substr(dot == std::string_view::npos ? 0 : dot + 1);
+  const bool well_formed =
+      inner.starts_with('/') && dot != std::string_view::npos && dot > 0 &&
+      (ignore_case ? game_text::EqualsIgnoringCase(name, object) : name == object);
   if (wrapped && well_formed) return "";
   if (!wrapped && well_formed)
     return "is not wrapped in Blueprint'...', so it never matches; write " +

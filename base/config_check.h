@@ -41,4 +41,6 @@ std::string FormatFinding(const Finding& finding);
 
 // What is wrong with the form of a blueprint path as a "Dinos" or "ItemMap" key or value
 // (Blueprint'/Game/.../X.X'), with the form to write; empty when nothing is.
-std::string PathFormProblem(std::string_view path);
+// `ignore_case` for a creature kind's path, which the game matches ignoring case; an item's path
+// is matched exactly.
+std::string PathFormProblem(std::string_view path, bool ignore_case);

@@ -41,15 +41,19 @@ inline std::string NarrowAsWidened(std::string_view text) {
 inline constexpr std::string_view kBlueprintOpen = "Blueprint'";
 inline constexpr std::string_view kBlueprintClose = "'";
 
-constexpr bool IsWrapped(std::string_view path) {
-  return path.size() > kBlueprintOpen.size() && path.starts_with(kBlueprintOpen) &&
-         path.ends_with(kBlueprintClose);
+// Creature kinds are matched ignoring case, so "blueprint'...'" wraps a kind's path as well;
+// item paths are matched exactly.
+constexpr bool IsWrapped(std::string_view path, bool ignore_case = false) {
+  if (path.size() <= kBlueprintOpen.size() || !path.ends_with(kBlueprintClose)) return false;
+  const std::string_view open = path.substr(0, kBlueprintOpen.size());
+  return ignore_case ? EqualsIgnoringCase(open, kBlueprintOpen) : open == kBlueprintOpen;
 }
 // The path inside Blueprint'...', or `path` itself when it is not wrapped.
-constexpr std::string_view Unwrap(std::string_view path) {
-  return IsWrapped(path) ? path.substr(kBlueprintOpen.size(),
-                                       path.size() - kBlueprintOpen.size() - kBlueprintClose.size())
-                         : path;
+constexpr std::string_view Unwrap(std::string_view path, bool ignore_case = false) {
+  return IsWrapped(path, ignore_case)
+             ? path.substr(kBlueprintOpen.size(),
+                           path.size() - kBlueprintOpen.size() - kBlueprintClose.size())
+             : path;
 }
 template <typename Char>
 std::basic_string<Char> Wrap(std::basic_string_view<Char> bare) {

@@ -75,9 +75,12 @@ TEST(ConfigChecker, NamesPathsTheGameDoesNotKnow) {
       {{{"Dinos", {{Wrapped(kRex), {{"Count", 1}}}}},
         {"ItemMap", {{Wrapped(kMekKit), Wrapped(kMek)}}}},
        {}},
-      // Creature kinds match ignoring case, as the plug-in compares them.
+      // Creature kinds match ignoring case, as the plug-in compares them, the wrapper too.
       {{{"Dinos",
          {{"Blueprint'/game/primalearth/dinos/rex/rex_character_bp.rex_character_bp'", {}}}}},
+       {}},
+      {{{"Dinos",
+         {{"blueprint'/game/primalearth/dinos/rex/rex_character_bp.rex_character_bp'", {}}}}},
        {}},
       {{{"Dinos", {{Wrapped(misspelled), {}}}}},
        {"warning: " + dino_key + ": the key names no creature of the game; did you mean " +

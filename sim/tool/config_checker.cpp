@@ -37,7 +37,7 @@ struct KnownPaths {
 // Whether the game knows one configured path (the plug-in's check already speaks about its form).
 void CheckPath(const std::string& key, std::string_view path, std::string_view role,
                const KnownPaths& known, std::vector<Finding>& findings) {
-  const std::string_view bare = game_text::Unwrap(path);
+  const std::string_view bare = game_text::Unwrap(path, known.ignore_case);
   if (known.Knows(bare)) return;
   const std::string nearest = NearestName(bare, known.paths);
   if (!nearest.empty()) {
