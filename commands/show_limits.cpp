@@ -18,17 +18,19 @@
 
 namespace {
 
-// Sends the answer; throws on a missing setting and on a rejected template.
+// Sends the answer; without a setting it needs, writes the warning owners have always read and
+// sends nothing. Throws on a template the formatting step rejects.
 void SendLimits(AShooterPlayerController* controller) {
   const int32_t team_id = Field<"AActor.TargetingTeam">(controller);
   // The asking player's tier, if any, sets the limits shown.
   const Tier tier = TierOf(controller);
   const std::optional<int32_t> max_amount = MaxAmountFor(tier);
   const MessageSettings& messages = CurrentSettings().messages;
-  if (!max_amount) throw std::runtime_error(std::string(kMissingNumber));
-  if (!messages.show_limits_type) throw std::runtime_error(std::string(kMissingText));
   const std::optional<ShowLimitsDisplay> display = messages.ShowLimits();
-  if (!display) throw std::runtime_error(std::string(kMissingNumber));
+  if (!max_amount || !messages.show_limits_type || !display) {
+    Log().warn("{}", max_amount && !messages.show_limits_type ? kMissingText : kMissingNumber);
+    return;
+  }
 
   const std::wstring answer = LimitsAnswer(team_id, *max_amount, tier);
 

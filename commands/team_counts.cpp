@@ -60,7 +60,7 @@ std::wstring TeamAnswer(int32_t team) {
   if (CountsOf(team).total() == 0) return fmt::format(L"team {} owns no creatures", team);
   const Settings& settings = CurrentSettings();
   const std::optional<int32_t> max_amount = MaxAmountFor({});  // the base limits
-  if (!max_amount) throw std::runtime_error(std::string(kMissingNumber));
+  if (!max_amount) return ArkApi::Tools::Utf8Decode("tw.counts: " + std::string(kMissingNumber));
   const std::wstring lines = LimitsAnswer(team, *max_amount);
   std::wstring answer = fmt::format(fmt::runtime(std::wstring_view(lines)));  // as players see it
   if (!settings.tiers.empty()) answer += L"\n(the base limits: players of a tier have the tier's)";
