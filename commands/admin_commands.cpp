@@ -10,6 +10,7 @@
 #include "base/logger.h"
 #include "base/text.h"
 #include "commands/commands.h"
+#include "commands/usage.h"
 #include "counting/blueprint_path.h"
 #include "counting/recount.h"
 #include "host/ark_api.h"
@@ -35,8 +36,11 @@ bool IsCreature(AActor* actor) {
 
 }  // namespace
 
-void UpdateDinosCmd(APlayerController* controller, FString*, bool) {
+void UpdateDinosCmd(APlayerController* controller, FString* command, bool) {
   Guarded("UpdateDinos", [&] {
+    if (!TakesNoWords(controller, command,
+                      L"Usage: UpdateDinos (no words: recounts every creature)"))
+      return;
     if (IsDead(controller)) return;
     UpdateDinoCountAll();
   });
@@ -44,6 +48,9 @@ void UpdateDinosCmd(APlayerController* controller, FString*, bool) {
 
 void UpdateDinosRconCmd(RCONClientConnection* connection, RCONPacket* packet, UWorld*) {
   Guarded("UpdateDinos", [&] {
+    if (!TakesNoWords(connection, packet,
+                      L"Usage: UpdateDinos (no words: recounts every creature)"))
+      return;
     // A failed recount is answered with its error, so the admin does not take it for done.
     std::string answer = "Updated All Dinos";
     try {
@@ -56,8 +63,10 @@ void UpdateDinosRconCmd(RCONClientConnection* connection, RCONPacket* packet, UW
   });
 }
 
-void GetDinoBpCmd(APlayerController* controller, FString*, bool) {
+void GetDinoBpCmd(APlayerController* controller, FString* command, bool) {
   Guarded("GetDinoBp", [&] {
+    if (!TakesNoWords(controller, command, L"Usage: GetDinoBp (no words: aim at a creature)"))
+      return;
     auto* player = static_cast<AShooterPlayerController*>(controller);
     if (player == nullptr || IsDead(controller)) return;
     AShooterCharacter* character = Call<"AShooterPlayerController.GetPlayerCharacter">(player);

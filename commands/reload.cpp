@@ -9,6 +9,7 @@
 #include "base/guard.h"
 #include "base/logger.h"
 #include "commands/commands.h"
+#include "commands/usage.h"
 #include "counting/recount.h"
 #include "notify/messages.h"
 
@@ -53,9 +54,11 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-void ReloadConfigCmd(APlayerController* controller, FString*, bool) {
+void ReloadConfigCmd(APlayerController* controller, FString* command, bool) {
   auto* player = static_cast<AShooterPlayerController*>(controller);
   Guarded("tw.reload", [&] {
+    if (!TakesNoWords(controller, command, L"Usage: tw.reload (no words: reloads config.json)"))
+      return;
     ReloadConfig(/*log_failure_first=*/false, [&](bool ok, const std::vector<std::string>&) {
       if (ok) {
         SendServerMessage(player, {0, 1, 0, 1}, "Reloaded config");
@@ -68,6 +71,8 @@ void ReloadConfigCmd(APlayerController* controller, FString*, bool) {
 
 void ReloadConfigRcon(RCONClientConnection* connection, RCONPacket* packet, UWorld*) {
   Guarded("tw.reload", [&] {
+    if (!TakesNoWords(connection, packet, L"Usage: tw.reload (no words: reloads config.json)"))
+      return;
     ReloadConfig(/*log_failure_first=*/true, [&](bool, const std::vector<std::string>& lines) {
       SendRconAnswer(connection, packet, JoinLines(lines).c_str());
     });

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <exception>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -14,8 +15,10 @@
 
 #include "base/config.h"
 #include "base/guard.h"
+#include "base/log_field.h"
 #include "base/text.h"
 #include "commands/commands.h"
+#include "commands/usage.h"
 #include "counting/dino_count_store.h"
 #include "counting/limits.h"
 #include "counting/tiers.h"
@@ -25,21 +28,10 @@
 
 namespace {
 
-constexpr wchar_t kUsage[] = L"Usage: tw.counts [TEAM] (TEAM: a tribe id, or a player id)";
+constexpr wchar_t kUsage[] = L"Usage: tw.counts [TEAM | over] (TEAM: a tribe id, or a player id)";
 constexpr std::size_t kTopTeams = 10;
-
-// The words after the command's name.
-std::vector<std::u16string_view> Arguments(const FString& command) {
-  std::vector<std::u16string_view> words;
-  const std::u16string_view text = command.View();
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t end = std::min(text.find(u' ', at), text.size());
-    if (end > at) words.push_back(text.substr(at, end - at));
-    at = end + 1;
-  }
-  if (!words.empty()) words.erase(words.begin());
-  return words;
-}
+// Teams listed by "tw.counts over"; more are told as a number, so the answer stays bounded.
+constexpr std::size_t kMaxOverTeams = 100;
 
 // A team number written in decimal digits, or nothing.
 std::optional<int32_t> TeamNumber(std::u16string_view word) {
@@ -87,10 +79,47 @@ std::wstring Summary() {
   return answer;
 }
 
+// Every team over a kind's limit or the total limit, the base ones, one a line in team order:
+// "team 200001: Rex 7/6, total 21/20". Walks each kind's teams and the totals once.
+std::wstring OverAnswer() {
+  std::map<int32_t, std::wstring> over;  // team -> what it is over
+  const auto add = [&](int32_t team, const std::wstring& what) {
+    std::wstring& line = over[team];
+    line += (line.empty() ? L"" : L", ") + what;
+  };
+  Store().ForEachKind([&](const FString& path, const KindCounts& kind) {
+    // The display name is data, as in /limits; a kind without one is named by its key.
+    const std::wstring name = LogField(kind.name().empty() ? path.ToWide() : kind.name());
+    for (const auto& [team, count] : kind.teams()) {
+      if (count > kind.limit()) add(team, fmt::format(L"{} {}/{}", name, count, kind.limit()));
+    }
+  });
+  if (const std::optional<int32_t> max = MaxAmountFor({})) {  // checked configurations have it
+    Store().ForEachTeam([&](int32_t team, int32_t total) {
+      if (total > *max) add(team, fmt::format(L"total {}/{}", total, *max));
+    });
+  }
+  if (over.empty()) return L"no team is over a limit";
+  std::wstring answer =
+      fmt::format(L"{} {} over a limit", over.size(), over.size() == 1 ? L"team is" : L"teams are");
+  std::size_t shown = 0;
+  for (const auto& [team, what] : over) {
+    if (shown++ == kMaxOverTeams) {
+      answer += fmt::format(L"\n... and {} more", over.size() - kMaxOverTeams);
+      break;
+    }
+    answer += fmt::format(L"\nteam {}: {}", team, what);
+  }
+  if (!CurrentSettings().tiers.empty())
+    answer += L"\n(the base limits: players of a tier have the tier's)";
+  return answer;
+}
+
 // The answer to the whole command text; a failure to read a setting is the answer itself.
 std::wstring Answer(const FString& command) {
   const std::vector<std::u16string_view> words = Arguments(command);
   if (words.empty()) return Summary();
+  if (words.size() == 1 && words[0] == u"over") return OverAnswer();
   const std::optional<int32_t> team = words.size() == 1 ? TeamNumber(words[0]) : std::nullopt;
   if (!team) return kUsage;
   try {

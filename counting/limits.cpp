@@ -65,6 +65,17 @@ LimitCheck CheckLimits(const FString& path_name, int32_t team_id, Tier tier) {
   check.kind = kind;
   if (counts.OverAKindLimit(tier)) {
     check.refusal = Refusal::kOverKindLimit;
+    // Which kind is over, for the owner's line and the player's text: a refusal is rare, and
+    // the walk is over the configured kinds only.
+    Store().ForEachKind([&](const FString& over_path, const KindCounts& over) {
+      if (check.over != nullptr) return;
+      const int32_t count = over.CountOf(team_id), limit = over.LimitFor(tier);
+      if (count <= limit) return;
+      check.over = &over;
+      check.over_path = &over_path;
+      check.count = count;
+      check.limit = limit;
+    });
     return check;
   }
   if (const int32_t max = TotalLimitFor(tier); counts.total() >= max) {

@@ -49,15 +49,20 @@ enum class Refusal {
 struct LimitCheck {
   Refusal refusal = Refusal::kNone;
   const KindCounts* kind = nullptr;  // the configured kind of the path, if any
-  int64_t count = 0;                 // the total or the kind's count that reached the limit
-  int32_t limit = 0;                 // that limit
-  Tier tier;                         // the tier whose limits were checked, if any
+  // With kOverKindLimit: the first kind, in key order, that the team owns more of than its limit
+  // (the tier's, with a tier), and its key; null when the flag stands without such a kind.
+  const KindCounts* over = nullptr;
+  const FString* over_path = nullptr;
+  int64_t count = 0;  // the total or the kind's count that reached the limit, or the over kind's
+  int32_t limit = 0;  // that limit
+  Tier tier;          // the tier whose limits were checked, if any
   bool allowed() const { return refusal == Refusal::kNone; }
 };
 
 // Whether the team may gain one more creature of the kind: its flag is clear, its total is below
 // General.MaxAmount and its count of a configured kind is below that kind's limit, checked in
-// that order; the first that fails decides. Changes no count. With a tier, the tier's limits
+// that order; the first that fails decides; a refusal for the flag names the kind that is over.
+// Changes no count. With a tier, the tier's limits
 // decide instead: its MaxAmount and Counts where it has them, and in place of the flag whether
 // some kind of the team is above the tier's limit for it; an Unlimited tier is never refused.
 LimitCheck CheckLimits(const FString& path_name, int32_t team_id, Tier tier = {});

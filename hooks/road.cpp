@@ -16,7 +16,7 @@ void GuardGain(const Road& road, const FString& path, const Actor& who, bool& re
   if (check.allowed()) return;
   refuse = true;
   if (!road.refused_line.empty()) LogDebug(std::string(road.refused_line));
-  LogRefusal(road.name, who.team(), path, check);
+  LogRefusal(road.name, who.team(), who.controller(), path, check);
   if (road.notice != nullptr) {
     NotifyPlayer(road.notice, who.controller());
   } else {

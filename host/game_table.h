@@ -97,6 +97,7 @@
   X("APrimalDinoCharacter.TamingTeamID", APrimalDinoCharacter, int32_t)  \
   X("AController.PlayerState", AController, APlayerState*)               \
   X("APlayerState.PlayerId", APlayerState, int32_t)                      \
+  X("APlayerState.PlayerName", APlayerState, FString)                    \
   X("AShooterPlayerState.MyTribeData", AShooterPlayerState, FTribeData)  \
   X("FTribeData.TribeID", FTribeData, int32_t)                           \
   X("AShooterWeapon.AssociatedPrimalItem", AShooterWeapon, UPrimalItem*) \

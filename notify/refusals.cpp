@@ -11,15 +11,25 @@
 #include "base/logger.h"
 #include "base/text.h"
 #include "counting/dino_count_store.h"
+#include "counting/team_identity.h"
+#include "host/game_access.h"
 #include "notify/messages.h"
 
 namespace {
 
-std::string Reason(Refusal refusal, int64_t count, int32_t limit, Tier tier) {
+// How the log names a kind: its display name when it has one, else its key.
+std::string KindField(const KindCounts& kind, const FString& path) {
+  return LogField(kind.name().empty() ? ToUtf8(path)
+                                      : ArkApi::Tools::Utf8Encode(std::wstring(kind.name())));
+}
+
+std::string Reason(Refusal refusal, int64_t count, int32_t limit, Tier tier,
+                   const std::string& over = {}) {
   std::string reason;
   switch (refusal) {
     case Refusal::kOverKindLimit:
-      reason = "over a kind limit";
+      reason = over.empty() ? std::string("over a kind limit")
+                            : fmt::format("over the kind limit of {} {}/{}", over, count, limit);
       break;
     case Refusal::kTotalLimit:
       reason = fmt::format("total limit {}/{}", count, limit);
@@ -51,13 +61,26 @@ std::optional<std::wstring> TotalText(const char* key, int64_t total, int32_t ma
   return NamedText(key, fmt::arg(L"total", total), fmt::arg(L"max", max));
 }
 
+// " (NAME, Steam id ID)" for a player, nothing without one.
+std::string PlayerPart(AShooterPlayerController* player) {
+  if (player == nullptr) return {};
+  const uint64_t steam_id = ArkApi::GetApiUtils().GetSteamIdFromController(player);
+  const AShooterPlayerState* state = PlayerStateOf(player);
+  if (state == nullptr) return fmt::format(" (Steam id {})", steam_id);
+  return fmt::format(" ({}, Steam id {})",
+                     LogField(ToUtf8(Field<"APlayerState.PlayerName">(state))), steam_id);
+}
+
 }  // namespace
 
-void LogRefusal(std::string_view road, int32_t team_id, const FString& path_name,
-                const LimitCheck& check) {
+void LogRefusal(std::string_view road, int32_t team_id, AShooterPlayerController* player,
+                const FString& path_name, const LimitCheck& check) {
   if (!CurrentSettings().general.log_refusals) return;
-  Log().info("{} refused for team {}: {} ({})", road, team_id, LogField(ToUtf8(path_name)),
-             Reason(check.refusal, check.count, check.limit, check.tier));
+  const std::string over =
+      check.over != nullptr ? KindField(*check.over, *check.over_path) : std::string();
+  Log().info("{} refused for team {}{}: {} ({})", road, team_id, PlayerPart(player),
+             LogField(ToUtf8(path_name)),
+             Reason(check.refusal, check.count, check.limit, check.tier, over));
 }
 
 void LogMergeRefusal(std::string_view road, int32_t new_team, int32_t old_team,
@@ -73,6 +96,8 @@ void NotifyLimit(const LimitCheck& check, AShooterPlayerController* controller) 
   std::optional<std::wstring> text;
   if (check.refusal == Refusal::kKindLimit && check.kind != nullptr) {
     text = KindText("ReachKindLimit", *check.kind, check.count, check.limit);
+  } else if (check.refusal == Refusal::kOverKindLimit && check.over != nullptr) {
+    text = KindText("ReachKindLimit", *check.over, check.count, check.limit);
   } else if (check.refusal == Refusal::kTotalLimit) {
     text = TotalText("ReachTotalLimit", check.count, check.limit);
   }

@@ -3,6 +3,8 @@
 (reconnecting whenever they are dropped) and 6 clients guessing the password, all from
 127.0.0.1, while an admin on 127.0.0.2 logs in with Debian's python3-rcon client and runs
 commands. The admin gets every answer; the guesses get 127.0.0.1 banned, and the ban ends.
+Guesses spread over many addresses are slowed down together, while an admin's login is still
+answered within a second and a logged-in admin's commands are not held up at all.
 
 usage: rcon_lockout_test.py SIM
 """
@@ -12,6 +14,8 @@ import sys
 import threading
 import time
 import unittest
+
+from rcon.exceptions import WrongPassword
 
 from sim_rcon import PASSWORD, RconSim, packet, read_packet
 
@@ -128,6 +132,59 @@ class Lockout(unittest.TestCase):
                       "logins", stderr)
         self.assertIn("RCON: the ban of 127.0.0.1 has ended", stderr)
         self.assertFalse([e for e in self.sim.events() if e["event"] in ("error", "crash")])
+
+
+class GlobalGuessing(unittest.TestCase):
+    """Each login waits 50 ms for every failed login of the last minute, over all addresses,
+    at most 750 ms."""
+
+    STEP, MOST = 0.05, 0.75
+    ADDRESSES, PER_ADDRESS = 5, 2  # below the ban of an address
+
+    def setUp(self):
+        self.sim = RconSim(SIM)
+        self.addCleanup(self.sim.close)
+
+    def guess(self, source):
+        client = self.sim.client(passwd="not-the-password", source=source)
+        try:
+            with self.assertRaises(WrongPassword):
+                client.connect(login=True)
+        finally:
+            client.close()
+
+    def test_spread_guesses_wait_longer_and_longer_but_an_admin_is_answered(self):
+        with self.sim.client(source="127.0.0.2") as admin:  # logged in before any failure
+            sources = [f"127.0.1.{a}" for a in range(1, self.ADDRESSES + 1)]
+            guesses = sources * self.PER_ADDRESS
+            started = time.monotonic()
+            guessing = threading.Thread(target=lambda: [self.guess(s) for s in guesses])
+            guessing.start()
+            # The logged-in admin's commands are answered while the guesses wait.
+            slowest = 0.0
+            while guessing.is_alive():
+                asked = time.monotonic()
+                self.assertEqual(admin.run("tw.reload"), "Reloaded config")
+                slowest = max(slowest, time.monotonic() - asked)
+                time.sleep(0.02)
+            guessing.join()
+            took = time.monotonic() - started
+        # The n-th guess waited n-1 steps: 0 + 50 + ... + 450 ms.
+        least = sum(min(self.STEP * n, self.MOST) for n in range(len(guesses)))
+        self.assertGreaterEqual(took, least * 0.95)
+        self.assertLess(slowest, least / 2, "commands waited for the guesses")
+
+        # The next login waits 10 steps, right password or not; the right one gets in.
+        asked = time.monotonic()
+        with self.sim.client(source="127.0.0.3") as admin:
+            self.assertEqual(admin.run("tw.reload"), "Reloaded config")
+        waited = time.monotonic() - asked
+        self.assertGreaterEqual(waited, self.STEP * len(guesses) * 0.95)
+        self.assertLess(waited, 1.0)
+        print(f"{len(guesses)} guesses from {self.ADDRESSES} addresses took {took:.2f} s "
+              f"(at least {least:.2f} s); the admin's login then took {waited:.2f} s; "
+              f"a logged-in admin's slowest answer meanwhile {slowest:.3f} s")
+        self.assertFalse([e for e in self.sim.events() if e["event"] == "rcon_ban"])
 
 
 if __name__ == "__main__":

@@ -4,6 +4,8 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -31,14 +33,17 @@ class RconPlaces : public ::testing::Test {
   }
 
   // Lets the server handle everything that has arrived: polls until a short wait brings
-  // nothing new.
-  void Pump() {
+  // nothing new, waiting also for a held login that is due within a second.
+  void Pump(bool wait_for_held = true) {
     for (;;) {
       std::vector<pollfd> fds;
-      server_->Watch(fds);
-      const int ready = poll(fds.data(), fds.size(), 20);
+      const auto due = server_->Watch(fds) - RconServer::Clock::now();
+      const bool held = wait_for_held && due < std::chrono::seconds(1);
+      const auto due_ms = std::chrono::duration_cast<std::chrono::milliseconds>(due).count();
+      const int wait_ms = held ? static_cast<int>(std::max<int64_t>(due_ms, 0)) + 20 : 20;
+      const int ready = poll(fds.data(), fds.size(), wait_ms);
       server_->Handle(fds.data(), fds.size());
-      if (ready <= 0) return;
+      if (ready <= 0 && !held) return;
     }
   }
 
@@ -60,6 +65,15 @@ class RconPlaces : public ::testing::Test {
   }
   UniqueFd Admin(const char* source) {
     return Connect(source, rcon::Encode({1, rcon::kAuth, "pw"}));
+  }
+
+  // What the server has sent on the connection so far, unread.
+  static std::string Received(const UniqueFd& fd) {
+    std::string got;
+    char bytes[4096];
+    for (ssize_t n; (n = recv(fd.get(), bytes, sizeof bytes, MSG_DONTWAIT)) > 0;)
+      got.append(bytes, n);
+    return got;
   }
 
   // Whether the server has closed the connection (what it sent before is skipped).
@@ -117,6 +131,36 @@ TEST_F(RconPlaces, FailedLoginsBanTheirAddressWithEveryConnectionOfIt) {
   EXPECT_EQ(rcon::ReadInt32(answer + 4), -1);
   EXPECT_TRUE(Closed(Admin("127.0.0.1")));
   EXPECT_EQ(server_->connections(), 1u);
+}
+
+// After a failed login every login is held, right or wrong, so the wait tells nothing; the held
+// login's connection waits, while the server goes on serving everyone else at once.
+TEST_F(RconPlaces, FailedLoginsHoldLaterLoginsAndNothingElse) {
+  sim::tool::RconSettings settings;
+  settings.failure_delay = std::chrono::milliseconds(300);
+  Start(settings);
+  const UniqueFd admin = Admin("127.0.0.2");  // no failure yet: let in at once
+  EXPECT_EQ(Received(admin), rcon::Encode({1, rcon::kAuthResponse, ""}));
+  const UniqueFd guess = Connect("127.0.0.3", rcon::Encode({5, rcon::kAuth, "guess"}));
+  EXPECT_EQ(Received(guess), rcon::Encode({-1, rcon::kAuthResponse, ""}));
+
+  const auto asked = RconServer::Clock::now();
+  const std::string login = rcon::Encode({2, rcon::kAuth, "pw"});
+  const std::string command = rcon::Encode({3, rcon::kExecCommand, "tw.counts"});
+  UniqueFd held = Connect("127.0.0.4");
+  ASSERT_EQ(send(held.get(), (login + command).data(), login.size() + command.size(), 0),
+            ssize_t(login.size() + command.size()));
+  ASSERT_EQ(send(admin.get(), command.data(), command.size(), 0), ssize_t(command.size()));
+  Pump(/*wait_for_held=*/false);
+  EXPECT_EQ(Received(held), "");  // not even the login's answer yet
+  EXPECT_EQ(Received(admin), rcon::EncodeReply(3, "ran tw.counts"));
+
+  Pump();
+  EXPECT_GE(RconServer::Clock::now() - asked, std::chrono::milliseconds(300));
+  // The login, then the command sent behind it, as without the wait.
+  EXPECT_EQ(Received(held),
+            rcon::Encode({2, rcon::kAuthResponse, ""}) + rcon::EncodeReply(3, "ran tw.counts"));
+  EXPECT_FALSE(Closed(held));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // What players and the owner learn of refusals and near limits, and an admin's look at the
 // counts. The roads' refusal lines are shown whole in examples/scenarios/refusals_and_warnings.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "base/log_field.h"
 #include "counting/recount.h"
 #include "host/game_facts.h"
+#include "sim/framework/call_trace.h"
 #include "tests/support/hook_test.h"
 
 namespace {
@@ -47,14 +49,15 @@ TEST_F(Refusals, AWarningComesFromTheShareOfTheLimitToJustBelowIt) {
   EXPECT_EQ(Notified(), std::vector<std::string>{"near: 16/20 in all"});
 }
 
-// The team's flag keeps "ReachLimit"; without LogRefusals nothing is logged.
-TEST_F(Refusals, TheFlagKeepsReachLimitAndLogRefusalsFalseLogsNothing) {
+// The team's flag tells ReachKindLimit of the kind that is over; without LogRefusals nothing is
+// logged.
+TEST_F(Refusals, TheFlagNamesTheKindOverItsLimitAndLogRefusalsFalseLogsNothing) {
   auto config = Config();
   config["General"]["LogRefusals"] = false;
   AddDinos(kRexPath, kTeam, 6);  // over the Rex limit of 5: flagged
   Boot(config);
   EXPECT_FALSE(Tame(alice_, Wild(kDodoPath)));
-  EXPECT_EQ(Notified(), std::vector<std::string>{"Limit reached"});
+  EXPECT_EQ(Notified(), std::vector<std::string>{"6/5 Rex"});
   EXPECT_TRUE(LogTexts("info").size() == 1 && LogTexts("info")[0].starts_with("Config: "));
 }
 
@@ -66,7 +69,7 @@ TEST_F(Refusals, TeamCountsAnswersEitherChannelAndChangesNothing) {
     std::string command;
     std::string answer;
   };
-  const std::string usage = "Usage: tw.counts [TEAM] (TEAM: a tribe id, or a player id)";
+  const std::string usage = "Usage: tw.counts [TEAM | over] (TEAM: a tribe id, or a player id)";
   const Case cases[] = {
       {"tw.counts 100001", "Raptor: 0/5\nRex: 2/5\nTotal: 2/20"},
       {"tw.counts 424242", "team 424242 owns no creatures"},
@@ -84,6 +87,159 @@ TEST_F(Refusals, TeamCountsAnswersEitherChannelAndChangesNothing) {
     EXPECT_EQ(Events("chat")[0]["text"], c.answer);
   }
   EXPECT_FALSE(Store().KnowsTeam(424242));
+}
+
+// Refusal lines name the acting player after the team and the kind a team is over; the player's
+// ReachKindLimit text names that kind too. Dodos are configured without a display name, so the
+// line names them by their key. On three roads, and on a tame the game asks without a player.
+TEST_F(Refusals, RefusalLinesNameThePlayerAndTheKindThatIsOver) {
+  auto config = Config();
+  config["Dinos"][kRex]["Count"] = 2;
+  config["Dinos"][kDodo] = {{"Count", 1}};
+  Boot(config);
+  struct Case {
+    const char* owned;  // the team owns `n` of these
+    int n;
+    std::function<bool(sim::ShooterPlayerController&)> act;  // true when the gain went ahead
+    std::string line;                                        // after "ROAD refused for team TEAM"
+    std::string notice;                                      // told the player, if anything
+  };
+  const auto tame = [&](const char* path) {
+    return [&, path](sim::ShooterPlayerController& p) { return Tame(p, Wild(path)); };
+  };
+  const auto tame_unattended = [&](const char* path) {
+    return [&, path](sim::ShooterPlayerController& p) {
+      sim::Dino& dino = Wild(path);
+      dino.taming_team_id = sim::Game::TeamOf(p);
+      return sim::Invoke<"AShooterGameState.AllowDinoTame">(
+          sim::ToHost<AShooterGameState>(&game().game_state()),
+          sim::ToHost<APrimalDinoCharacter>(&dino), nullptr);
+    };
+  };
+  const auto claim = [&](const char* path) {
+    return [&, path](sim::ShooterPlayerController& p) {
+      return sim::actions::MultiUse(p, Wild(path), game_facts::kClaimUseIndex);
+    };
+  };
+  const auto spawn = [&](const char* path) {
+    return [&, path](sim::ShooterPlayerController& p) {
+      return sim::actions::Spawn(p, path) != nullptr;
+    };
+  };
+  const std::string rex = kRex, raptor = kRaptor;
+  const Case cases[] = {
+      {kRexPath, 2, tame(kRexPath), "Tame refused for team T (P): " + rex + " (kind limit 2/2)",
+       "2/2 Rex"},
+      {kRexPath, 3, claim(kRaptorPath),
+       "Claim refused for team T (P): " + raptor + " (over the kind limit of Rex 3/2)", "3/2 Rex"},
+      {kDodoPath, 2, spawn(kRaptor),
+       "Spawn refused for team T (P): " + raptor + " (over the kind limit of " + kDodo + " 2/1)",
+       "2/1 "},
+      {kRexPath, 2, tame_unattended(kRexPath),
+       "Tame refused for team T: " + rex + " (kind limit 2/2)", ""},
+  };
+  int32_t team = 100010;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    ++team;
+    const std::string name = "p" + std::to_string(team);
+    sim::ShooterPlayerController& player = game().AddPlayer({name, team, 7000u + team, 0});
+    AddDinos(c.owned, team, c.n);
+    UpdateDinoCountAll();
+    events().Clear();
+    EXPECT_FALSE(c.act(player));
+    std::string line = c.line;
+    line.replace(line.find('T'), 1, std::to_string(team));
+    if (const auto at = line.find("(P)"); at != std::string::npos)
+      line.replace(at, 3, "(" + name + ", Steam id " + std::to_string(7000u + team) + ")");
+    EXPECT_EQ(LogTexts("info"), std::vector<std::string>{line});
+    EXPECT_EQ(Notified(),
+              c.notice.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.notice});
+  }
+}
+
+// A player's name is game data: in the refusal line its controls are escaped and a long one is
+// cut, like a path.
+TEST_F(Refusals, PlayerNamesInRefusalLinesAreEscapedAndBounded) {
+  auto config = Config();
+  config["General"]["MaxAmount"] = 0;
+  Boot(config);
+  struct Case {
+    std::wstring name;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {L"Eve\r[Tamewarden][info]forged", "Eve\\x0D[Tamewarden][info]forged"},
+      {L"Wipe\x1b[2K", "Wipe\\x1B[2K"},
+      {L"Rtl\u202Eexe", "Rtl\\u202Eexe"},
+      {std::wstring(100'000, L'n'), std::string(kMaxLogField, 'n') + "\u2026(99488 more)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shown.substr(0, 40));
+    sim::FromHost<sim::PlayerState>(alice_.player_state)->player_name = FString(c.name);
+    events().Clear();
+    EXPECT_FALSE(Tame(alice_, Wild(kRexPath)));
+    EXPECT_EQ(LogTexts("info"),
+              std::vector<std::string>{"Tame refused for team " + std::to_string(kTeam) + " (" +
+                                       c.shown + ", Steam id 1): " + kRex + " (total limit 0/0)"});
+  }
+}
+
+// "tw.counts over": every team over a kind's limit or the total, one a line in team order, on
+// both channels; a team at a limit is not over it.
+TEST_F(Refusals, TeamCountsOverListsEveryTeamOverALimit) {
+  auto config = Config();
+  config["General"]["MaxAmount"] = 4;
+  config["Dinos"][kRex]["Count"] = 2;
+  config["Dinos"][kDodo] = {{"Count", 1}};
+  Boot(config);
+  const auto answer = [&] {
+    const std::string rcon = server().Rcon("tw.counts over").at(0).text;
+    events().Clear();
+    server().Console(alice_, "tw.counts over");
+    EXPECT_EQ(Events("chat").size(), 1u);
+    EXPECT_EQ(Events("chat").at(0)["text"], rcon);
+    return rcon;
+  };
+  AddDinos(kRexPath, 100021, 2);  // at the Rex limit
+  UpdateDinoCountAll();
+  EXPECT_EQ(answer(), "no team is over a limit");
+  AddDinos(kRexPath, 100022, 3);
+  AddDinos(kDodoPath, 100022, 2);
+  AddDinos(kRaptorPath, 100023, 5);
+  UpdateDinoCountAll();
+  EXPECT_EQ(answer(), "2 teams are over a limit\nteam 100022: " + std::string(kDodo) +
+                          " 2/1, Rex 3/2, total 5/4\nteam 100023: total 5/4");
+}
+
+// A command given words it does not take answers its usage instead of running.
+TEST_F(Refusals, ExtraWordsAreAnsweredWithTheUsage) {
+  AddDinos(kRexPath, kTeam, 2);
+  Boot(Config());
+  struct Case {
+    std::string command;
+    std::string usage;
+    bool rcon;  // also over RCON
+  };
+  const std::string counts = "Usage: tw.counts [TEAM | over] (TEAM: a tribe id, or a player id)";
+  const Case cases[] = {
+      {"UpdateDinos now", "Usage: UpdateDinos (no words: recounts every creature)", true},
+      {"tw.reload config.json", "Usage: tw.reload (no words: reloads config.json)", true},
+      {"GetDinoBp rex", "Usage: GetDinoBp (no words: aim at a creature)", false},
+      {"tw.counts over 100001", counts, true},
+      {"tw.counts 100001 over", counts, true},
+  };
+  AddDinos(kRexPath, kTeam, 1);  // a recount would find three
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    events().Clear();
+    if (c.rcon) EXPECT_EQ(server().Rcon(c.command).at(0).text, c.usage);
+    server().Console(alice_, c.command);
+    ASSERT_EQ(Events("chat").size(), 1u);
+    EXPECT_EQ(Events("chat")[0]["text"], c.usage);
+    EXPECT_EQ(LogTexts("info"), std::vector<std::string>{});  // no reload, no recount
+  }
+  EXPECT_EQ(TotalOf(kTeam), 2);
 }
 
 }  // namespace
@@ -113,10 +269,11 @@ TEST_F(Refusals, PathsInRefusalLinesAreEscapedAndBounded) {
     EXPECT_FALSE(Tame(alice_, Wild(path.c_str())));
     EXPECT_FALSE(sim::actions::MultiUse(alice_, Wild(path.c_str()), game_facts::kClaimUseIndex));
     EXPECT_EQ(LogTexts("info"),
-              (std::vector<std::string>{"Tame refused for team " + std::to_string(kTeam) +
-                                            ": Blueprint'" + line_path + "' (total limit 0/0)",
-                                        "Claim refused for team " + std::to_string(kTeam) +
-                                            ": Blueprint'" + line_path + "' (total limit 0/0)"}));
+              (std::vector<std::string>{
+                  "Tame refused for team " + std::to_string(kTeam) +
+                      " (alice, Steam id 1): Blueprint'" + line_path + "' (total limit 0/0)",
+                  "Claim refused for team " + std::to_string(kTeam) +
+                      " (alice, Steam id 1): Blueprint'" + line_path + "' (total limit 0/0)"}));
   }
   events().Clear();
   EXPECT_FALSE(Tame(alice_, Wild(("/Game/" + long_leaf + "." + long_leaf).c_str())));

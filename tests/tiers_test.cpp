@@ -74,7 +74,8 @@ TEST_F(Tiers, TheFirstTierOfTheActingPlayerDecidesWithItsOwnAndInheritedLimits) 
   for (const auto& line : Wild(kRexKind, 6, "rex")) world.push_back(line);
   for (const auto& line : Wild(kRaptorKind, 3, "raptor")) world.push_back(line);
   Start(TierConfig(), world);
-  const std::string rex = std::string(" refused for team 200002: ") + kRex;
+  const std::string plain = " refused for team 200002 (plain, Steam id 76561197960365729): ";
+  const std::string vip = " refused for team 200002 (vip, Steam id 76561197960365730): ";
   struct Step {
     std::string line;
     bool allowed;
@@ -82,16 +83,14 @@ TEST_F(Tiers, TheFirstTierOfTheActingPlayerDecidesWithItsOwnAndInheritedLimits) 
   };
   const Step steps[] = {
       {"tame plain rex1", true, ""},
-      {"tame plain rex2", false, rex + " (kind limit 1/1)"},
+      {"tame plain rex2", false, plain + kRex + " (kind limit 1/1)"},
       {"tame vip rex2", true, ""},  // the tier's 3 Rexes
       {"tame vip rex3", true, ""},
-      {"tame vip rex4", false, rex + " (kind limit 3/3, tier VIP)"},
+      {"tame vip rex4", false, vip + kRex + " (kind limit 3/3, tier VIP)"},
       // Over the base Rex limit: refused anything without a tier; within the tier's, not.
-      {"tame plain raptor1", false,
-       " refused for team 200002: " + std::string(kRaptor) + " (over a kind limit)"},
+      {"tame plain raptor1", false, plain + kRaptor + " (over the kind limit of Rex 3/1)"},
       {"tame vip raptor1", true, ""},  // the Raptor's limit of 1 inherited
-      {"tame vip raptor2", false,
-       " refused for team 200002: " + std::string(kRaptor) + " (kind limit 1/1, tier VIP)"},
+      {"tame vip raptor2", false, vip + kRaptor + " (kind limit 1/1, tier VIP)"},
       {"tame both rex4", true, ""},  // Staff comes first in "Tiers": unlimited
       {"tame both rex5", true, ""},
       {"tame nobody rex6", true, ""},  // a Steam id of 0 has no tier: the base limits

@@ -7,6 +7,7 @@
 
 #include "host/game_facts.h"
 #include "host/game_text.h"
+#include "sim/framework/text.h"
 
 namespace sim {
 namespace {
@@ -135,6 +136,7 @@ FVector Game::LocationOf(const Actor* actor) {
 ShooterPlayerController& Game::AddPlayer(const PlayerSpec& who) {
   auto& state = MakeActor<ShooterPlayerState>(*ShooterPlayerState::StaticClass(), who.name);
   state.player_id = who.id;
+  state.player_name = FromUtf8(who.name);
   state.tribe.tribe_id = who.tribe;
   if (who.tribe != 0) state.tribe.tribe_name = FString("Tribe " + std::to_string(who.tribe));
   auto& controller =

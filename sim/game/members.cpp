@@ -41,6 +41,7 @@ void RegisterGameMembers(Registry& r) {
   RegisterField<"APrimalDinoCharacter.TamingTeamID", &Dino::taming_team_id>(r);
   RegisterField<"AController.PlayerState", &Controller::player_state>(r);
   RegisterField<"APlayerState.PlayerId", &PlayerState::player_id>(r);
+  RegisterField<"APlayerState.PlayerName", &PlayerState::player_name>(r);
   RegisterField<"AShooterPlayerState.MyTribeData", &ShooterPlayerState::tribe>(r);
   RegisterField<"FTribeData.TribeID", &TribeData::tribe_id>(r);
   RegisterField<"AShooterWeapon.AssociatedPrimalItem", &Weapon::associated_item>(r);

@@ -101,6 +101,7 @@ struct TribeData {
 struct PlayerState : Actor {
   static Class* StaticClass();
   int32_t player_id = 0;  // "APlayerState.PlayerId"
+  FString player_name;    // "APlayerState.PlayerName"
 };
 
 struct ShooterPlayerState : PlayerState {

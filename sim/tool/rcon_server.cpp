@@ -21,6 +21,8 @@ constexpr std::size_t kReadPerWake = 64 * 1024;
 constexpr int kAcceptsPerWake = 32;
 // Addresses whose failures are remembered; beyond it the stalest are forgotten.
 constexpr std::size_t kMaxAddresses = 1024;
+// Failures remembered over all addresses; more add nothing once the wait is at its most.
+constexpr std::size_t kMaxFailures = 4096;
 
 std::string AddressText(uint32_t address) {
   in_addr in{htonl(address)};
@@ -68,10 +70,16 @@ RconServer::Clock::time_point RconServer::Watch(std::vector<pollfd>& fds) const 
   fds.push_back({listen_fd_.get(), POLLIN, 0});
   for (const Client& client : clients_) {
     short events = 0;
-    if (!client.closing && client.out.size() < kMaxPendingOutput) events |= POLLIN;
+    // A held login's connection is not read on: what it sends next waits for the answer.
+    if (!client.closing && !client.held_login && client.out.size() < kMaxPendingOutput)
+      events |= POLLIN;
     if (!client.out.empty()) events |= POLLOUT;
     fds.push_back({client.fd.get(), events, 0});
-    if (!client.authenticated) next = std::min(next, client.auth_deadline);
+    if (client.held_login) {
+      next = std::min(next, client.login_at);
+    } else if (!client.authenticated) {
+      next = std::min(next, client.auth_deadline);
+    }
   }
   for (const auto& [address, record] : addresses_) {
     if (record.banned) next = std::min(next, record.banned_until);
@@ -92,14 +100,18 @@ void RconServer::Handle(const pollfd* ready, std::size_t count) {
     });
     if (it == clients_.end()) continue;
     Client& client = *it;
-    bool keep = (ready[i].revents & (POLLERR | POLLNVAL)) == 0;
+    // A connection gone both ways while its login is held would wake every poll: it goes now.
+    bool keep = (ready[i].revents & (POLLERR | POLLNVAL)) == 0 &&
+                !(client.held_login && (ready[i].revents & POLLHUP));
     if (keep && (ready[i].revents & (POLLIN | POLLHUP))) keep = Read(client);
     if (keep && !client.dead) keep = Flush(client) && Process(client) && Flush(client);
     if (!keep) Close(client);
   }
+  ReleaseLogins(now);
   if (count > 0 && (ready[0].revents & POLLIN)) Accept(now);
   for (Client& client : clients_) {
-    if (!client.dead && !client.authenticated && client.auth_deadline <= now) Close(client);
+    if (!client.dead && !client.authenticated && !client.held_login && client.auth_deadline <= now)
+      Close(client);
   }
   std::erase_if(clients_, [](const Client& client) { return client.dead; });
 }
@@ -155,7 +167,7 @@ void RconServer::Displace() {
 
 bool RconServer::Read(Client& client) {
   char bytes[16 * 1024];
-  for (std::size_t taken = 0; taken < kReadPerWake && !client.closing;) {
+  for (std::size_t taken = 0; taken < kReadPerWake && !client.closing && !client.held_login;) {
     const ssize_t n = recv(client.fd.get(), bytes, sizeof bytes, 0);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
@@ -172,8 +184,8 @@ bool RconServer::Read(Client& client) {
 }
 
 bool RconServer::Process(Client& client) {
-  while (!client.closing && !client.dead && client.out.size() < kMaxPendingOutput &&
-         client.in.size() >= 4) {
+  while (!client.closing && !client.dead && !client.held_login &&
+         client.out.size() < kMaxPendingOutput && client.in.size() >= 4) {
     const int32_t size = rcon::ReadInt32(client.in.data());
     if (!rcon::ValidSize(size)) return false;
     if (client.in.size() < 4 + static_cast<std::size_t>(size)) break;
@@ -188,15 +200,13 @@ bool RconServer::HandlePacket(Client& client, const std::string& payload) {
   const std::optional<rcon::Packet> packet = rcon::Decode(payload);
   if (!packet) return false;
   if (packet->type == rcon::kAuth) {
-    if (!rcon::SecretEquals(packet->body, settings_.password)) {
-      client.out += rcon::Encode({-1, rcon::kAuthResponse, ""});
-      client.closing = true;
-      client.in.clear();
-      FailedAuth(client, Clock::now());
+    const Clock::time_point now = Clock::now();
+    if (const Clock::duration wait = LoginDelay(now); wait > Clock::duration::zero()) {
+      client.held_login = std::move(*packet);
+      client.login_at = now + wait;
       return true;
     }
-    client.authenticated = true;
-    client.out += rcon::Encode({packet->id, rcon::kAuthResponse, ""});
+    Login(client, *packet, now);
     return true;
   }
   if (!client.authenticated) return false;
@@ -209,6 +219,37 @@ bool RconServer::HandlePacket(Client& client, const std::string& payload) {
   }
   // Other types are ignored, as the game does.
   return true;
+}
+
+void RconServer::Login(Client& client, const rcon::Packet& login, Clock::time_point now) {
+  if (!rcon::SecretEquals(login.body, settings_.password)) {
+    client.out += rcon::Encode({-1, rcon::kAuthResponse, ""});
+    client.closing = true;
+    client.in.clear();
+    FailedAuth(client, now);
+    return;
+  }
+  client.authenticated = true;
+  client.out += rcon::Encode({login.id, rcon::kAuthResponse, ""});
+}
+
+void RconServer::ReleaseLogins(Clock::time_point now) {
+  for (Client& client : clients_) {
+    if (client.dead || !client.held_login || client.login_at > now) continue;
+    const rcon::Packet login = std::move(*client.held_login);
+    client.held_login.reset();
+    Login(client, login, now);
+    // What the client sent after its login is handled now, as it would have been at once.
+    if (!client.dead && !(Process(client) && Flush(client))) Close(client);
+  }
+}
+
+RconServer::Clock::duration RconServer::LoginDelay(Clock::time_point now) {
+  while (!failures_.empty() && failures_.front() + settings_.failure_window <= now)
+    failures_.pop_front();
+  if (settings_.failure_delay.count() <= 0) return Clock::duration::zero();
+  const auto wait = settings_.failure_delay * static_cast<int64_t>(failures_.size());
+  return std::min<Clock::duration>(wait, settings_.max_failure_delay);
 }
 
 bool RconServer::Flush(Client& client) {
@@ -228,6 +269,8 @@ void RconServer::Close(Client& client) {
 }
 
 void RconServer::FailedAuth(const Client& client, Clock::time_point now) {
+  failures_.push_back(now);
+  if (failures_.size() > kMaxFailures) failures_.pop_front();
   if (settings_.ban_after <= 0 || settings_.ban_time.count() <= 0) return;  // bans are off
   if (addresses_.size() >= kMaxAddresses && !addresses_.contains(client.address)) {
     // Forget the address whose last failure is oldest; banned ones stay.

@@ -7,9 +7,11 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "sim/tool/rcon_packet.h"
 #include "sim/tool/unique_fd.h"
 
 namespace sim::tool {
@@ -28,6 +30,12 @@ struct RconSettings {
   int ban_after = 5;
   std::chrono::seconds ban_time{60};
   std::chrono::seconds ban_window{60};
+  // Over all addresses: every login waits, before its password is compared, `failure_delay`
+  // for each failed login of the last `failure_window`, at most `max_failure_delay`. 0 for
+  // `failure_delay` turns the wait off.
+  std::chrono::milliseconds failure_delay{50};
+  std::chrono::milliseconds max_failure_delay{750};
+  std::chrono::seconds failure_window{60};
 };
 
 // A ban beginning (`seconds` > 0) or ending (`seconds` == 0) for an address.
@@ -48,6 +56,11 @@ struct RconBan {
 // and a new one beyond them displaces the oldest unauthenticated connection of the address
 // that holds the most of them; authenticated connections are never displaced. An address that
 // keeps failing to authenticate is banned for a while (see RconSettings).
+//
+// Guesses spread over many addresses are slowed down together: once logins have failed, every
+// login (right or wrong, so that the wait tells nothing) is held for a while that grows with
+// the recent failures before its password is compared. Held logins wait as deadlines of the
+// caller's poll, never by blocking: the game and every other connection go on meanwhile.
 class RconServer {
  public:
   using Clock = std::chrono::steady_clock;
@@ -82,6 +95,8 @@ class RconServer {
     bool closing = false;  // closed once `out` is written
     bool dead = false;     // closed; removed at the end of Handle
     Clock::time_point auth_deadline;
+    std::optional<rcon::Packet> held_login;  // a login waiting for `login_at`
+    Clock::time_point login_at;
     std::string in;   // bytes read, not yet a whole packet
     std::string out;  // bytes to write
   };
@@ -100,6 +115,12 @@ class RconServer {
   bool Read(Client& client);
   bool Process(Client& client);
   bool HandlePacket(Client& client, const std::string& payload);
+  // Compares the password of a login and answers it.
+  void Login(Client& client, const rcon::Packet& login, Clock::time_point now);
+  // Hands held logins whose time has come to Login.
+  void ReleaseLogins(Clock::time_point now);
+  // How long a login arriving now waits, from the failures of the window over all addresses.
+  Clock::duration LoginDelay(Clock::time_point now);
   bool Flush(Client& client);
   void Close(Client& client);
   void FailedAuth(const Client& client, Clock::time_point now);
@@ -113,7 +134,8 @@ class RconServer {
   uint16_t port_ = 0;
   uint64_t next_serial_ = 0;
   std::vector<Client> clients_;
-  std::map<uint32_t, Address> addresses_;  // only those with recent failures or a ban
+  std::map<uint32_t, Address> addresses_;   // only those with recent failures or a ban
+  std::deque<Clock::time_point> failures_;  // over all addresses, within the failure window
 };
 
 }  // namespace sim::tool
