@@ -21,7 +21,7 @@ from sim_rcon import PASSWORD, RconSim, packet, read_packet
 
 SIM = None
 BAN_AFTER = 5
-BAN_SECONDS = 2
+BAN_SECONDS = 6  # outlasts an admin round, each of whose logins now waits for the failures
 IDLE_SOCKETS = 8
 GUESSES = 6
 ADMIN_COMMANDS = 10  # per round; one round before the guesses and one during the ban

@@ -149,7 +149,7 @@ TEST_F(Refusals, RefusalLinesNameThePlayerAndTheKindThatIsOver) {
     events().Clear();
     EXPECT_FALSE(c.act(player));
     std::string line = c.line;
-    line.replace(line.find('T'), 1, std::to_string(team));
+    line.replace(line.find("team T") + 5, 1, std::to_string(team));
     if (const auto at = line.find("(P)"); at != std::string::npos)
       line.replace(at, 3, "(" + name + ", Steam id " + std::to_string(7000u + team) + ")");
     EXPECT_EQ(LogTexts("info"), std::vector<std::string>{line});
@@ -233,7 +233,9 @@ TEST_F(Refusals, ExtraWordsAreAnsweredWithTheUsage) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command);
     events().Clear();
-    if (c.rcon) EXPECT_EQ(server().Rcon(c.command).at(0).text, c.usage);
+    if (c.rcon) {
+      EXPECT_EQ(server().Rcon(c.command).at(0).text, c.usage);
+    }
     server().Console(alice_, c.command);
     ASSERT_EQ(Events("chat").size(), 1u);
     EXPECT_EQ(Events("chat")[0]["text"], c.usage);

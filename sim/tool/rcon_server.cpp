@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <tuple>
 
 #include "sim/tool/rcon_packet.h"
 
@@ -154,13 +155,14 @@ void RconServer::Displace() {
   for (const Client& client : clients_) {
     if (!client.dead && !client.authenticated) ++held[client.address];
   }
+  // A connection whose login waits for its answer goes only when every other has sent one too.
+  const auto rank = [&](const Client& client) {
+    return std::make_tuple(!client.held_login, held[client.address], ~client.serial);
+  };
   Client* victim = nullptr;
   for (Client& client : clients_) {
     if (client.dead || client.authenticated) continue;
-    const int mine = held[client.address];
-    const int theirs = victim == nullptr ? 0 : held[victim->address];
-    if (victim == nullptr || mine > theirs || (mine == theirs && client.serial < victim->serial))
-      victim = &client;
+    if (victim == nullptr || rank(client) > rank(*victim)) victim = &client;
   }
   if (victim != nullptr) Close(*victim);
 }

@@ -54,7 +54,8 @@ struct RconBan {
 //
 // No client can lock others out: unauthenticated connections share `unauthenticated_slots`,
 // and a new one beyond them displaces the oldest unauthenticated connection of the address
-// that holds the most of them; authenticated connections are never displaced. An address that
+// that holds the most of them, one whose login is held only when all are; authenticated
+// connections are never displaced. An address that
 // keeps failing to authenticate is banned for a while (see RconSettings).
 //
 // Guesses spread over many addresses are slowed down together: once logins have failed, every
