@@ -62,9 +62,9 @@ struct LimitCheck {
 // Whether the team may gain one more creature of the kind: its flag is clear, its total is below
 // General.MaxAmount and its count of a configured kind is below that kind's limit, checked in
 // that order; the first that fails decides; a refusal for the flag names the kind that is over.
-// Changes no count. With a tier, the tier's limits
-// decide instead: its MaxAmount and Counts where it has them, and in place of the flag whether
-// some kind of the team is above the tier's limit for it; an Unlimited tier is never refused.
+// Changes no count. With a tier, the tier's limits decide instead: its MaxAmount and Counts where
+// it has them, and in place of the flag whether some kind of the team is above the tier's limit
+// for it; an Unlimited tier is never refused.
 LimitCheck CheckLimits(const FString& path_name, int32_t team_id, Tier tier = {});
 // The same as yes or no.
 bool DinoAllowed(const FString& path_name, int32_t team_id);

@@ -22,8 +22,9 @@ void LogMergeRefusal(std::string_view road, int32_t new_team, int32_t old_team,
                      const MergeCheck& check);
 
 // Tells the player that a limit decided, as a red refusal notification: Messages.ReachKindLimit
-// ({name}, {count}, {limit}) when a kind limit decided or the team is over one (of that kind), Messages.ReachTotalLimit ({total}, {max})
-// when the total did, else, and without those keys, Messages.ReachLimit as it stands.
+// ({name}, {count}, {limit}) when a kind limit decided or the team is over one (of that kind),
+// Messages.ReachTotalLimit ({total}, {max}) when the total did, else, and without those keys,
+// Messages.ReachLimit as it stands.
 void NotifyLimit(const LimitCheck& check, AShooterPlayerController* controller);
 
 // After a gain the plug-in counted: when General.WarnAtPercent is set and the team's count of

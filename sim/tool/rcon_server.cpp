@@ -151,13 +151,13 @@ void RconServer::Admit(UniqueFd fd, uint32_t address, Clock::time_point now) {
 }
 
 void RconServer::Displace() {
-  std::map<uint32_t, int> held;
+  std::map<uint32_t, int> places;  // unauthenticated connections by address
   for (const Client& client : clients_) {
-    if (!client.dead && !client.authenticated) ++held[client.address];
+    if (!client.dead && !client.authenticated) ++places[client.address];
   }
   // A connection whose login waits for its answer goes only when every other has sent one too.
   const auto rank = [&](const Client& client) {
-    return std::make_tuple(!client.held_login, held[client.address], ~client.serial);
+    return std::make_tuple(!client.held_login, places[client.address], ~client.serial);
   };
   Client* victim = nullptr;
   for (Client& client : clients_) {
