@@ -43,7 +43,9 @@ TEST_F(Reload, OnTheConsoleWithoutAFileAnswersInRedAndLogsTwice) {
   EXPECT_EQ(messages[0]["text"], "Failed to reload config");
   EXPECT_EQ(messages[0]["color"], kRed);
   EXPECT_EQ(LogTexts("error"),
-            (std::vector<std::string>{"Can't open config.json", "Can't open config.json"}));
+            (std::vector<std::string>{"Can't open config.json",
+                                      "there is no file at " + server().ConfigPath().string(),
+                                      "Can't open config.json"}));
   EXPECT_TRUE(LogTexts("info").empty());
 }
 
