@@ -28,7 +28,8 @@ std::string SizeError(std::uintmax_t size) {
       size, kMaxConfigBytes >> 20);
 }
 
-// ---- Keys as the check names them: General.MaxAmount, Dinos["Blueprint'...'"].Count, Tiers[0].
+// Keys named as the check (base/config_check.cpp) names them: General.MaxAmount,
+// Dinos["Blueprint'...'"].Count, Tiers[0].Group.
 
 // A text as JSON writes it, in quotes; bytes that are no UTF-8 are replaced, never thrown on.
 std::string Quote(std::string_view text) {
@@ -48,8 +49,6 @@ std::string Child(const std::string& parent, std::string_view name, bool bracket
   return parent + "[" + Quote(name) + "]";
 }
 
-// ---- Where a byte of the text stands, as an editor shows it.
-
 bool HasUtf8Bom(std::string_view text) { return text.starts_with("\xEF\xBB\xBF"); }
 
 // "line L, column C" of the byte at `at`: columns count characters (the bytes before `at` are
@@ -58,8 +57,8 @@ std::string Where(std::string_view text, std::size_t at) {
   at = std::min(at, text.size());
   const std::string_view before = text.substr(0, at);
   const std::size_t line = 1 + std::ranges::count(before, '\n');
-  const std::size_t start =
-      before.rfind('\n') == std::string_view::npos ? 0 : before.rfind('\n') + 1;
+  const std::size_t newline = before.rfind('\n');
+  const std::size_t start = newline == std::string_view::npos ? 0 : newline + 1;
   std::size_t column = 1 + std::ranges::count_if(before.substr(start), [](char c) {
                          return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
                        });
@@ -262,8 +261,6 @@ class Handler : public nlohmann::detail::json_sax_dom_parser<json> {
   std::vector<Finding> findings_;
   std::size_t unreported_ = 0;
 };
-
-// ---- What caused a syntax error, for the slips owners make.
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }

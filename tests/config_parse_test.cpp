@@ -119,6 +119,14 @@ TEST(ConfigParse, SaysWhereAndWhatTheOwnersSlipsAre) {
       EXPECT_THAT(parsed.detail, StartsWith(std::string(kPath) + ", " + c.where + ": " + c.says));
     }
   }
+  // Past 20 repeated keys, one more finding sums up the rest.
+  std::string repeated = R"({"a": 1)";
+  for (int i = 0; i < 25; ++i) repeated += R"(, "a": 1)";
+  const ParsedConfig parsed = ParseConfigText(repeated + "}", kPath);
+  ASSERT_EQ(parsed.findings.size(), 21u);
+  EXPECT_EQ(FormatFinding(parsed.findings[20]),
+            "error: (document): 5 more keys appear twice in the same object; the plug-in would "
+            "use only the last of each: keep one");
 }
 
 // The most the process ever held, in bytes.
