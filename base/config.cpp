@@ -1,13 +1,14 @@
 #include "base/config.h"
 
 #include <algorithm>
-#include <fstream>
+#include <iterator>
 #include <set>
 #include <stdexcept>
 #include <utility>
 
 #include <fmt/format.h>
 
+#include "base/config_parse.h"
 #include "base/log_field.h"
 #include "base/logger.h"
 #include "host/ark_api.h"
@@ -24,55 +25,6 @@ struct Live {
 Live& TheLive() {
   static Live live;
   return live;
-}
-
-// A file larger than this is refused before it is read: a configuration is a few kilobytes.
-constexpr std::streamoff kMaxConfigBytes = 8 << 20;
-// Nesting the parse stops at: far above what the check allows (kMaxNesting), so the check still
-// names where a value nests too deep, and low enough that no file can make the parse costly.
-constexpr std::size_t kMaxParseDepth = 1000;
-
-// The parser's own handler, which builds the document, with a bound on the nesting.
-class BoundedDocument : public nlohmann::detail::json_sax_dom_parser<nlohmann::json> {
- public:
-  using json_sax_dom_parser::json_sax_dom_parser;
-  bool start_object(std::size_t elements) {
-    return Deeper() && json_sax_dom_parser::start_object(elements);
-  }
-  bool end_object() { return --depth_, json_sax_dom_parser::end_object(); }
-  bool start_array(std::size_t elements) {
-    return Deeper() && json_sax_dom_parser::start_array(elements);
-  }
-  bool end_array() { return --depth_, json_sax_dom_parser::end_array(); }
-
- private:
-  bool Deeper() {
-    if (++depth_ <= kMaxParseDepth) return true;
-    throw std::runtime_error(fmt::format(
-        "config.json nests objects and arrays deeper than {} levels, and the plug-in stopped "
-        "reading it there; write the values without the nesting",
-        kMaxParseDepth));
-  }
-  std::size_t depth_ = 0;
-};
-
-// The first JSON value of the file, as the stream read takes it (what follows it is not read),
-// refused when the file is too large or nests too deep.
-nlohmann::json ParseBounded(std::ifstream& file) {
-  file.seekg(0, std::ios::end);
-  const std::streamoff size = file.tellg();
-  file.seekg(0, std::ios::beg);
-  if (size > kMaxConfigBytes) {
-    throw std::runtime_error(fmt::format(
-        "config.json holds {} bytes, more than the {} MB the plug-in reads; a configuration is a "
-        "few kilobytes: check that this is the right file",
-        size, kMaxConfigBytes >> 20));
-  }
-  nlohmann::json document;
-  BoundedDocument handler(document);
-  nlohmann::json::sax_parse(file, &handler, nlohmann::json::input_format_t::json,
-                            /*strict=*/false);
-  return document;
 }
 
 void LogFinding(const Finding& finding) {
@@ -98,11 +50,14 @@ ConfigRead ReadCheckedConfig() {
   try {
     const std::string path =
         ArkApi::Tools::GetCurrentDir() + "/ArkApi/Plugins/Tamewarden/config.json";
-    std::ifstream file(path);
-    if (!file.is_open()) throw std::runtime_error("Can't open config.json");
-    nlohmann::json fresh = ParseBounded(file);
-    file.close();
-    read.findings = CheckConfig(fresh);
+    ParsedConfig parsed = ParseConfigFile(path);
+    if (!parsed.error.empty()) {
+      read.detail = std::move(parsed.detail);
+      throw std::runtime_error(parsed.error);
+    }
+    nlohmann::json fresh = std::move(parsed.document);
+    read.findings = std::move(parsed.findings);  // the parse's before the check's
+    std::ranges::move(CheckConfig(fresh), std::back_inserter(read.findings));
     std::for_each(read.findings.begin(), read.findings.end(), LogFinding);
     // The reads made at once, with the JSON library's own texts for a top level that is no
     // object, a missing General, or an IgnoreAdmin that is no boolean. The document is not live
@@ -112,6 +67,7 @@ ConfigRead ReadCheckedConfig() {
   } catch (const std::exception& error) {
     read.error = error.what();
     Log().error(read.error);
+    if (!read.detail.empty()) Log().error(LogField(read.detail));
   }
   return read;
 }

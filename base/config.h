@@ -30,16 +30,18 @@ const std::shared_ptr<const Settings>& SharedSettings();
 // What a read found before the document went live (or did not).
 struct ConfigRead {
   nlohmann::json document;        // null when the read failed
-  std::vector<Finding> findings;  // the check's, in order; none when the file did not parse
+  std::vector<Finding> findings;  // the parse's, then the check's; none when it did not parse
   std::string error;              // the read's own failure: no file, a parse or a type error
+  std::string detail;  // with `error`, a sentence for the owner: the file's path, where and why
 
   // Why the document must not go live: `error`, else a summary of the error findings; empty
   // when it may.
   std::string Failure() const;
 };
 
-// Reads config.json into a separate document and checks it, logging every finding (errors at
-// error level, warnings at warning level) and a failure's text at error level. The live
+// Reads config.json into a separate document (see base/config_parse.h) and checks it, logging
+// every finding, the parse's first (errors at error level, warnings at warning level), and a
+// failure's text at error level, followed by its detail on a line of its own. The live
 // configuration is not touched. Fails on a missing file ("Can't open config.json"), a parse
 // error or a type error of the JSON library (their texts), or error findings.
 ConfigRead ReadCheckedConfig();

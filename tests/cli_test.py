@@ -193,6 +193,8 @@ class CommandLine(unittest.TestCase):
             broken = check('{"General": {"MaxAmount": 5,}}')
             self.assertEqual(broken.returncode, 2)
             self.assertIn("parse error at line 1, column 29", broken.stderr)
+            self.assertIn(f"{config}, line 1, column 28: a comma after the last member",
+                          broken.stderr)
             self.assertEqual(broken.stdout, "")
             self.assertEqual(run("--check", os.path.join(folder, "missing.json")).returncode, 2)
 

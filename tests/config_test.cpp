@@ -36,7 +36,9 @@ TEST_F(Config, AMissingFileFailsAndChangesNothing) {
   ASSERT_EQ(Read(), "");
   std::filesystem::remove(server().ConfigPath());
   EXPECT_EQ(Read(), "Can't open config.json");
-  EXPECT_EQ(LogTexts("error"), std::vector<std::string>{"Can't open config.json"});
+  EXPECT_EQ(LogTexts("error"),
+            (std::vector<std::string>{"Can't open config.json",
+                                      "there is no file at " + server().ConfigPath().string()}));
   EXPECT_EQ(PluginConfig(), TestConfig());
 }
 

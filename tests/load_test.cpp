@@ -135,7 +135,9 @@ TEST_F(Load, WithoutAConfigFileFailsLogsTwiceAndRegistersNothing) {
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.error, "Can't open config.json");
   EXPECT_EQ(LogTexts("error"),
-            (std::vector<std::string>{"Can't open config.json", "Can't open config.json"}));
+            (std::vector<std::string>{"Can't open config.json",
+                                      "there is no file at " + server().ConfigPath().string(),
+                                      "Can't open config.json"}));
   EXPECT_TRUE(server().trace().empty());
   EXPECT_TRUE(NoDetourInstalled());
   EXPECT_FALSE(LibraryIsLoaded());

@@ -43,7 +43,9 @@ TEST_F(Reload, OnTheConsoleWithoutAFileAnswersInRedAndLogsTwice) {
   EXPECT_EQ(messages[0]["text"], "Failed to reload config");
   EXPECT_EQ(messages[0]["color"], kRed);
   EXPECT_EQ(LogTexts("error"),
-            (std::vector<std::string>{"Can't open config.json", "Can't open config.json"}));
+            (std::vector<std::string>{"Can't open config.json",
+                                      "there is no file at " + server().ConfigPath().string(),
+                                      "Can't open config.json"}));
   EXPECT_TRUE(LogTexts("info").empty());
 }
 
@@ -63,9 +65,12 @@ TEST_F(Reload, OverRconAnswersWithTheErrorText) {
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_EQ(replies[0].text.rfind("[json.exception.parse_error.", 0), 0u) << replies[0].text;
   const auto errors = LogTexts("error");
-  ASSERT_EQ(errors.size(), 4u);
-  EXPECT_EQ(errors[2], replies[0].text);
+  ASSERT_EQ(errors.size(), 6u);
   EXPECT_EQ(errors[3], replies[0].text);
+  EXPECT_EQ(errors[4], server().ConfigPath().string() +
+                           ", line 1, column 50: the file ends inside an object or array that "
+                           "was never closed: a } or ] is missing");
+  EXPECT_EQ(errors[5], replies[0].text);
 }
 
 TEST_F(Reload, AFailedReloadLeavesTheRunningConfigurationInPlace) {

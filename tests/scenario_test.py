@@ -9,12 +9,16 @@ An object with "event" is an expected event; {"exit": N} sets the expected exit 
 none may appear. The events compared are those of the kinds EXPECTED mentions, plus "error"
 and "crash", which must never appear unless expected. They must come in the same order, and each
 expected object must match the fields it names (numbers to within 1e-6); other fields, other
-kinds and lines that are not JSON (the plug-in's diagnostics) are ignored.
+kinds and lines that are not JSON (the plug-in's diagnostics) are ignored. The temporary server
+directory a run makes is written $SERVER_DIR in the events compared.
 """
 
 import json
+import re
 import subprocess
 import sys
+
+SERVER_DIR = re.compile(r'[^\s"]*/tamewarden-sim-[A-Za-z0-9]{6}')
 
 
 def load_expected(path):
@@ -59,7 +63,7 @@ def main():
     actual = []
     for line in run.stdout.splitlines():
         if line.startswith("{"):
-            event = json.loads(line)
+            event = json.loads(SERVER_DIR.sub("$SERVER_DIR", line))
             if event.get("event") in kinds:
                 actual.append(event)
 

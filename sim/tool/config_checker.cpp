@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <iterator>
 #include <set>
-#include <sstream>
 #include <string>
 
+#include "base/config_parse.h"
 #include "base/spelling.h"
 #include "host/game_text.h"
 #include "sim/tool/game_data.h"
@@ -81,23 +81,15 @@ std::vector<Finding> GameDataFindings(const nlohmann::json& document) {
 
 int CheckConfigText(std::string_view text, std::string_view name, std::ostream& out,
                     std::ostream& err, const ConfigCheck& check) {
-  nlohmann::json document;
-  std::vector<Finding> findings;
-  try {
-    document = nlohmann::json::parse(text);
-  } catch (const nlohmann::json::parse_error& strict) {
-    // The plug-in reads the first complete value and ignores what follows it.
-    try {
-      std::istringstream in{std::string(text)};
-      in >> document;
-    } catch (const nlohmann::json::exception&) {
-      err << "tamewarden-sim: " << name << ": " << strict.what() << "\n";
-      return 2;
-    }
-    findings.push_back(
-        {Severity::kWarning, "(document)",
-         std::string("the plug-in ignores what follows the document (") + strict.what() + ")"});
+  // Read as the plug-in reads it: the first value, what follows it a warning.
+  ParsedConfig parsed = ParseConfigText(text, name);
+  if (!parsed.error.empty()) {
+    err << "tamewarden-sim: " << name << ": " << parsed.error << "\n";
+    if (!parsed.detail.empty()) err << "tamewarden-sim: " << parsed.detail << "\n";
+    return 2;
   }
+  const nlohmann::json& document = parsed.document;
+  std::vector<Finding> findings = std::move(parsed.findings);
   try {
     std::ranges::move(check(document), std::back_inserter(findings));
   } catch (const std::exception& e) {

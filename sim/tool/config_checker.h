@@ -17,9 +17,10 @@ using ConfigCheck = std::function<std::vector<Finding>(const nlohmann::json&)>;
 
 // Checks the text of a configuration file named `name`. Writes one line per finding
 // ("error: KEY: message" or "warning: KEY: message") and a summary ("N errors, M warnings") to
-// `out`; when the text is no JSON document, writes the parse error with its position to `err`
-// instead. Returns the exit status: 0 without errors, 1 with errors, 2 when it cannot be
-// parsed. `check` is the plug-in's check (a seam for tests).
+// `out`, the parse's findings first (see base/config_parse.h); when the text is no JSON document
+// or too large, writes the parse error with its position to `err` instead, then a line on its
+// cause. Returns the exit status: 0 without errors, 1 with errors, 2 when it cannot be parsed.
+// `check` is the plug-in's check (a seam for tests).
 int CheckConfigText(std::string_view text, std::string_view name, std::ostream& out,
                     std::ostream& err, const ConfigCheck& check = CheckConfig);
 
