@@ -38,16 +38,16 @@ bool IsCreature(AActor* actor) {
 void UpdateDinosCmd(APlayerController* controller, FString*, bool) {
   Guarded("UpdateDinos", [&] {
     if (IsDead(controller)) return;
-    UpdateDinoCountAll();
+    Recount(RecountReason::kUpdateDinos);
   });
 }
 
 void UpdateDinosRconCmd(RCONClientConnection* connection, RCONPacket* packet, UWorld*) {
   Guarded("UpdateDinos", [&] {
     // A failed recount is answered with its error, so the admin does not take it for done.
-    std::string answer = "Updated All Dinos";
+    std::string answer;
     try {
-      UpdateDinoCountAll();
+      answer = "Updated All Dinos\n" + Recount(RecountReason::kUpdateDinos);
     } catch (const std::exception& error) {
       LogError("UpdateDinos", error.what());
       answer = error.what();
