@@ -37,7 +37,8 @@ std::vector<std::string> Registrations(const std::string& chat_name) {
       "RegisterChatCommand " + chat_name,   "RegisterRconCommand tw.reload",
       "RegisterRconCommand UpdateDinos",    "RegisterConsoleCommand tw.reload",
       "RegisterConsoleCommand UpdateDinos", "RegisterConsoleCommand GetDinoBp",
-      "RegisterRconCommand tw.counts",      "RegisterConsoleCommand tw.counts"};
+      "RegisterRconCommand tw.counts",      "RegisterConsoleCommand tw.counts",
+      "RegisterRconCommand tw.status",      "RegisterConsoleCommand tw.status"};
   for (const auto& name : kHookNames) calls.push_back("InstallHook " + name);
   calls.push_back("AddOnTimerCallback Tamewarden.Recount");
   return calls;
@@ -49,7 +50,8 @@ std::vector<std::string> Removals(const std::string& chat_name) {
       "UnregisterRconCommand tw.reload",          "UnregisterRconCommand UpdateDinos",
       "UnregisterConsoleCommand tw.reload",       "UnregisterConsoleCommand UpdateDinos",
       "UnregisterConsoleCommand GetDinoBp",       "UnregisterRconCommand tw.counts",
-      "UnregisterConsoleCommand tw.counts"};
+      "UnregisterConsoleCommand tw.counts",       "UnregisterRconCommand tw.status",
+      "UnregisterConsoleCommand tw.status"};
   for (const auto& name : kHookNames) calls.push_back("RemoveHook " + name);
   return calls;
 }
@@ -76,9 +78,10 @@ TEST_F(Load, IntoARunningWorldRegistersCommandsThenHooksInOrder) {
   EXPECT_EQ(server().trace(), Registrations("/limits"));
   EXPECT_EQ(server().commands().ChatNames(), std::vector<std::string>{"/limits"});
   EXPECT_EQ(server().commands().RconNames(),
-            (std::vector<std::string>{"tw.reload", "UpdateDinos", "tw.counts"}));
+            (std::vector<std::string>{"tw.reload", "UpdateDinos", "tw.counts", "tw.status"}));
   EXPECT_EQ(server().commands().ConsoleNames(),
-            (std::vector<std::string>{"tw.reload", "UpdateDinos", "GetDinoBp", "tw.counts"}));
+            (std::vector<std::string>{"tw.reload", "UpdateDinos", "GetDinoBp", "tw.counts",
+                                      "tw.status"}));
 }
 
 // The other hooks still protect what they cover: the load goes on, with the refusal in the log.

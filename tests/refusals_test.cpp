@@ -55,7 +55,10 @@ TEST_F(Refusals, TheFlagKeepsReachLimitAndLogRefusalsFalseLogsNothing) {
   Boot(config);
   EXPECT_FALSE(Tame(alice_, Wild(kDodoPath)));
   EXPECT_EQ(Notified(), std::vector<std::string>{"Limit reached"});
-  EXPECT_TRUE(LogTexts("info").size() == 1 && LogTexts("info")[0].starts_with("Config: "));
+  const auto lines = LogTexts("info");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_TRUE(lines[0].starts_with("Recount (load): ")) << lines[0];
+  EXPECT_TRUE(lines[1].starts_with("Config: ")) << lines[1];
 }
 
 // tw.counts answers on both channels and creates no entry for a team it is asked about.

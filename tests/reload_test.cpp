@@ -10,9 +10,11 @@ namespace {
 
 const nlohmann::json kRed = {1.0, 0.0, 0.0, 1.0};
 const nlohmann::json kGreen = {0.0, 1.0, 0.0, 1.0};
-// The lines of a reload that went live.
-const std::vector<std::string> kReloaded = {"Reloaded Config",
-                                            "Config: 2 kinds, 0 item mappings, 0 warnings"};
+// The lines of a reload that went live, the recount's time masked.
+const std::vector<std::string> kReloaded = {
+    "Recount (reload): 0 creatures of 0 teams in # ms, 0 team counts corrected", "Reloaded Config",
+    "Config: 2 kinds, 0 item mappings, 0 warnings"};
+const char kKept[] = "the running configuration was kept";
 
 class Reload : public SimTest {
  protected:
@@ -21,6 +23,11 @@ class Reload : public SimTest {
     server().Start();
     EXPECT_TRUE(LoadPlugin().ok);
     events().Clear();  // the load's own lines
+  }
+  std::vector<std::string> InfoLines() const {
+    std::vector<std::string> lines = LogTexts("info");
+    for (std::string& line : lines) line = MaskRecountTime(line);
+    return lines;
   }
   sim::ShooterPlayerController& admin_ = game().AddPlayer({"admin", 100001, 1, 0});
 };
@@ -32,7 +39,12 @@ TEST_F(Reload, OnTheConsoleAnswersInGreenAndLogs) {
   EXPECT_EQ(messages[0]["player"], "admin");
   EXPECT_EQ(messages[0]["text"], "Reloaded config");
   EXPECT_EQ(messages[0]["color"], kGreen);
-  EXPECT_EQ(LogTexts("info"), kReloaded);
+  // The summary follows as a chat message.
+  const auto chat = Events("chat");
+  ASSERT_EQ(chat.size(), 1u);
+  EXPECT_EQ(chat[0]["player"], "admin");
+  EXPECT_EQ(chat[0]["text"], "Config: 2 kinds, 0 item mappings, 0 warnings");
+  EXPECT_EQ(InfoLines(), kReloaded);
 }
 
 TEST_F(Reload, OnTheConsoleWithoutAFileAnswersInRedAndLogsTwice) {
@@ -42,30 +54,35 @@ TEST_F(Reload, OnTheConsoleWithoutAFileAnswersInRedAndLogsTwice) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0]["text"], "Failed to reload config");
   EXPECT_EQ(messages[0]["color"], kRed);
+  const auto chat = Events("chat");
+  ASSERT_EQ(chat.size(), 1u);
+  EXPECT_EQ(chat[0]["text"], std::string(kKept) + "\nCan't open config.json");
   EXPECT_EQ(LogTexts("error"),
             (std::vector<std::string>{"Can't open config.json", "Can't open config.json"}));
   EXPECT_TRUE(LogTexts("info").empty());
 }
 
 TEST_F(Reload, OverRconAnswersWithTheRequestId) {
-  ExpectRconReply("tw.reload", 31, "Reloaded config");
-  EXPECT_EQ(LogTexts("info"), kReloaded);
+  ExpectRconReply("tw.reload", 31, "Reloaded config\nConfig: 2 kinds, 0 item mappings, 0 warnings");
+  EXPECT_EQ(InfoLines(), kReloaded);
 }
 
 TEST_F(Reload, OverRconAnswersWithTheErrorText) {
   std::filesystem::remove(server().ConfigPath());
   auto replies = server().Rcon("tw.reload", 5);
   ASSERT_EQ(replies.size(), 1u);
-  EXPECT_EQ(replies[0].text, "Can't open config.json");
+  EXPECT_EQ(replies[0].text, std::string("Can't open config.json\n") + kKept);
 
   WriteConfigText(R"({"General": {"IgnoreAdmin": false}, "Messages": [)");
   replies = server().Rcon("tw.reload", 6);
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_EQ(replies[0].text.rfind("[json.exception.parse_error.", 0), 0u) << replies[0].text;
+  const std::string first = replies[0].text.substr(0, replies[0].text.find('\n'));
+  EXPECT_EQ(replies[0].text, first + "\n" + kKept);
   const auto errors = LogTexts("error");
   ASSERT_EQ(errors.size(), 4u);
-  EXPECT_EQ(errors[2], replies[0].text);
-  EXPECT_EQ(errors[3], replies[0].text);
+  EXPECT_EQ(errors[2], first);
+  EXPECT_EQ(errors[3], first);
 }
 
 TEST_F(Reload, AFailedReloadLeavesTheRunningConfigurationInPlace) {
@@ -75,10 +92,12 @@ TEST_F(Reload, AFailedReloadLeavesTheRunningConfigurationInPlace) {
   EXPECT_EQ(
       failed[0].text.substr(0, failed[0].text.find('\n')),
       "[json.exception.type_error.305] cannot use operator[] with a string argument with array");
-  EXPECT_NE(failed[0].text.find("\nerror: (document): the file holds an array"), std::string::npos);
+  EXPECT_NE(failed[0].text.find(std::string("\n") + kKept +
+                                "\nerror: (document): the file holds an array"),
+            std::string::npos);
   // Still loaded with the old configuration: a console reload of a good file works again.
   WriteConfig(TestConfig());
-  EXPECT_EQ(server().Rcon("tw.reload")[0].text, "Reloaded config");
+  EXPECT_EQ(server().Rcon("tw.reload")[0].text.substr(0, 16), "Reloaded config\n");
 }
 
 // Mistakes that used to go live and switch the limits off: each is refused with the key it is
@@ -124,14 +143,16 @@ TEST_F(Reload, AConfigurationTheCheckRefusesChangesNothing) {
     config[c.at] = c.value;
     WriteConfig(config);
     const std::string answer = server().Rcon("tw.reload").at(0).text;
-    EXPECT_EQ(answer.substr(0, c.first_line.size()), c.first_line);
+    const std::string head = std::string(kKept) + "\n" + c.first_line;
+    EXPECT_EQ(answer.substr(0, head.size()), head);
     server().Console(admin_, "tw.reload");
     EXPECT_EQ(Events("server_message").back()["text"], "Failed to reload config");
+    // The console's chat has the same lines as the answer over RCON.
+    EXPECT_EQ(Events("chat").back()["text"], answer);
     EXPECT_EQ(limits(), before);
   }
   EXPECT_TRUE(LogTexts("info").empty());
 }
-
 
 // What the owner wrote reaches the answer and the log as escaped fields: a bidirectional control
 // quoted in a finding cannot reorder the line it stands in.
