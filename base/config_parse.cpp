@@ -485,7 +485,7 @@ ParsedConfig ParseConfigFile(const std::string& path) {
   if (fs::is_regular_file(path, failed)) file.open(path, std::ios::binary);
   if (!file.is_open()) {
     ParsedConfig parsed;
-    parsed.error = "Can't open config.json";
+    parsed.error = "Can't open " + fs::path(path).filename().string();
     parsed.detail = fs::exists(path, failed)
                         ? fmt::format("{} is there but could not be opened as a file", path)
                         : fmt::format("there is no file at {}", path);

@@ -42,7 +42,7 @@ void UpdateDinosCmd(APlayerController* controller, FString* command, bool) {
                       L"Usage: UpdateDinos (no words: recounts every creature)"))
       return;
     if (IsDead(controller)) return;
-    UpdateDinoCountAll();
+    Recount(RecountReason::kUpdateDinos);
   });
 }
 
@@ -52,9 +52,9 @@ void UpdateDinosRconCmd(RCONClientConnection* connection, RCONPacket* packet, UW
                       L"Usage: UpdateDinos (no words: recounts every creature)"))
       return;
     // A failed recount is answered with its error, so the admin does not take it for done.
-    std::string answer = "Updated All Dinos";
+    std::string answer;
     try {
-      UpdateDinoCountAll();
+      answer = "Updated All Dinos\n" + Recount(RecountReason::kUpdateDinos);
     } catch (const std::exception& error) {
       LogError("UpdateDinos", error.what());
       answer = error.what();

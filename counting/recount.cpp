@@ -1,11 +1,16 @@
 #include "counting/recount.h"
 
+#include <chrono>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
+
+#include <fmt/format.h>
 
 #include "base/config.h"
 #include "base/debug.h"
 #include "base/guard.h"
+#include "base/logger.h"
 #include "base/text.h"
 #include "counting/blueprint_path.h"
 #include "counting/dino_count_store.h"
@@ -73,9 +78,70 @@ void CountLevel(const DinoCountStore& store, StoreCounts& counts) {
   }
 }
 
+// A team's count in a map of counts, 0 without an entry.
+int32_t CountIn(const std::unordered_map<int32_t, int32_t>& counts, int32_t team) {
+  const auto it = counts.find(team);
+  return it == counts.end() ? 0 : it->second;
+}
+
+// What `counts` (made for the kinds of `counted`) found against what `held` holds: the teams
+// whose total differs, or whose count of a kind both stores know does. A kind only one of them
+// knows is a change of the configuration, not a correction.
+RecountResult Compare(const DinoCountStore& held, const DinoCountStore& counted,
+                      const StoreCounts& counts) {
+  RecountResult result;
+  result.teams = counts.team_totals.size();
+  std::unordered_set<int32_t> corrected;
+  for (const auto& [team, total] : counts.team_totals) {
+    result.creatures += static_cast<std::size_t>(total);
+    if (held.TotalOf(team) != total) corrected.insert(team);
+  }
+  held.ForEachTeam([&](int32_t team, int32_t total) {
+    if (total != CountIn(counts.team_totals, team)) corrected.insert(team);
+  });
+  counted.ForEachKind([&](const FString& path, const KindCounts& kind) {
+    const KindCounts* before = held.FindKind(path);
+    if (before == nullptr) return;
+    const auto& now = counts.kind_teams[kind.ordinal()];
+    for (const auto& [team, count] : now) {
+      if (before->CountOf(team) != count) corrected.insert(team);
+    }
+    for (const auto& [team, count] : before->teams()) {
+      if (count != CountIn(now, team)) corrected.insert(team);
+    }
+  });
+  result.corrected = corrected.size();
+  return result;
+}
+
+std::string& LastLine() {
+  static std::string line;
+  return line;
+}
+
+std::string_view ReasonName(RecountReason reason) {
+  switch (reason) {
+    case RecountReason::kWorldStart:
+      return "world start";
+    case RecountReason::kLoad:
+      return "load";
+    case RecountReason::kReload:
+      return "reload";
+    case RecountReason::kUpdateDinos:
+      return "UpdateDinos";
+    case RecountReason::kTimer:
+      return "timer";
+  }
+  return "unknown";
+}
+
+std::string Counted(std::size_t n, std::string_view one, std::string_view many) {
+  return fmt::format("{} {}", n, n == 1 ? one : many);
+}
+
 }  // namespace
 
-void UpdateDinoCountAll() {
+RecountResult UpdateDinoCountAll() {
   // Everything is built aside and put in place at the end, so a recount that fails leaves the
   // counts as they were. The kinds are made anew only when the settings are not the ones the
   // store's kinds came from.
@@ -84,15 +150,34 @@ void UpdateDinoCountAll() {
   if (live.settings() == settings.get()) {
     StoreCounts counts = live.EmptyCounts();
     CountLevel(live, counts);
+    const RecountResult result = Compare(live, live, counts);
     live.ReplaceCounts(std::move(counts));
-    return;
+    return result;
   }
   DinoCountStore fresh(settings);
   StoreCounts counts = fresh.EmptyCounts();
   CountLevel(fresh, counts);
+  const RecountResult result = Compare(live, fresh, counts);
   fresh.ReplaceCounts(std::move(counts));
   live = std::move(fresh);
+  return result;
 }
+
+std::string Recount(RecountReason reason) {
+  const auto started = std::chrono::steady_clock::now();
+  const RecountResult result = UpdateDinoCountAll();
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - started);
+  std::string line = fmt::format(
+      "Recount ({}): {} of {} in {} ms, {} corrected", ReasonName(reason),
+      Counted(result.creatures, "creature", "creatures"), Counted(result.teams, "team", "teams"),
+      took.count(), Counted(result.corrected, "team count", "team counts"));
+  LastLine() = line;
+  Log().info(line);
+  return line;
+}
+
+const std::string& LastRecountLine() { return LastLine(); }
 
 void RecountOnTimer() {
   static int64_t seconds_since_recount = 0;
@@ -103,5 +188,5 @@ void RecountOnTimer() {
   }
   if (++seconds_since_recount < interval) return;
   seconds_since_recount = 0;
-  Guarded("UpdateDinoCountAll", [] { UpdateDinoCountAll(); });
+  Guarded("UpdateDinoCountAll", [] { Recount(RecountReason::kTimer); });
 }

@@ -9,10 +9,12 @@
 #include "base/config.h"
 #include "base/guard.h"
 #include "base/logger.h"
+#include "base/text.h"
 #include "commands/commands.h"
 #include "counting/recount.h"
 #include "hooks/hooks.h"
 #include "host/ark_api.h"
+#include "plugin/status.h"
 
 namespace {
 
@@ -35,6 +37,8 @@ constexpr CommandRow kCommands[] = {
     {"GetDinoBp", &GetDinoBpCmd},
     {"tw.counts", &TeamCountsRcon},
     {"tw.counts", &TeamCountsCmd},
+    {"tw.status", &StatusRcon},
+    {"tw.status", &StatusCmd},
 };
 
 template <typename... F>
@@ -99,6 +103,12 @@ std::bitset<std::size(kHooks)>& InstalledHooks() {
   return installed;
 }
 
+// The hooks the host refused at the last load, each with its reason.
+std::vector<std::string>& RefusedHooks() {
+  static std::vector<std::string> refused;
+  return refused;
+}
+
 std::string_view Reason(ArkApi::HookInstall answer) {
   switch (answer) {
     case ArkApi::HookInstall::kInstalled:
@@ -121,7 +131,7 @@ void Load() {
   std::size_t warnings = 0;
   try {
     warnings = ReadConfig();
-    if (ArkApi::GetApiUtils().GetServerState() == 1) UpdateDinoCountAll();
+    if (ArkApi::GetApiUtils().GetServerState() == 1) Recount(RecountReason::kLoad);
     chat_name = FString(CurrentSettings().messages.Text("ShowLimitCmd"));
   } catch (const std::exception& error) {
     Log().error(error.what());
@@ -133,11 +143,14 @@ void Load() {
 
   // A hook the host refuses leaves its game function running without the plug-in; the others
   // still protect what they cover, so the load goes on.
+  RefusedHooks().clear();
   for (std::size_t i = 0; i < std::size(kHooks); ++i) {
     const ArkApi::HookInstall answer = kHooks[i].install();
     if (answer == ArkApi::HookInstall::kInstalled) {
       InstalledHooks().set(i);
     } else {
+      RefusedHooks().push_back(std::string(kHooks[i].name) + " (" + std::string(Reason(answer)) +
+                               ")");
       LogError("Load", "the host refused the hook on " + std::string(kHooks[i].name) + " (" +
                            std::string(Reason(answer)) +
                            "); that game function runs unchecked and uncounted");
@@ -145,6 +158,9 @@ void Load() {
   }
   ArkApi::GetCommands().AddOnTimerCallback(FString(kRecountTimer), &RecountOnTimer);
   Guarded("Load", [&] { Log().info(ConfigSummary(warnings)); });
+  // The last good file is saved from a configuration that went live from config.json; one that
+  // runs from the last good file keeps it as it is, with its time.
+  if (!RunningConfigOrigin().last_good) SaveLastGood(PluginConfig());
 }
 
 void Unload() {
@@ -158,5 +174,27 @@ void Unload() {
         LogError("Unload", "could not remove the hook on " + std::string(kHooks[i].name));
     }
     InstalledHooks().reset();
+    RefusedHooks().clear();
   });
+}
+
+LoadedParts WhatLoadAdded() {
+  LoadedParts parts;
+  if (InstalledHooks().none() && RefusedHooks().empty()) return parts;
+  for (const CommandRow& row : kCommands) {
+    parts.commands.push_back(std::visit(
+        Overloaded{
+            [&](ChatHandler*) {
+              return "chat " + ToUtf8(FString{std::u16string_view(RegisteredChatName())});
+            },
+            [&](RconHandler*) { return "RCON " + std::string(row.name); },
+            [&](ConsoleHandler*) { return "console " + std::string(row.name); },
+        },
+        row.handler));
+  }
+  for (std::size_t i = 0; i < std::size(kHooks); ++i) {
+    if (InstalledHooks().test(i)) parts.hooks_installed.emplace_back(kHooks[i].name);
+  }
+  parts.hooks_refused = RefusedHooks();
+  return parts;
 }

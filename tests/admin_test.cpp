@@ -147,11 +147,21 @@ TEST_F(AdminCommands, UpdateDinosRecountsForALivingAdminOnly) {
   EXPECT_TRUE(Events("server_message").empty());
 }
 
+// The answer goes on with the recount's line, which the log has too.
 TEST_F(AdminCommands, UpdateDinosOverRconAnswersWithTheRequestId) {
-  ExpectRconReply("UpdateDinos", 17, "Updated All Dinos");
+  const auto first = server().Rcon("UpdateDinos", 17);
+  ASSERT_EQ(first.size(), 1u);
+  EXPECT_EQ(first[0].id, 17);
+  EXPECT_EQ(MaskRecountTime(first[0].text),
+            "Updated All Dinos\nRecount (UpdateDinos): 0 creatures of 0 teams in # ms, 0 team "
+            "counts corrected");
 
   NewRex(kTribe);
-  EXPECT_EQ(server().Rcon("UpdateDinos", 18)[0].text, "Updated All Dinos");
+  const std::string line =
+      "Recount (UpdateDinos): 1 creature of 1 team in # ms, 1 team count corrected";
+  EXPECT_EQ(MaskRecountTime(server().Rcon("UpdateDinos", 18)[0].text),
+            "Updated All Dinos\n" + line);
+  EXPECT_EQ(MaskRecountTime(LogTexts("info").back()), line);
   EXPECT_EQ(TotalOf(kTribe), 1);
 }
 

@@ -63,31 +63,38 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(result.returncode, 1)
         found = events(result.stdout)
         self.assertEqual([e["event"] for e in found],
-                         ["result", "log", "load", "truth", "error", "truth", "unload"])
-        self.assertEqual(found[4], {"event": "error", "line": 4, "text": "unknown line \"bogus\""})
+                         ["result", "log", "log", "load", "truth", "error", "truth", "unload"])
+        self.assertEqual(found[5], {"event": "error", "line": 4, "text": "unknown line \"bogus\""})
 
     def test_text_output_echoes_lines_and_describes_events(self):
         result = run(stdin="# a comment is not echoed\nrcon tw.reload\n")
         self.assertEqual(result.returncode, 0)
         summary = "    log info [Tamewarden] Config: 8 kinds, 4 item mappings, 0 warnings"
-        self.assertEqual(result.stdout.splitlines(), [
+        recount = "    log info [Tamewarden] Recount ({}): 9 creatures of 3 teams in # ms, {}"
+        answer = ("    rcon answer to request 1: "
+                  "\"Reloaded config\\nConfig: 8 kinds, 4 item mappings, 0 warnings\"")
+        # A recount's time varies: masked.
+        masked = [re.sub(r"\bin \d+ ms\b", "in # ms", line) for line in result.stdout.splitlines()]
+        self.assertEqual(masked, [
             "   2> rcon tw.reload",
             "    result AShooterGameMode.InitGame: game function ran",
+            recount.format("load", "3 team counts corrected"),
             summary,
-            "    plug-in loaded: 8 commands, 16 hooks",
-            "    rcon answer to request 1: \"Reloaded config\"",
+            "    plug-in loaded: 10 commands, 16 hooks",
+            recount.format("reload", "0 team counts corrected"),
+            answer,
             "    log info [Tamewarden] Reloaded Config",
             summary,
             "    plug-in unloaded",
         ])
-        # --verbose lists the eight commands, sixteen hooks and the recount timer the plug-in
+        # --verbose lists the ten commands, sixteen hooks and the recount timer the plug-in
         # registered.
         lines = run("--verbose", stdin="rcon tw.reload\n").stdout.splitlines()
-        self.assertEqual(lines[3:5], ["    plug-in loaded: 8 commands, 16 hooks",
+        self.assertEqual(lines[4:6], ["    plug-in loaded: 10 commands, 16 hooks",
                                       "      RegisterChatCommand /limits"])
-        self.assertEqual(lines[27], "      InstallHook AShooterCharacter.OnWeaponEquipped")
-        self.assertEqual(lines[28], "      AddOnTimerCallback Tamewarden.Recount")
-        self.assertEqual(lines[29], "    rcon answer to request 1: \"Reloaded config\"")
+        self.assertEqual(lines[30], "      InstallHook AShooterCharacter.OnWeaponEquipped")
+        self.assertEqual(lines[31], "      AddOnTimerCallback Tamewarden.Recount")
+        self.assertEqual(lines[33], answer)
 
     def test_the_temporary_server_directory_is_removed_at_exit(self):
         result = run(stdin="truth\n")

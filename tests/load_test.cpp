@@ -1,8 +1,12 @@
 // Loading the plug-in library into the stand-in server, and unloading it, as the game does.
 #include <dlfcn.h>
 
+#include <chrono>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -37,7 +41,8 @@ std::vector<std::string> Registrations(const std::string& chat_name) {
       "RegisterChatCommand " + chat_name,   "RegisterRconCommand tw.reload",
       "RegisterRconCommand UpdateDinos",    "RegisterConsoleCommand tw.reload",
       "RegisterConsoleCommand UpdateDinos", "RegisterConsoleCommand GetDinoBp",
-      "RegisterRconCommand tw.counts",      "RegisterConsoleCommand tw.counts"};
+      "RegisterRconCommand tw.counts",      "RegisterConsoleCommand tw.counts",
+      "RegisterRconCommand tw.status",      "RegisterConsoleCommand tw.status"};
   for (const auto& name : kHookNames) calls.push_back("InstallHook " + name);
   calls.push_back("AddOnTimerCallback Tamewarden.Recount");
   return calls;
@@ -49,7 +54,8 @@ std::vector<std::string> Removals(const std::string& chat_name) {
       "UnregisterRconCommand tw.reload",          "UnregisterRconCommand UpdateDinos",
       "UnregisterConsoleCommand tw.reload",       "UnregisterConsoleCommand UpdateDinos",
       "UnregisterConsoleCommand GetDinoBp",       "UnregisterRconCommand tw.counts",
-      "UnregisterConsoleCommand tw.counts"};
+      "UnregisterConsoleCommand tw.counts",       "UnregisterRconCommand tw.status",
+      "UnregisterConsoleCommand tw.status"};
   for (const auto& name : kHookNames) calls.push_back("RemoveHook " + name);
   return calls;
 }
@@ -76,9 +82,10 @@ TEST_F(Load, IntoARunningWorldRegistersCommandsThenHooksInOrder) {
   EXPECT_EQ(server().trace(), Registrations("/limits"));
   EXPECT_EQ(server().commands().ChatNames(), std::vector<std::string>{"/limits"});
   EXPECT_EQ(server().commands().RconNames(),
-            (std::vector<std::string>{"tw.reload", "UpdateDinos", "tw.counts"}));
+            (std::vector<std::string>{"tw.reload", "UpdateDinos", "tw.counts", "tw.status"}));
   EXPECT_EQ(server().commands().ConsoleNames(),
-            (std::vector<std::string>{"tw.reload", "UpdateDinos", "GetDinoBp", "tw.counts"}));
+            (std::vector<std::string>{"tw.reload", "UpdateDinos", "GetDinoBp", "tw.counts",
+                                      "tw.status"}));
 }
 
 // The other hooks still protect what they cover: the load goes on, with the refusal in the log.
@@ -216,6 +223,128 @@ TEST_F(Load, PluginUnloadDoesNothingHoweverOftenItIsCalled) {
   EXPECT_TRUE(server().trace().empty());
   EXPECT_EQ(server().commands().ChatNames().size(), 1u);
   dlclose(handle);
+}
+
+// config.json missing, broken or refused at start: the last good configuration runs, with an error
+// line saying which file failed, why and when the last good one was saved, and tw.status says
+// so. The saved file is kept as it is. When the last good file is refused too, the load fails
+// with config.json's failure, as it always did.
+TEST_F(Load, AtStartFallsBackToTheLastGoodConfiguration) {
+  auto good = TestConfig();
+  good["General"]["MaxAmount"] = 7;
+  auto refused = TestConfig();
+  refused.erase("Messages");
+  const std::filesystem::path last_good =
+      server().ConfigPath().replace_filename("config.last-good.json");
+  // 2026-03-01 14:05:09 UTC
+  const auto saved_at =
+      std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(1772373909)));
+  struct Case {
+    const char* name;
+    std::optional<std::string> text;
+    std::string why;  // the start of it
+  };
+  const Case cases[] = {
+      {"missing", std::nullopt, "Can't open config.json"},
+      {"broken", "{\"General\": {", "[json.exception.parse_error."},
+      {"refused", refused.dump(), "config.json was refused: 1 error, each logged above"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RestartServer();
+    std::filesystem::remove(server().ConfigPath());
+    if (c.text) WriteConfigText(*c.text);
+    std::ofstream(last_good) << good.dump(2);
+    std::filesystem::last_write_time(last_good, saved_at);
+
+    server().Start();
+    ASSERT_TRUE(LoadPlugin().ok);
+    const std::string line = LogTexts("error").back();
+    EXPECT_TRUE(line.starts_with(server().ConfigPath().string() + " could not be used (" + c.why))
+        << line;
+    EXPECT_TRUE(
+        line.ends_with("); the last good configuration, saved 2026-03-01 14:05:09 UTC, "
+                       "is running from " +
+                       last_good.string()))
+        << line;
+    auto& player = game().AddPlayer({"admin", 100001, 1, 0});
+    server().Chat(player, "/limits");
+    EXPECT_EQ(Events("chat").back()["text"], "Raptor: 0/5\nRex: 0/3\nTotal: 0/7");
+    const std::string status = server().Rcon("tw.status").at(0).text;
+    EXPECT_TRUE(status.starts_with("Config file: " + last_good.string() +
+                                   " (the last good configuration, saved 2026-03-01 14:05:09 UTC, "
+                                   "because " +
+                                   server().ConfigPath().string() + ": " + c.why))
+        << status;
+    EXPECT_EQ(std::filesystem::last_write_time(last_good), saved_at);
+  }
+
+  RestartServer();
+  std::filesystem::remove(server().ConfigPath());
+  std::ofstream(last_good) << refused.dump(2);
+  const sim::LoadResult result = LoadPlugin();
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.error, "Can't open config.json");
+  EXPECT_EQ(LogTexts("error").back(), "Can't open config.json");
+  EXPECT_TRUE(server().trace().empty());
+}
+
+// A load saves what it installed; a last good file that cannot be written is a warning only.
+TEST_F(Load, SavesTheLastGoodConfigurationAndGoesOnWhenItCannot) {
+  WriteConfig(TestConfig());
+  const std::filesystem::path last_good =
+      server().ConfigPath().replace_filename("config.last-good.json");
+  ASSERT_TRUE(LoadPlugin().ok);
+  EXPECT_EQ(nlohmann::json::parse(std::ifstream(last_good)), TestConfig());
+  server().UnloadPlugin();
+
+  std::filesystem::remove(last_good);
+  std::filesystem::create_directory(last_good.string() + ".tmp");  // no file can be made there
+  ASSERT_TRUE(LoadPlugin().ok);
+  EXPECT_FALSE(std::filesystem::exists(last_good));
+  const auto warnings = LogTexts("warning");
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_TRUE(warnings[0].starts_with("Could not save the last good configuration to " +
+                                      last_good.string() + ": "))
+      << warnings[0];
+  EXPECT_EQ(server().commands().ConsoleNames().size(), 5u);
+}
+
+// tw.status: the file running, when, its summary and tiers, the last recount, the timer, the hooks
+// and the commands; only those facts, so a setting such as a password never shows.
+TEST_F(Load, StatusSaysWhatRunsAndWhatTheLoadAdded) {
+  auto config = TestConfig();
+  config["General"]["RecountIntervalSeconds"] = 600;
+  config["Cluster"] = {{"MysqlPass", "hunter2"}};
+  WriteConfig(config);
+  server().RefuseHook("APrimalDinoCharacter.Die");
+  server().Start();
+  ASSERT_TRUE(LoadPlugin().ok);
+
+  const std::string status = server().Rcon("tw.status").at(0).text;
+  std::vector<std::string> lines;
+  std::istringstream in(status);
+  for (std::string line; std::getline(in, line);) lines.push_back(MaskRecountTime(line));
+  ASSERT_EQ(lines.size(), 8u) << status;
+  EXPECT_EQ(lines[0], "Config file: " + server().ConfigPath().string());
+  EXPECT_TRUE(
+      std::regex_match(lines[1], std::regex(R"(Loaded: \d{4}-\d\d-\d\d \d\d:\d\d:\d\d UTC)")))
+      << lines[1];
+  EXPECT_TRUE(lines[2].starts_with("Config: 2 kinds, 0 item mappings, ")) << lines[2];
+  EXPECT_EQ(lines[3], "Tiers: 0");
+  EXPECT_EQ(
+      lines[4],
+      "Last recount: Recount (load): 0 creatures of 0 teams in # ms, 0 team counts corrected");
+  EXPECT_EQ(lines[5], "Recount timer: every 600 s");
+  EXPECT_EQ(lines[6], "Hooks: 15 installed, 1 refused: APrimalDinoCharacter.Die (declined)");
+  EXPECT_EQ(lines[7],
+            "Commands: chat /limits; RCON tw.reload, UpdateDinos, tw.counts, tw.status; console "
+            "tw.reload, UpdateDinos, GetDinoBp, tw.counts, tw.status");
+  EXPECT_EQ(status.find("hunter2"), std::string::npos);
+
+  auto& admin = game().AddPlayer({"admin", 100001, 1, 0});
+  EXPECT_TRUE(server().Console(admin, "tw.status"));
+  EXPECT_EQ(Events("chat").back()["text"], status);
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 usage: rcon_test.py SIM CONFIG
 """
 
+import json
 import os
+import re
 import shutil
 import socket
 import struct
@@ -21,6 +23,8 @@ from sim_rcon import PASSWORD, RconSim, packet, read_packet
 SIM = None
 CONFIG = None  # the shipped config
 MAX_BODY = 4096 - 10  # the longest body one packet carries
+RELOADED = "Reloaded config\nConfig: 8 kinds, 4 item mappings, 0 warnings"  # the shipped config's
+KEPT = "the running configuration was kept"
 
 
 def closed_by_server(sock, within=5.0):
@@ -62,14 +66,14 @@ class RconPort(unittest.TestCase):
 
     def assert_still_serving(self):
         with self.sim.client() as client:
-            self.assertEqual(client.run("tw.reload"), "Reloaded config")
+            self.assertEqual(client.run("tw.reload"), RELOADED)
 
     def test_auth_and_reload(self):
         with self.sim.client() as client:
             request = Packet.make_command("tw.reload")
             response = client.communicate(request)
             self.assertEqual(response.id, request.id)
-            self.assertEqual(response.payload.decode(), "Reloaded config")
+            self.assertEqual(response.payload.decode(), RELOADED)
 
     def test_update_dinos_is_answered_with_what_the_plugin_sent(self):
         with self.sim.client() as client:
@@ -78,6 +82,29 @@ class RconPort(unittest.TestCase):
         self.assertEqual(response.id, request.id)
         # Checked against the server's own events when it has ended (the last test).
         RconPort.update_dinos = (request.id, response.payload.decode())
+
+    def test_reload_status_and_update_dinos_say_what_happened(self):
+        # A refusal with 25 errors names the first 20 and counts the rest.
+        with open(CONFIG, encoding="utf-8") as shipped:
+            config = json.load(shipped)
+        for i in range(25):
+            config["Dinos"][f"Blueprint'/Game/Test/K{i}.K{i}'"] = {"Count": "2"}
+        with open(self.config, "w", encoding="utf-8") as broken:
+            json.dump(config, broken)
+        self.addCleanup(shutil.copy, CONFIG, self.config)
+        with self.sim.client() as client:
+            lines = client.run("tw.reload").split("\n")
+            self.assertEqual(lines[0], KEPT)
+            self.assertTrue(all(line.startswith("error: ") for line in lines[1:21]), lines)
+            self.assertEqual(lines[21], "\u2026 and 5 more errors")
+            status = client.run("tw.status").split("\n")
+            recount = client.run("UpdateDinos").split("\n")
+        # The refused file left the shipped one running.
+        self.assertEqual(status[0], "Config file: " + self.config)
+        self.assertEqual(status[2], "Config: 8 kinds, 4 item mappings, 0 warnings")
+        self.assertEqual(recount[0], "Updated All Dinos")
+        self.assertRegex(recount[1], r"^Recount \(UpdateDinos\): \d+ creatures? of \d+ teams? "
+                                     r"in \d+ ms, \d+ team counts? corrected$")
 
     def test_wrong_password_is_refused_with_id_minus_one_then_closed(self):
         client = self.sim.client(passwd="wrong")
@@ -138,7 +165,7 @@ class RconPort(unittest.TestCase):
             sock.sendall(bytes([byte]))
             time.sleep(0.002)
         self.assertEqual(read_packet(sock)[1:3], (5, 2))
-        self.assertEqual(read_packet(sock)[1:], (6, 0, b"Reloaded config"))
+        self.assertEqual(read_packet(sock)[1:], (6, 0, RELOADED.encode()))
 
     def test_empty_command_is_echoed_empty(self):
         sock = self.authenticated()

@@ -137,7 +137,7 @@ TEST_F(Recount, AFailingCountAfterAReloadPutsEverythingBack) {
   game().set_failing("UObjectBaseUtility.IsA");
   const auto replies = server().Rcon("tw.reload");
   ASSERT_EQ(replies.size(), 1u);
-  EXPECT_EQ(replies[0].text, "UObjectBaseUtility.IsA failed");
+  EXPECT_EQ(replies[0].text, "UObjectBaseUtility.IsA failed\nthe running configuration was kept");
   auto& admin = game().AddPlayer({"admin", 100001, 1, 0});
   server().Console(admin, "tw.reload");
   EXPECT_EQ(Events("server_message").back()["text"], "Failed to reload config");

@@ -58,7 +58,10 @@ TEST_F(Refusals, TheFlagNamesTheKindOverItsLimitAndLogRefusalsFalseLogsNothing) 
   Boot(config);
   EXPECT_FALSE(Tame(alice_, Wild(kDodoPath)));
   EXPECT_EQ(Notified(), std::vector<std::string>{"6/5 Rex"});
-  EXPECT_TRUE(LogTexts("info").size() == 1 && LogTexts("info")[0].starts_with("Config: "));
+  const auto lines = LogTexts("info");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_TRUE(lines[0].starts_with("Recount (load): ")) << lines[0];
+  EXPECT_TRUE(lines[1].starts_with("Config: ")) << lines[1];
 }
 
 // tw.counts answers on both channels and creates no entry for a team it is asked about.
@@ -226,6 +229,7 @@ TEST_F(Refusals, ExtraWordsAreAnsweredWithTheUsage) {
       {"UpdateDinos now", "Usage: UpdateDinos (no words: recounts every creature)", true},
       {"tw.reload config.json", "Usage: tw.reload (no words: reloads config.json)", true},
       {"GetDinoBp rex", "Usage: GetDinoBp (no words: aim at a creature)", false},
+      {"tw.status all", "Usage: tw.status (no words: what the plug-in runs)", true},
       {"tw.counts over 100001", counts, true},
       {"tw.counts 100001 over", counts, true},
   };

@@ -189,7 +189,8 @@ TEST_F(Runner, TruthCountsLivingTamedCreaturesOfPlayerTeams) {
 }
 
 TEST_F(Runner, AnRconCommandFromTheNetworkSetsTheSceneAndBootsLikeAnAction) {
-  EXPECT_EQ(runner_.RunRcon("tw.reload", 41), "Reloaded config");
+  EXPECT_EQ(runner_.RunRcon("tw.reload", 41),
+            "Reloaded config\nConfig: 2 kinds, 0 item mappings, 0 warnings");
   EXPECT_EQ(Events("load").size(), 1u);
   EXPECT_EQ(Events("rcon")[0]["id"], 41);
   EXPECT_NE(runner_.FindPlayer("alice"), nullptr);

@@ -90,13 +90,18 @@ TEST_F(ShowLimits, DisplayNamesAreEscapedFields) {
 TEST_F(ShowLimits, ABrokenTemplateIsRefusedAndAMissingSettingAnswersNothing) {
   Start(TestConfig());
   WriteConfig(With("ShowLimitMsg", "{3}"));
-  EXPECT_EQ(server().Rcon("tw.reload")[0].text.rfind("error: Messages.ShowLimitMsg: ", 0), 0u);
+  EXPECT_EQ(server().Rcon("tw.reload")[0].text.rfind(
+                "the running configuration was kept\nerror: Messages.ShowLimitMsg: ", 0),
+            0u);
   EXPECT_EQ(ChatAnswer(), "Raptor: 0/5\nRex: 2/3\nTotal: 3/20");  // the running templates
 
   auto no_scale = With("ShowLimitsType", "Notification");
   no_scale["Messages"].erase("ShowLimitsScale");
   WriteConfig(no_scale);
-  ASSERT_EQ(server().Rcon("tw.reload")[0].text, "Reloaded config");
+  ASSERT_EQ(server().Rcon("tw.reload")[0].text,
+            "Reloaded config\nConfig: 2 kinds, 0 item mappings, 1 warning\nwarning: "
+            "Messages.ShowLimitsScale: is missing, so /limits will answer nothing; see the "
+            "shipped examples/config.json for a value");
   events().Clear();
   server().Chat(alice_, "/limits");
   EXPECT_EQ(

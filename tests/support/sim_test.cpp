@@ -1,7 +1,13 @@
 #include "tests/support/sim_test.h"
 
 #include <fstream>
+#include <regex>
 #include <stdexcept>
+
+std::string MaskRecountTime(const std::string& text) {
+  static const std::regex kTime(R"(\bin \d+ ms\b)");
+  return std::regex_replace(text, kTime, "in # ms");
+}
 
 std::filesystem::path MakeTempDir(const std::string& purpose) {
   std::string pattern =

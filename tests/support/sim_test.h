@@ -65,6 +65,10 @@ class SimTest : public ::testing::Test {
   std::unique_ptr<sim::Server> server_;
 };
 
+// `text` with every recount's time ("in 3 ms") written "in # ms", so that a recount line can be
+// compared whole.
+std::string MaskRecountTime(const std::string& text);
+
 // Blueprint paths of real creature kinds, as the configuration names them.
 inline constexpr char kRexPath[] = "/Game/PrimalEarth/Dinos/Rex/Rex_Character_BP.Rex_Character_BP";
 inline constexpr char kRex[] =
