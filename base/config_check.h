@@ -28,6 +28,7 @@ struct Finding {
 // Bounds the check enforces, so that no configuration can make one answer costly.
 inline constexpr std::size_t kMaxNesting = 32;           // levels of objects and arrays
 inline constexpr std::size_t kMaxTemplateOutput = 4096;  // characters one text may format to
+inline constexpr std::size_t kMaxTiers = 64;  // more are warned about: each tame looks through them
 
 // Every finding for `document`, in the order of the file's sections. A document without
 // error findings can be read by every part of the plug-in without a configuration failure.
@@ -42,5 +43,6 @@ std::string FormatFinding(const Finding& finding);
 // What is wrong with the form of a blueprint path as a "Dinos" or "ItemMap" key or value
 // (Blueprint'/Game/.../X.X'), with the form to write; empty when nothing is.
 // `ignore_case` for a creature kind's path, which the game matches ignoring case; an item's path
-// is matched exactly.
-std::string PathFormProblem(std::string_view path, bool ignore_case);
+// is matched exactly. `never` says what a path that never matches means ("it never matches"
+// when empty).
+std::string PathFormProblem(std::string_view path, bool ignore_case, std::string_view never = {});

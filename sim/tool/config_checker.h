@@ -15,13 +15,15 @@ namespace sim::tool {
 
 using ConfigCheck = std::function<std::vector<Finding>(const nlohmann::json&)>;
 
-// Checks the text of a configuration file named `name`. Writes one line per finding
-// ("error: KEY: message" or "warning: KEY: message") and a summary ("N errors, M warnings") to
-// `out`; when the text is no JSON document, writes the parse error with its position to `err`
-// instead. Returns the exit status: 0 without errors, 1 with errors, 2 when it cannot be
-// parsed. `check` is the plug-in's check (a seam for tests).
+// Checks the text of a configuration file named `name`. Writes "checking NAME", then one line per
+// finding ("error: KEY: message" or "warning: KEY: message") and a summary ("N errors, M
+// warnings") to `out`; when the text is no JSON document, writes the parse error with its
+// position to `err` instead of the findings. Returns the exit status: 0 without errors, 1 with
+// errors (or, when `warnings_fail`, with warnings), 2 when it cannot be parsed. `check` is the
+// plug-in's check (a seam for tests).
 int CheckConfigText(std::string_view text, std::string_view name, std::ostream& out,
-                    std::ostream& err, const ConfigCheck& check = CheckConfig);
+                    std::ostream& err, const ConfigCheck& check = CheckConfig,
+                    bool warnings_fail = false);
 
 // Warnings about "Dinos" keys and "ItemMap" entries that name no creature or item of the game's
 // lists, with the closest one (the plug-in's check speaks about their form). Paths under
