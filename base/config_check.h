@@ -8,10 +8,11 @@
 #include <nlohmann/json.hpp>
 
 // The check of a whole configuration document before it goes live. It knows every section and
-// key the plug-in reads, with their types, and reports what the plug-in could not use (errors:
-// the document must not go live) and what it can use but probably not as the owner meant
-// (warnings). It reads the document without copying or changing it, walks it without recursion
-// (so any nesting depth is safe), and needs nothing of the game or the framework, so the
+// key the plug-in reads, with their types, and reports what the plug-in could not use or what, as
+// written, would leave a limit the owner wrote unenforced or enforce one the owner did not write
+// (errors: the document must not go live), and what it can use but probably not as the owner
+// meant (warnings). It reads the document without copying or changing it, walks it without
+// recursion (so any nesting depth is safe), and needs nothing of the game or the framework, so the
 // stand-in's checker links it as well as the plug-in.
 
 enum class Severity { kError, kWarning };
