@@ -29,6 +29,10 @@ using namespace config_schema;
 constexpr int64_t kInt64Min = std::numeric_limits<int64_t>::min();
 constexpr int32_t kInt32Min = std::numeric_limits<int32_t>::min();
 
+// What a "Dinos" key that never matches means.
+constexpr std::string_view kUnlimitedKind =
+    "it never matches a creature and the kind would not be limited";
+
 // A text as JSON writes it, in quotes; bytes that are no UTF-8 are replaced, never thrown on.
 std::string Quote(std::string_view text) {
   return json(std::string(text)).dump(-1, ' ', false, json::error_handler_t::replace);
@@ -237,6 +241,8 @@ class Checker {
     const std::string name = Child(parent, key.name);
     if (const json* value = ConfigMember(object, key.name))
       CheckValue(name, key, *value);
+    else if (key.required)
+      Error(name, "is missing, so " + std::string(key.when_missing));
     else if (!key.when_missing.empty())
       Warn(name, "is missing, so " + std::string(key.when_missing));
   }
@@ -247,21 +253,32 @@ class Checker {
     CheckUnknown(parent, object, keys);
   }
 
-  // Unknown members, with the known key nearest to each or the section it belongs in.
+  // Unknown members. One that is a slip of a known key (letter case, or the few characters
+  // NearestName allows) is an error: the owner wrote a value the plug-in would silently not use,
+  // such as a limit. Others are warnings, with the section they belong in when they have one.
   template <typename Record, std::size_t N>
   void CheckUnknown(const std::string& parent, const json& object, const Key<Record> (&keys)[N]) {
     std::vector<std::string> names;
     for (const Key<Record>& key : keys) names.emplace_back(key.name);
     for (auto it = object.begin(); it != object.end(); ++it) {
       if (std::find(names.begin(), names.end(), it.key()) != names.end()) continue;
-      std::string message = "is not a key the plug-in knows, so it is ignored";
+      const std::string name = Child(parent, it.key());
       if (const std::string near = NearestName(it.key(), names); !near.empty()) {
-        message += "; did you mean \"" + near + "\"?";
-      } else if (const std::string_view home = SectionOf(it.key());
-                 !home.empty() && home != parent) {
-        message += "; it belongs in \"" + std::string(home) + "\"";
+        const std::string ignored = it->is_structured() ? "everything in it would be ignored"
+                                                        : "its value would be ignored";
+        if (game_text::EqualsIgnoringCase(std::string_view(it.key()), std::string_view(near)))
+          Error(name, "differs from \"" + near +
+                          "\" only in letter case, which keys do not ignore, so " + ignored +
+                          "; write \"" + near + "\"");
+        else
+          Error(name, "is not a key the plug-in knows, so " + ignored + "; did you mean \"" + near +
+                          "\"? Write \"" + near + "\"");
+        continue;
       }
-      Warn(Child(parent, it.key()), message);
+      std::string message = "is not a key the plug-in knows, so it is ignored";
+      if (const std::string_view home = SectionOf(it.key()); !home.empty() && home != parent)
+        message += "; it belongs in \"" + std::string(home) + "\"";
+      Warn(name, message);
     }
   }
 
@@ -422,24 +439,27 @@ class Checker {
 
   void CheckDinos() {
     const json* dinos = ConfigMember(document_, "Dinos");
-    // null and [] are how some editors write an empty section; both read as no kinds.
-    if (dinos == nullptr || dinos->is_null() || (dinos->is_array() && dinos->empty())) return;
-    if (!Require(dinos->is_object(), "Dinos", *dinos,
-                 "an object with one member per creature kind: write \"Dinos\": "
-                 "{\"Blueprint'/Game/.../X.X'\": {\"Count\": 10, \"Name\": \"X\"}}"))
+    // null and [] too: as written, no kind would be limited, which is rarely what was meant.
+    if (dinos == nullptr ||
+        !Require(dinos->is_object(), "Dinos", *dinos,
+                 "an object with one member per creature kind, and as written no kind would be "
+                 "limited: write \"Dinos\": {\"Blueprint'/Game/.../X.X'\": {\"Count\": 10, "
+                 "\"Name\": \"X\"}}, or \"Dinos\": {} for no kind limits"))
       return;
     std::map<std::string, std::string> by_folded;  // lower-case key -> first key
     for (auto it = dinos->begin(); it != dinos->end(); ++it) {
       const std::string& key = it.key();
       const std::string name = Child("Dinos", key, /*bracket=*/true);
+      // A key that can never match leaves the kind its owner limited unlimited.
       if (std::any_of(key.begin(), key.end(),
                       [](char c) { return static_cast<unsigned char>(c) > 0x7F; })) {
-        Warn(name,
-             "holds characters outside ASCII, so it never matches a creature; copy the path "
-             "GetDinoBp shows");
-      } else if (const std::string problem = PathFormProblem(key, /*ignore_case=*/true);
+        Error(name,
+              "holds characters outside ASCII, so it never matches a creature and the kind "
+              "would not be limited; copy the path GetDinoBp shows");
+      } else if (const std::string problem =
+                     PathFormProblem(key, /*ignore_case=*/true, kUnlimitedKind);
                  !problem.empty()) {
-        Warn(name, problem);
+        Error(name, problem);
       }
       const auto [first, fresh] = by_folded.try_emplace(game_text::Folded(key), key);
       if (!fresh)
@@ -485,6 +505,11 @@ class Checker {
                                      "a list of tiers in priority order: write \"Tiers\": "
                                      "[{\"Group\": \"VIP\", \"MaxAmount\": 40}]"))
       return;
+    if (tiers->size() > kMaxTiers)
+      Warn("Tiers", fmt::format("holds {} tiers, more than the {} a server needs; every tame looks "
+                                "through them for the player's tier, so keep one tier per group "
+                                "and level",
+                                tiers->size(), kMaxTiers));
     std::set<std::string> base_kinds;  // the kinds a tier may limit, folded
     if (const json* dinos = BaseKinds()) {
       for (auto it = dinos->begin(); it != dinos->end(); ++it)
@@ -539,7 +564,7 @@ class Checker {
 
 }  // namespace
 
-std::string PathFormProblem(std::string_view path, bool ignore_case) {
+std::string PathFormProblem(std::string_view path, bool ignore_case, std::string_view never) {
   const bool wrapped = game_text::IsWrapped(path, ignore_case);
   const std::string_view inner = game_text::Unwrap(path, ignore_case);
   const std::size_t slash = inner.rfind('/');
@@ -551,11 +576,12 @@ std::string PathFormProblem(std::string_view path, bool ignore_case) {
       inner.starts_with('/') && dot != std::string_view::npos && dot > 0 &&
       (ignore_case ? game_text::EqualsIgnoringCase(name, object) : name == object);
   if (wrapped && well_formed) return "";
+  const std::string matches = never.empty() ? "it never matches" : std::string(never);
   if (!wrapped && well_formed)
-    return "is not wrapped in Blueprint'...', so it never matches; write " +
+    return "is not wrapped in Blueprint'...', so " + matches + "; write " +
            Quote(game_text::Wrap(path));
-  return "is not a blueprint path of the form Blueprint'/Game/.../X.X', so it never matches; "
-         "copy the path GetDinoBp shows";
+  return "is not a blueprint path of the form Blueprint'/Game/.../X.X', so " + matches +
+         "; copy the path GetDinoBp shows";
 }
 
 std::vector<Finding> CheckConfig(const nlohmann::json& document) { return Checker(document).Run(); }

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <unordered_set>
 
 #include <nlohmann/json.hpp>
 
@@ -44,6 +45,9 @@ struct Key {
   void (*read)(Record& record, std::string_view name, const nlohmann::json& value) = nullptr;
   std::string_view when_missing = {};   // what the plug-in does without it; empty: nothing notable
   std::string_view when_negative = {};  // for numbers: what a negative value means
+  // Whether a document without it is refused: without it the plug-in would enforce a limit the
+  // owner did not write.
+  bool required = false;
 };
 
 // The values of `object`'s keys, each by its row; a key that is missing leaves its member alone.
@@ -144,9 +148,9 @@ inline constexpr Key<TierSettings> kTierKeys[] = {
 inline constexpr Key<GeneralSettings> kGeneralKeys[] = {
     {"IgnoreAdmin", Type::kBoolean, Set<&GeneralSettings::ignore_admin>},
     {"MaxAmount", Type::kInteger, Set<&GeneralSettings::max_amount>,
-     "every tame is refused and /limits answers nothing; write the most creatures one team may "
-     "own, such as \"MaxAmount\": 150",
-     "every tame is refused"},
+     "every tame would be refused and /limits would answer nothing; write the most creatures one "
+     "team may own, such as \"MaxAmount\": 150",
+     "every tame is refused", /*required=*/true},
     {"NotificationScale", Type::kNumber, Set<&GeneralSettings::notification_scale>,
      "refusals will not be shown; write the text size, such as \"NotificationScale\": 1.3"},
     {"NotificationDisplayTime", Type::kNumber, Set<&GeneralSettings::notification_time>,
@@ -214,11 +218,13 @@ inline void SetItemMap(Settings& settings, std::string_view, const nlohmann::jso
 // "Tiers": the entries that name a group, in file order.
 inline void SetTiers(Settings& settings, std::string_view, const nlohmann::json& tiers) {
   if (!tiers.is_array()) return;
+  std::unordered_set<std::string> groups;
   for (const nlohmann::json& entry : tiers) {
     TierSettings tier;
     ReadMembers(entry, kTierKeys, tier);
     if (tier.group.empty()) continue;
     tier.group_name = FString(ArkApi::Tools::Utf8Decode(tier.group));
+    tier.repeats_group = !groups.insert(tier.group).second;
     settings.tiers.push_back(std::move(tier));
   }
 }

@@ -79,6 +79,8 @@ struct TierSettings {
   bool unlimited = false;
   std::optional<int32_t> max_amount;                    // in place of General.MaxAmount
   std::vector<std::pair<std::string, int32_t>> counts;  // its "Dinos": a base kind's key -> Count
+  // An earlier tier names the same group, so this one never decides and its group is not asked.
+  bool repeats_group = false;
 };
 
 struct Settings {

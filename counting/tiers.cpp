@@ -9,7 +9,9 @@ Tier TierOf(AController* controller) {
   if (tiers.empty() || controller == nullptr) return {};
   const uint64_t steam_id = ArkApi::GetApiUtils().GetSteamIdFromController(controller);
   if (steam_id == 0) return {};
+  // A tier whose group an earlier tier names cannot decide: the earlier one answered first.
   for (std::size_t i = 0; i < tiers.size(); ++i) {
+    if (tiers[i].repeats_group) continue;
     if (Permissions::IsPlayerHasPermission(steam_id, tiers[i].group_name)) return {i, &tiers[i]};
   }
   return {};

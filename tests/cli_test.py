@@ -50,6 +50,7 @@ class CommandLine(unittest.TestCase):
             ("--rcon-port", "0", "--rcon-password", "pw", "--rcon-ban-seconds", "-1"):
                 "--rcon-ban-seconds wants a number of seconds from 0",
             ("--check", "--json"): "--check runs no server",
+            ("--strict",): "--strict is only used with --check",
         }
         for args, message in cases.items():
             with self.subTest(args=args):
@@ -179,7 +180,9 @@ class CommandLine(unittest.TestCase):
         finding = re.compile(r"^(error|warning): \S.*: .+$")
         shipped = run("--check")
         self.assertEqual(shipped.returncode, 0)
+        self.assertEqual(shipped.stdout.splitlines()[0], "checking examples/config.json (built in)")
         self.assertRegex(shipped.stdout.splitlines()[-1], summary)
+        self.assertEqual(run("--check", "--strict").returncode, 0)  # the shipped one: no warnings
 
         rex = "/Game/PrimalEarth/Dinos/Rex/Rex_Character_BP.Rex_Character_BP"
         with tempfile.TemporaryDirectory() as folder:
@@ -188,28 +191,44 @@ class CommandLine(unittest.TestCase):
                 with open(config, "w") as out:
                     out.write(text)
                 return run("--check", config)
-            typo = check(json.dumps({"General": {}, "Messages": {}, "Dinos": {
-                "Blueprint'/Game/PrimalEarth/Dinos/Rex/Rex_Charcter_BP.Rex_Character_BP'": {}}}))
+            typo = check(json.dumps({"General": {"MaxAmount": 10}, "Messages": {}, "Dinos": {
+                "Blueprint'/Game/PrimalEarth/Dinos/Rex/Rex_Charcter_BP.Rex_Charcter_BP'": {}}}))
             self.assertEqual(typo.returncode, 0)
             lines = typo.stdout.splitlines()
-            for line in lines[:-1]:
+            self.assertEqual(lines[0], f"checking {config}")
+            for line in lines[1:-1]:
                 self.assertRegex(line, finding)
             self.assertIn(f"did you mean Blueprint'{rex}'?", typo.stdout)
             self.assertEqual(summary.match(lines[-1]).group(1), "0")
+            # --strict fails on the warnings too; the file is named by its full path however it
+            # was given.
+            strict = subprocess.run([os.path.abspath(SIM), "--check", "--strict", "config.json"],
+                                    cwd=folder, capture_output=True, text=True, timeout=60)
+            self.assertEqual(strict.returncode, 1)
+            self.assertEqual(strict.stdout, typo.stdout)
+
+            # A section misspelt leaves every kind unlimited: an error.
+            misspelt = check(json.dumps({"General": {"MaxAmount": 10}, "Messages": {},
+                                         "Dino": {f"Blueprint'{rex}'": {"Count": 1}}}))
+            self.assertEqual(misspelt.returncode, 1)
+            self.assertIn('error: Dino: is not a key the plug-in knows', misspelt.stdout)
 
             broken = check('{"General": {"MaxAmount": 5,}}')
             self.assertEqual(broken.returncode, 2)
             self.assertIn("parse error at line 1, column 29", broken.stderr)
             self.assertIn(f"{config}, line 1, column 28: a comma after the last member",
                           broken.stderr)
-            self.assertEqual(broken.stdout, "")
+            self.assertEqual(broken.stdout, f"checking {config}\n")
             self.assertEqual(run("--check", os.path.join(folder, "missing.json")).returncode, 2)
 
             # With --server-dir and no FILE, the config the plug-in would read there.
             plugin_dir = os.path.join(folder, "ArkApi", "Plugins", "Tamewarden")
             os.makedirs(plugin_dir)
             os.rename(config, os.path.join(plugin_dir, "config.json"))
-            self.assertEqual(run("--check", "--server-dir", folder).returncode, 2)
+            in_dir = run("--check", "--server-dir", folder)
+            self.assertEqual(in_dir.returncode, 2)
+            self.assertEqual(in_dir.stdout,
+                             f"checking {os.path.join(plugin_dir, 'config.json')}\n")
 
             wrong_type = check('{"General": 5, "Messages": {}}')
             self.assertIn("error: General: ", wrong_type.stdout)

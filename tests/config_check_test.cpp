@@ -1,7 +1,10 @@
 // The configuration check: which documents it refuses (errors) and questions (warnings), and
 // under which key. The messages are for people; the tests pin severity and key.
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -68,7 +71,7 @@ TEST(ConfigCheck, FindsEachProblemUnderItsKey) {
       {"General missing", Without(At("General")), {{kE, "General"}}},
       {"Messages no object", With(At("Messages"), "hi"), {{kE, "Messages"}}},
       {"Dinos an array", With(At("Dinos"), {1, 2}), {{kE, "Dinos"}}},
-      {"Dinos null", With(At("Dinos"), nullptr), {}},
+      {"Dinos null", With(At("Dinos"), nullptr), {{kE, "Dinos"}}},
       {"a kind no object", With(At("Dinos", kRex), 5), {{kE, kRexKey}}},
       {"a quoted Count", With(At("Dinos", kRex, "Count"), "2"), {{kE, kRexKey + ".Count"}}},
       {"a quoted MaxAmount", With(At("General", "MaxAmount"), "20"), {{kE, "General.MaxAmount"}}},
@@ -162,18 +165,18 @@ TEST(ConfigCheck, FindsEachProblemUnderItsKey) {
       {"Unlimited no boolean",
        With(At("Tiers"), {{{"Group", "Staff"}, {"Unlimited", "yes"}}}),
        {{kE, "Tiers[0].Unlimited"}}},
-      {"MaxAmount missing", Without(At("General", "MaxAmount")), {{kW, "General.MaxAmount"}}},
+      {"MaxAmount missing", Without(At("General", "MaxAmount")), {{kE, "General.MaxAmount"}}},
       {"ReachLimit missing", Without(At("Messages", "ReachLimit")), {{kW, "Messages.ReachLimit"}}},
       {"a colour component missing",
        Without(At("Messages", "NotificationColor", "Blue")),
        {{kW, "Messages.NotificationColor.Blue"}}},
       {"ItemMap missing", Without(At("ItemMap")), {{kW, "ItemMap"}}},
-      {"a misspelt key", With(At("General", "MaxAmmount"), 5), {{kW, "General.MaxAmmount"}}},
+      {"a misspelt key", With(At("General", "MaxAmmount"), 5), {{kE, "General.MaxAmmount"}}},
       {"a key in the wrong section",
        With(At("General", "ShowLimitMsg"), "x"),
        {{kW, "General.ShowLimitMsg"}}},
-      {"a lower-case Count", With(At("Dinos", kRex, "count"), 2), {{kW, kRexKey + ".count"}}},
-      {"an unknown section", With(At("Dinoz"), json::object()), {{kW, "Dinoz"}}},
+      {"a lower-case Count", With(At("Dinos", kRex, "count"), 2), {{kE, kRexKey + ".count"}}},
+      {"an unknown section", With(At("Dinoz"), json::object()), {{kE, "Dinoz"}}},
       {"another type of answer",
        With(At("Messages", "ShowLimitsType"), "notification"),
        {{kW, "Messages.ShowLimitsType"}}},
@@ -182,8 +185,8 @@ TEST(ConfigCheck, FindsEachProblemUnderItsKey) {
        {{kW, "Messages.ShowLimitCmd"}}},
       {"an unwrapped path",
        With(At("Dinos", kRexPath), json::object()),
-       {{kW, "Dinos[\"" + std::string(kRexPath) + "\"]"}}},
-      {"no path at all", With(At("Dinos", "Rex"), json::object()), {{kW, "Dinos[\"Rex\"]"}}},
+       {{kE, "Dinos[\"" + std::string(kRexPath) + "\"]"}}},
+      {"no path at all", With(At("Dinos", "Rex"), json::object()), {{kE, "Dinos[\"Rex\"]"}}},
       // The game matches kinds ignoring case, wrapper and all, and items exactly.
       {"a kind in lower case",
        With(At("Dinos"),
@@ -200,7 +203,7 @@ TEST(ConfigCheck, FindsEachProblemUnderItsKey) {
          "Dinos[\"Blueprint'/game/primalearth/dinos/rex/rex_character_bp.rex_character_bp'\"]"}}},
       {"a path outside ASCII",
        With(At("Dinos", "Blueprint'/Game/Caf\xc3\xa9.Caf\xc3\xa9'"), json::object()),
-       {{kW, "Dinos[\"Blueprint'/Game/Caf\xc3\xa9.Caf\xc3\xa9'\"]"}}},
+       {{kE, "Dinos[\"Blueprint'/Game/Caf\xc3\xa9.Caf\xc3\xa9'\"]"}}},
       {"a negative Count", With(At("Dinos", kRex, "Count"), -1), {{kW, kRexKey + ".Count"}}},
       {"a Count beyond 32 bits",
        With(At("Dinos", kRex, "Count"), 3000000000u),
@@ -214,15 +217,94 @@ TEST(ConfigCheck, FindsEachProblemUnderItsKey) {
   }
 }
 
-// The smallest document that loads: only warnings, each saying what the plug-in will do.
+// The smallest document that loads: only warnings, each saying what the plug-in will do. Without
+// MaxAmount it would refuse every tame, so that is an error.
 TEST(ConfigCheck, TheSmallestDocumentHasWarningsOnly) {
   const std::vector<Finding> findings =
-      CheckConfig({{"General", json::object()}, {"Messages", json::object()}});
+      CheckConfig({{"General", {{"MaxAmount", 150}}}, {"Messages", json::object()}});
   EXPECT_EQ(CountFindings(findings, Severity::kError), 0u);
   ASSERT_GT(CountFindings(findings, Severity::kWarning), 0u);
   EXPECT_EQ(FormatFinding(findings[0]),
-            "warning: General.MaxAmount: is missing, so every tame is refused and /limits answers "
-            "nothing; write the most creatures one team may own, such as \"MaxAmount\": 150");
+            "warning: General.NotificationScale: is missing, so refusals will not be shown; write "
+            "the text size, such as \"NotificationScale\": 1.3");
+  const std::vector<Finding> without =
+      CheckConfig({{"General", json::object()}, {"Messages", json::object()}});
+  EXPECT_EQ(CountFindings(without, Severity::kError), 1u);
+  EXPECT_EQ(FormatFinding(without[0]),
+            "error: General.MaxAmount: is missing, so every tame would be refused and /limits "
+            "would answer nothing; write the most creatures one team may own, such as "
+            "\"MaxAmount\": 150");
+}
+
+// The mistakes owners make, each with its severity, the key it stands under and what the message
+// must say. An error for every mistake that, as written, would leave a limit the owner wrote
+// unenforced or enforce one the owner did not write; a warning for the rest.
+TEST(ConfigCheck, AMistakeThatChangesALimitIsAnError) {
+  struct Case {
+    const char* mistake;
+    json config;
+    Severity severity;
+    std::string key;
+    std::string phrase;
+  };
+  const std::string unwrapped = std::string("Dinos[\"") + kRexPath + "\"]";
+  json many_tiers = json::array();
+  for (int i = 0; i < 65; ++i) many_tiers.push_back({{"Group", "G" + std::to_string(i)}});
+  const Case cases[] = {
+      {"a section misspelt", With(At("Dino"), {{kRex, {{"Count", 6}}}}), kE, "Dino",
+       "everything in it would be ignored; did you mean \"Dinos\"?"},
+      {"a section in lower case", With(At("tiers"), json::array()), kE, "tiers",
+       "differs from \"Tiers\" only in letter case"},
+      {"a kind's Count in lower case", With(At("Dinos", kRex, "count"), 6), kE, kRexKey + ".count",
+       "only in letter case, which keys do not ignore, so its value would be ignored; write "
+       "\"Count\""},
+      {"MaxAmount misspelt", With(At("General", "MaxAmmount"), 60), kE, "General.MaxAmmount",
+       "did you mean \"MaxAmount\"?"},
+      {"a tier's MaxAmount misspelt", With(At("Tiers"), {{{"Group", "VIP"}, {"MaxAmont", 40}}}), kE,
+       "Tiers[0].MaxAmont", "did you mean \"MaxAmount\"?"},
+      {"a colour misspelt", With(At("Messages", "NotificationColor", "Gren"), 1.0), kE,
+       "Messages.NotificationColor.Gren", "did you mean \"Green\"?"},
+      {"a kind copied without Blueprint'...'", With(At("Dinos", kRexPath), {{"Count", 2}}), kE,
+       unwrapped,
+       "never matches a creature and the kind would not be limited; write \"Blueprint'" +
+           std::string(kRexPath) + "'\""},
+      {"a kind by its name", With(At("Dinos", "Rex"), {{"Count", 2}}), kE, "Dinos[\"Rex\"]",
+       "not a blueprint path of the form Blueprint'/Game/.../X.X', so it never matches a "
+       "creature"},
+      {"a kind outside ASCII",
+       With(At("Dinos", "Blueprint'/Game/Caf\xc3\xa9.Caf\xc3\xa9'"), json::object()), kE,
+       "Dinos[\"Blueprint'/Game/Caf\xc3\xa9.Caf\xc3\xa9'\"]",
+       "outside ASCII, so it never matches a creature"},
+      {"Dinos a list", With(At("Dinos"), json::array()), kE, "Dinos", "no kind would be limited"},
+      {"Dinos null", With(At("Dinos"), nullptr), kE, "Dinos",
+       "or \"Dinos\": {} for no kind limits"},
+      {"General null", With(At("General"), nullptr), kE, "General",
+       "is null, but must be an object"},
+      {"Messages a list", With(At("Messages"), json::array()), kE, "Messages", "must be an object"},
+      {"ItemMap null", With(At("ItemMap"), nullptr), kE, "ItemMap", "must be an object"},
+      {"Tiers null", With(At("Tiers"), nullptr), kE, "Tiers", "must be a list of tiers"},
+      {"a colour a list", With(At("Messages", "NotificationColor"), json::array()), kE,
+       "Messages.NotificationColor", "must be an object"},
+      {"a tier's Dinos a list", With(At("Tiers"), {{{"Group", "VIP"}, {"Dinos", json::array()}}}),
+       kE, "Tiers[0].Dinos", "must be an object"},
+      {"MaxAmount missing", Without(At("General", "MaxAmount")), kE, "General.MaxAmount",
+       "every tame would be refused"},
+      // What runs, if probably not as meant.
+      {"a key far from every known one", With(At("General", "Comment"), "x"), kW, "General.Comment",
+       "is not a key the plug-in knows, so it is ignored"},
+      {"more tiers than a server needs", With(At("Tiers"), many_tiers), kW, "Tiers",
+       "holds 65 tiers, more than the 64"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mistake);
+    const std::vector<Finding> findings = CheckConfig(c.config);
+    std::string all;
+    for (const Finding& finding : findings) all += FormatFinding(finding) + "\n";
+    ASSERT_EQ(findings.size(), 1u) << all;
+    EXPECT_EQ(findings[0].severity, c.severity);
+    EXPECT_EQ(findings[0].key, c.key);
+    EXPECT_NE(findings[0].message.find(c.phrase), std::string::npos) << findings[0].message;
+  }
 }
 
 TEST(ConfigCheck, EveryShippedConfigurationHasNoErrors) {
@@ -249,6 +331,54 @@ TEST(ConfigCheck, NearestNameCatchesSlipsOnly) {
   EXPECT_EQ(NearestName("count", keys), "Count");
   EXPECT_EQ(NearestName("Colour", keys), "");
   EXPECT_EQ(NearestName("", keys), "");
+}
+
+// The bounded distance NearestName computes (cut ends, a band, rows that stop early) suggests
+// exactly what the full distance would: the first of the nearest candidates within the allowance.
+TEST(ConfigCheck, NearestNameAgreesWithTheFullDistance) {
+  const auto full = [](std::string_view a, std::string_view b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i)
+      for (std::size_t j = 1; j <= b.size(); ++j)
+        d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1,
+                            d[i - 1][j - 1] + (std::tolower(a[i - 1]) != std::tolower(b[j - 1]))});
+    return d[a.size()][b.size()];
+  };
+  std::mt19937 random(17);
+  const auto word = [&](std::size_t longest) {
+    std::string text(random() % (longest + 1), ' ');
+    for (char& c : text) c = "abAB/_."[random() % 7];
+    return text;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    const std::string probe = word(round % 2 == 0 ? 12 : 40);
+    std::vector<std::string> candidates;
+    for (int i = 0; i < 8; ++i) {
+      std::string candidate = probe;  // a few slips of the probe, or any word
+      for (int slips = static_cast<int>(random() % 8); slips > 0; --slips) {
+        const std::size_t at = random() % (candidate.size() + 1);
+        const char letter = "abAB/_."[random() % 7];
+        if (random() % 3 == 0 || at == candidate.size())
+          candidate.insert(at, 1, letter);
+        else if (random() % 2 == 0)
+          candidate.erase(at, 1);
+        else
+          candidate[at] = letter;
+      }
+      candidates.push_back(random() % 3 == 0 ? word(40) : candidate);
+    }
+    std::string expected;
+    std::size_t best = std::max<std::size_t>(2, probe.size() / 8) + 1;
+    for (const std::string& candidate : candidates) {
+      if (const std::size_t distance = full(probe, candidate); distance < best) {
+        best = distance;
+        expected = candidate;
+      }
+    }
+    ASSERT_EQ(NearestName(probe, candidates), expected) << probe;
+  }
 }
 
 }  // namespace

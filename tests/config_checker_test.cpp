@@ -27,11 +27,12 @@ TEST(ConfigChecker, ExitsWithWhatTheCheckFoundAndSumsItUp) {
     std::string out;  // what is printed on standard output
   };
   const std::vector<Case> cases = {
-      {R"({"General": {}})", {}, 0, "0 errors, 0 warnings\n"},
+      {R"({"General": {}})", {}, 0, "checking config.json\n0 errors, 0 warnings\n"},
       {R"({"General": 5})",
        {{Severity::kError, "General", "is no object"}, {Severity::kWarning, "Messages", "missing"}},
        1,
-       "error: General: is no object\nwarning: Messages: missing\n1 error, 1 warning\n"},
+       "checking config.json\nerror: General: is no object\nwarning: Messages: missing\n1 error, "
+       "1 warning\n"},
       {R"({"General": {}} trailing)", {}, 0, ""},  // read as the plug-in reads it; a warning
       {R"({"General": {,}})", {}, 2, ""},
       {"", {}, 2, ""},
@@ -46,7 +47,7 @@ TEST(ConfigChecker, ExitsWithWhatTheCheckFoundAndSumsItUp) {
       EXPECT_EQ(out.str(), c.out);
     }
     if (status == 2) {
-      EXPECT_EQ(out.str(), "");
+      EXPECT_EQ(out.str(), "checking config.json\n");
       EXPECT_NE(err.str().find("config.json: [json.exception.parse_error"), std::string::npos);
       EXPECT_NE(err.str().find("line 1, column"), std::string::npos);
     }
@@ -54,13 +55,45 @@ TEST(ConfigChecker, ExitsWithWhatTheCheckFoundAndSumsItUp) {
   std::ostringstream out, err;
   CheckConfigText(R"({"General": {}} trailing)", "config.json", out, err,
                   [](const nlohmann::json&) { return std::vector<Finding>(); });
-  EXPECT_EQ(out.str().rfind("warning: (document): the plug-in ignores what follows", 0), 0u);
+  EXPECT_EQ(out.str().rfind("checking config.json\nwarning: (document): the plug-in ignores what "
+                            "follows",
+                            0),
+            0u);
   // A check that throws is an error finding, not a crash.
   EXPECT_EQ(CheckConfigText("{}", "c", out, err,
                             [](const nlohmann::json&) -> std::vector<Finding> {
                               throw std::runtime_error("boom");
                             }),
             1);
+}
+
+// --strict fails on warnings as on errors; every check, parsed or not, first names its file.
+TEST(ConfigChecker, StrictFailsOnWarningsAndTheFirstLineNamesTheFile) {
+  const Finding error{Severity::kError, "General", "is no object"};
+  const Finding warning{Severity::kWarning, "ItemMap", "is missing"};
+  struct Case {
+    std::string text;
+    std::vector<Finding> findings;
+    int status;         // without --strict
+    int strict_status;  // with it
+  };
+  const std::vector<Case> cases = {
+      {"{}", {}, 0, 0},      {"{}", {warning}, 0, 1},
+      {"{}", {error}, 1, 1}, {"{}", {warning, error}, 1, 1},
+      {"{", {}, 2, 2},
+  };
+  for (const Case& c : cases) {
+    for (const bool strict : {false, true}) {
+      SCOPED_TRACE(c.text + " with " + std::to_string(c.findings.size()) + " findings" +
+                   (strict ? ", strict" : ""));
+      std::ostringstream out, err;
+      const int status = CheckConfigText(
+          c.text, "/srv/game/config.json", out, err,
+          [&](const nlohmann::json&) { return c.findings; }, strict);
+      EXPECT_EQ(status, strict ? c.strict_status : c.status);
+      EXPECT_EQ(out.str().substr(0, out.str().find('\n')), "checking /srv/game/config.json");
+    }
+  }
 }
 
 TEST(ConfigChecker, NamesPathsTheGameDoesNotKnow) {

@@ -78,12 +78,16 @@ TEST_F(Config, AFailedReadKeepsTheDocumentAndTheAdminFlag) {
 }
 
 TEST_F(Config, TheSmallestDocumentLoadsAndTextAfterTheFirstValueIsIgnored) {
+  // Without MaxAmount every tame would be refused: the smallest document has it.
   WriteConfigText(R"({"General": {}, "Messages": {}})");
+  EXPECT_NE(Read(), "");  // refused
+  WriteConfigText(R"({"General": {"MaxAmount": 10}, "Messages": {}})");
   EXPECT_EQ(Read(), "");
   EXPECT_FALSE(CurrentSettings().general.ignore_admin);
   EXPECT_EQ(CurrentSettings().messages.Text("ShowLimitCmd"), L"No message");
 
-  WriteConfigText(R"({"General": {"IgnoreAdmin": true}, "Messages": {}} {"General": 1} garbage)");
+  WriteConfigText(
+      R"({"General": {"IgnoreAdmin": true, "MaxAmount": 10}, "Messages": {}} {"General": 1} garbage)");
   EXPECT_EQ(Read(), "");
   EXPECT_TRUE(CurrentSettings().general.ignore_admin);
 }

@@ -165,7 +165,7 @@ class GlobalGuessing(unittest.TestCase):
             slowest = 0.0
             while guessing.is_alive():
                 asked = time.monotonic()
-                self.assertEqual(admin.run("tw.reload"), "Reloaded config")
+                self.assertTrue(admin.run("tw.reload").startswith("Reloaded config\n"))
                 slowest = max(slowest, time.monotonic() - asked)
                 time.sleep(0.02)
             guessing.join()
@@ -178,7 +178,7 @@ class GlobalGuessing(unittest.TestCase):
         # The next login waits 10 steps, right password or not; the right one gets in.
         asked = time.monotonic()
         with self.sim.client(source="127.0.0.3") as admin:
-            self.assertEqual(admin.run("tw.reload"), "Reloaded config")
+            self.assertTrue(admin.run("tw.reload").startswith("Reloaded config\n"))
         waited = time.monotonic() - asked
         self.assertGreaterEqual(waited, self.STEP * len(guesses) * 0.95)
         self.assertLess(waited, 1.0)

@@ -76,7 +76,8 @@ TEST_F(Reload, OverRconAnswersWithTheErrorText) {
   std::filesystem::remove(server().ConfigPath());
   auto replies = server().Rcon("tw.reload", 5);
   ASSERT_EQ(replies.size(), 1u);
-  EXPECT_EQ(replies[0].text, std::string("Can't open config.json\n") + kKept);
+  EXPECT_EQ(replies[0].text, "Can't open config.json\nthere is no file at " +
+                                 server().ConfigPath().string() + "\n" + kKept);
 
   WriteConfigText(R"({"General": {"IgnoreAdmin": false}, "Messages": [)");
   replies = server().Rcon("tw.reload", 6);
@@ -85,7 +86,8 @@ TEST_F(Reload, OverRconAnswersWithTheErrorText) {
   const std::string first = replies[0].text.substr(0, replies[0].text.find('\n'));
   EXPECT_EQ(replies[0].text, first + "\n" + server().ConfigPath().string() +
                                  ", line 1, column 50: the file ends inside an object or array "
-                                 "that was never closed: a } or ] is missing\n" + kKept);
+                                 "that was never closed: a } or ] is missing\n" +
+                                 kKept);
   const auto errors = LogTexts("error");
   const std::string detail = server().ConfigPath().string() +
                              ", line 1, column 50: the file ends inside an object or array "
@@ -240,7 +242,9 @@ TEST_F(Reload, SavesTheLastGoodConfigurationOnlyWhenItGoesLive) {
   WriteConfigText("{\"General\": ");
   EXPECT_EQ(server().Rcon("tw.reload").at(0).text.rfind("[json.exception.parse_error", 0), 0u);
   std::filesystem::remove(server().ConfigPath());
-  EXPECT_EQ(server().Rcon("tw.reload").at(0).text, std::string("Can't open config.json\n") + kKept);
+  EXPECT_EQ(server().Rcon("tw.reload").at(0).text, "Can't open config.json\nthere is no file at " +
+                                                       server().ConfigPath().string() + "\n" +
+                                                       kKept);
 
   EXPECT_EQ(saved(), config);
   EXPECT_EQ(std::filesystem::last_write_time(last_good), saved_at);

@@ -19,7 +19,7 @@ import re
 import subprocess
 import sys
 
-SERVER_DIR = re.compile(r'[^\s"]*/tamewarden-sim-[A-Za-z0-9]{6}')
+SERVER_DIR = re.compile(r'(?:/[\w.+-]+)*/tamewarden-sim-[A-Za-z0-9]{6}')
 
 
 def load_expected(path):

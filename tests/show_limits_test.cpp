@@ -1,4 +1,5 @@
 // The show-limits chat command, typed by a player into the running plug-in library.
+#include <algorithm>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -111,17 +112,19 @@ TEST_F(ShowLimits, ABrokenTemplateIsRefusedAndAMissingSettingAnswersNothing) {
   EXPECT_TRUE(Events("notification").empty());
 }
 
-// Without MaxAmount every gain is refused and /limits answers nothing; asking changes neither.
-TEST_F(ShowLimits, AMissingMaxAmountKeepsRefusingAfterAnAnswerFailed) {
+// Without MaxAmount every gain would be refused and /limits would answer nothing: the file is
+// refused at load with an error that says so, instead of running that way.
+TEST_F(ShowLimits, AMissingMaxAmountIsRefusedAtLoad) {
   auto config = TestConfig();
   config["General"].erase("MaxAmount");
-  Start(config);
-  for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(ChatAnswer(), "");
-    EXPECT_FALSE(sim::actions::Tame(alice_, game().AddDino("wild", Kind(kRaptorPath), 0)));
-  }
-  EXPECT_EQ(Events("notification").size(), 2u);  // both refusals told
-  EXPECT_TRUE(LogTexts("error").empty());
+  WriteConfig(config);
+  server().Start();
+  EXPECT_FALSE(LoadPlugin().ok);
+  const std::vector<std::string> errors = LogTexts("error");
+  EXPECT_TRUE(std::any_of(errors.begin(), errors.end(), [](const std::string& line) {
+    return line.find("General.MaxAmount: is missing, so every tame would be refused") !=
+           std::string::npos;
+  })) << ::testing::PrintToString(errors);
 }
 
 TEST_F(ShowLimits, NoAnswerForADeadPlayerOrAnUnknownType) {

@@ -117,6 +117,40 @@ TEST_F(Tiers, TheFirstTierOfTheActingPlayerDecidesWithItsOwnAndInheritedLimits) 
   EXPECT_EQ(asked_of("76561197960365731 VIP"), 0);
 }
 
+// Tiers that repeat their groups cost one permission question per group, not per tier, and the
+// first tier of the player's group still decides: a later tier of that group never does.
+TEST_F(Tiers, EachGroupIsAskedOnceWhateverTheNumberOfTiers) {
+  json config = TierConfig();
+  json tiers = json::array();
+  for (int i = 0; i < 30; ++i)
+    tiers.push_back({{"Group", std::string(1, static_cast<char>('A' + i % 3))}, {"MaxAmount", 0}});
+  tiers.push_back({{"Group", "VIP"}, {"MaxAmount", 5}, {"Dinos", {{kRex, {{"Count", 3}}}}}});
+  tiers.push_back({{"Group", "VIP"}, {"Unlimited", true}});  // never decides
+  tiers.push_back({{"Group", "A"}, {"Unlimited", true}});
+  config["Tiers"] = tiers;
+  std::vector<std::string> world = {"player plain id=100001 tribe=200002",
+                                    "player vip id=100002 tribe=200003 groups=VIP"};
+  for (const auto& line : Wild(kRexKind, 5, "rex")) world.push_back(line);
+  Start(config, world);
+  const auto asked = [&](const std::string& who, const std::string& group) {
+    return std::count(server().trace().begin(), server().trace().end(),
+                      "IsPlayerHasPermission " + who + " " + group);
+  };
+  const std::string plain = "76561197960365729", vip = "76561197960365730";
+  server().ClearTrace();
+  EXPECT_EQ(Try("tame plain rex1", "APrimalDinoCharacter.TameDino").first, true);
+  const auto per_group = asked(plain, "A");
+  EXPECT_GT(per_group, 0);
+  for (const char* group : {"B", "C", "VIP"}) EXPECT_EQ(asked(plain, group), per_group) << group;
+  server().ClearTrace();
+  for (const char* dino : {"rex2", "rex3", "rex4"})
+    EXPECT_EQ(Try(std::string("tame vip ") + dino, "APrimalDinoCharacter.TameDino").first, true);
+  EXPECT_EQ(asked(vip, "VIP"), asked(vip, "A"));
+  const auto [allowed, refusal] = Try("tame vip rex5", "APrimalDinoCharacter.TameDino");
+  EXPECT_FALSE(allowed);
+  EXPECT_TRUE(refusal.ends_with(" (kind limit 3/3, tier VIP)")) << refusal;
+}
+
 // A merge or invitation is checked against the inviter's tier.
 TEST_F(Tiers, AJoinIsCheckedAgainstTheInvitersTier) {
   Start(TierConfig(),

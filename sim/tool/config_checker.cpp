@@ -80,9 +80,14 @@ std::vector<Finding> GameDataFindings(const nlohmann::json& document) {
 }
 
 int CheckConfigText(std::string_view text, std::string_view name, std::ostream& out,
-                    std::ostream& err, const ConfigCheck& check) {
+                    std::ostream& err, const ConfigCheck& check, bool warnings_fail) {
   // Read as the plug-in reads it: the first value, what follows it a warning.
-  ParsedConfig parsed = ParseConfigText(text, name);
+  return CheckParsedConfig(ParseConfigText(text, name), name, out, err, check, warnings_fail);
+}
+
+int CheckParsedConfig(ParsedConfig parsed, std::string_view name, std::ostream& out,
+                      std::ostream& err, const ConfigCheck& check, bool warnings_fail) {
+  out << "checking " << name << "\n";
   if (!parsed.error.empty()) {
     err << "tamewarden-sim: " << name << ": " << parsed.error << "\n";
     if (!parsed.detail.empty()) err << "tamewarden-sim: " << parsed.detail << "\n";
@@ -99,9 +104,9 @@ int CheckConfigText(std::string_view text, std::string_view name, std::ostream& 
   std::ranges::move(GameDataFindings(document), std::back_inserter(findings));
   for (const Finding& finding : findings) out << FormatFinding(finding) << "\n";
   const std::size_t errors = CountFindings(findings, Severity::kError);
-  out << Count(errors, "error") << ", "
-      << Count(CountFindings(findings, Severity::kWarning), "warning") << "\n";
-  return errors > 0 ? 1 : 0;
+  const std::size_t warnings = CountFindings(findings, Severity::kWarning);
+  out << Count(errors, "error") << ", " << Count(warnings, "warning") << "\n";
+  return errors > 0 || (warnings_fail && warnings > 0) ? 1 : 0;
 }
 
 }  // namespace sim::tool

@@ -80,18 +80,25 @@ struct RemoveAtExit {
   }
 };
 
-// A file that cannot be read ends in main's report, exit status 2.
+// A file that cannot be read ends in main's report, exit status 2. The first line names the file
+// checked, by its full path.
 int Check(const Options& options) {
+  const auto check = [&](std::string_view text, const std::string& name) {
+    return CheckConfigText(text, name, std::cout, std::cerr, CheckConfig, options.strict);
+  };
   if (options.script && *options.script == "-") {
     const std::string text(std::istreambuf_iterator<char>(std::cin), {});
-    return CheckConfigText(text, "-", std::cout, std::cerr);
+    return check(text, "standard input");
   }
   if (options.script || options.server_dir) {
     const fs::path path =
         options.script ? *options.script : sim::Server::ConfigPathIn(*options.server_dir);
-    return CheckConfigText(ReadFile(path), path.string(), std::cout, std::cerr);
+    // Parsed as the plug-in parses it: a file over the size cap is refused unread.
+    const std::string name = fs::absolute(path).string();
+    return CheckParsedConfig(ParseConfigFile(path.string()), name, std::cout, std::cerr,
+                             CheckConfig, options.strict);
   }
-  return CheckConfigText(kDefaultConfig, "examples/config.json (built in)", std::cout, std::cerr);
+  return check(kDefaultConfig, "examples/config.json (built in)");
 }
 
 int Run(const Options& options) {

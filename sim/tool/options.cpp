@@ -98,6 +98,8 @@ const std::vector<Option>& Table() {
          options.check = true;
          if (file) SetFile(options, *file, "file");
        }},
+      {"--strict", "", "with --check, exit with status 1 on warnings too",
+       Switch(&Options::strict)},
       {"-h, --help", "", "show this text", Switch(&Options::help)},
   };
   return table;
@@ -144,9 +146,11 @@ Options Parse(const std::vector<std::string>& args, const std::filesystem::path&
     option->set(options, name, value);
   }
   if (options.help) return options;
+  if (options.strict && !options.check) throw UsageError("--strict is only used with --check");
   if (options.check) {
     if (options.rcon_port || !rcon_options.empty() || options.json)
-      throw UsageError("--check runs no server: it takes only --server-dir and the file to check");
+      throw UsageError(
+          "--check runs no server: it takes only --server-dir, --strict and the file to check");
     return options;  // the checker itself reports a file it cannot read
   }
   if (options.rcon_port && options.rcon_password.empty())
@@ -186,7 +190,7 @@ std::string HelpText() {
     options += fmt::format("  {:<23}{}\n", usage, help);
   }
   return R"(Usage: tamewarden-sim [OPTIONS] [SCRIPT]
-       tamewarden-sim --check [--server-dir DIR] [FILE]
+       tamewarden-sim --check [--strict] [--server-dir DIR] [FILE]
 
 The stand-in game server: it loads the Tamewarden plug-in, runs the script's lines against
 a world of players and creatures, and prints every event it observes.
@@ -195,8 +199,8 @@ a world of players and creatures, and prints every event it observes.
          R"(
 Exit status: 0 when every line ran; 1 when a line failed, the plug-in failed to load, an
 exception escaped into the game or a signal cut a script short; 2 on bad options or a file
-that cannot be read. With --check: 0 without errors, 1 with errors, 2 when FILE cannot be
-read or parsed.
+that cannot be read. With --check: 0 without errors, 1 with errors (with --strict, also with
+warnings), 2 when FILE cannot be read or parsed.
 
 Script lines (# starts a comment; names are unique per kind of thing):
 )" + VerbOverview() +

@@ -20,7 +20,8 @@ struct Options {
   int rcon_ban_seconds = 60;  // 0: no bans
   // The script (none or "-": standard input); with --check, the configuration to check.
   std::optional<std::filesystem::path> script;
-  bool check = false;  // check a configuration instead of running a server
+  bool check = false;   // check a configuration instead of running a server
+  bool strict = false;  // with check: warnings fail too
   bool help = false;
 };
 
