@@ -266,13 +266,19 @@ class Checker {
       if (const std::string near = NearestName(it.key(), names); !near.empty()) {
         const std::string ignored = it->is_structured() ? "everything in it would be ignored"
                                                         : "its value would be ignored";
-        if (game_text::EqualsIgnoringCase(std::string_view(it.key()), std::string_view(near)))
+        // Half the letters of a short key changed make another word ("Note" beside "Name"), no
+        // slip: that stays a warning.
+        const std::size_t distance = SlipDistance(it.key(), near, it.key().size());
+        if (distance == 0)
           Error(name, "differs from \"" + near +
                           "\" only in letter case, which keys do not ignore, so " + ignored +
                           "; write \"" + near + "\"");
-        else
+        else if (distance * 2 < it.key().size())
           Error(name, "is not a key the plug-in knows, so " + ignored + "; did you mean \"" + near +
                           "\"? Write \"" + near + "\"");
+        else
+          Warn(name,
+               "is not a key the plug-in knows, so it is ignored; did you mean \"" + near + "\"?");
         continue;
       }
       std::string message = "is not a key the plug-in knows, so it is ignored";

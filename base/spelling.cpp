@@ -77,6 +77,10 @@ class Letters {
 
 }  // namespace
 
+std::size_t SlipDistance(std::string_view a, std::string_view b, std::size_t bound) {
+  return EditDistanceWithin(a, b, bound);
+}
+
 std::string NearestName(std::string_view word, const std::vector<std::string>& candidates) {
   // A slip changes a few characters: one or two in a short key, more in a long path.
   const std::size_t allowed = std::max<std::size_t>(2, word.size() / 8);

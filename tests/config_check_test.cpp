@@ -292,6 +292,8 @@ TEST(ConfigCheck, AMistakeThatChangesALimitIsAnError) {
       // What runs, if probably not as meant.
       {"a key far from every known one", With(At("General", "Comment"), "x"), kW, "General.Comment",
        "is not a key the plug-in knows, so it is ignored"},
+      {"a kind's note beside its Name", With(At("Dinos", kRex, "Note"), "x"), kW, kRexKey + ".Note",
+       "so it is ignored; did you mean \"Name\"?"},
       {"more tiers than a server needs", With(At("Tiers"), many_tiers), kW, "Tiers",
        "holds 65 tiers, more than the 64"},
   };
