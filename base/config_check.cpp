@@ -45,12 +45,8 @@ bool IsIdentifier(std::string_view name) {
   });
 }
 
-// The key of a member as the owner finds it: General.MaxAmount, Dinos["Blueprint'...'"].Count.
-// Members named by the owner (kinds, items) are always written in brackets.
 std::string Child(const std::string& parent, std::string_view name, bool bracket = false) {
-  if (!bracket && IsIdentifier(name))
-    return parent.empty() ? std::string(name) : parent + "." + std::string(name);
-  return parent + "[" + Quote(name) + "]";
+  return MemberKey(parent, name, bracket);
 }
 
 std::string Index(const std::string& parent, std::size_t i) {
@@ -588,6 +584,12 @@ std::string PathFormProblem(std::string_view path, bool ignore_case, std::string
            Quote(game_text::Wrap(path));
   return "is not a blueprint path of the form Blueprint'/Game/.../X.X', so " + matches +
          "; copy the path GetDinoBp shows";
+}
+
+std::string MemberKey(const std::string& parent, std::string_view name, bool bracket) {
+  if (!bracket && IsIdentifier(name))
+    return parent.empty() ? std::string(name) : parent + "." + std::string(name);
+  return parent + "[" + Quote(name) + "]";
 }
 
 std::vector<Finding> CheckConfig(const nlohmann::json& document) { return Checker(document).Run(); }

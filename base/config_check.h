@@ -35,6 +35,11 @@ inline constexpr std::size_t kMaxTiers = 64;  // more are warned about: each tam
 // error findings can be read by every part of the plug-in without a configuration failure.
 std::vector<Finding> CheckConfig(const nlohmann::json& document);
 
+// The key of a member as the owner finds it and findings name it: General.MaxAmount,
+// Dinos["Blueprint'...'"].Count. Members named by the owner (kinds, items) are written in
+// brackets when `bracket`; so is any name that is no identifier.
+std::string MemberKey(const std::string& parent, std::string_view name, bool bracket = false);
+
 std::size_t CountFindings(const std::vector<Finding>& findings, Severity severity);
 
 // "error: KEY: message" or "warning: KEY: message", the key and message as log fields (see

@@ -28,27 +28,6 @@ std::string SizeError(std::uintmax_t size) {
       size, kMaxConfigBytes >> 20);
 }
 
-// Keys named as the check (base/config_check.cpp) names them: General.MaxAmount,
-// Dinos["Blueprint'...'"].Count, Tiers[0].Group.
-
-// A text as JSON writes it, in quotes; bytes that are no UTF-8 are replaced, never thrown on.
-std::string Quote(std::string_view text) {
-  return json(std::string(text)).dump(-1, ' ', false, json::error_handler_t::replace);
-}
-
-bool IsIdentifier(std::string_view name) {
-  if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0]))) return false;
-  return std::all_of(name.begin(), name.end(), [](char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-  });
-}
-
-std::string Child(const std::string& parent, std::string_view name, bool bracket) {
-  if (!bracket && IsIdentifier(name))
-    return parent.empty() ? std::string(name) : parent + "." + std::string(name);
-  return parent + "[" + Quote(name) + "]";
-}
-
 bool HasUtf8Bom(std::string_view text) { return text.starts_with("\xEF\xBB\xBF"); }
 
 // "line L, column C" of the byte at `at`: columns count characters (the bytes before `at` are
@@ -233,10 +212,10 @@ class Handler : public nlohmann::detail::json_sax_dom_parser<json> {
     for (std::size_t i = 0; i + 1 < frames_.size(); ++i) {
       const Frame& frame = frames_[i];
       path = frame.array ? path + "[" + std::to_string(frame.elements - 1) + "]"
-                         : Child(path, frame.key, frame.brackets);
+                         : MemberKey(path, frame.key, frame.brackets);
       if (path.size() > kMaxKeyPath) return path.substr(0, kMaxKeyPath) + "…";
     }
-    return Child(path, name, frames_.back().brackets);
+    return MemberKey(path, name, frames_.back().brackets);
   }
 
   void Repeated(std::string_view name, std::size_t first, std::size_t second) {
