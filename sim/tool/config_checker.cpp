@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/config_parse.h"
+#include "base/log_field.h"
 #include "base/spelling.h"
 #include "host/game_text.h"
 #include "sim/tool/game_data.h"
@@ -89,8 +90,9 @@ int CheckParsedConfig(ParsedConfig parsed, std::string_view name, std::ostream& 
                       std::ostream& err, const ConfigCheck& check, bool warnings_fail) {
   out << "checking " << name << "\n";
   if (!parsed.error.empty()) {
-    err << "tamewarden-sim: " << name << ": " << parsed.error << "\n";
-    if (!parsed.detail.empty()) err << "tamewarden-sim: " << parsed.detail << "\n";
+    // The parser quotes what it read, bytes that are no text included: written escaped.
+    err << "tamewarden-sim: " << name << ": " << LogField(parsed.error) << "\n";
+    if (!parsed.detail.empty()) err << "tamewarden-sim: " << LogField(parsed.detail) << "\n";
     return 2;
   }
   const nlohmann::json& document = parsed.document;

@@ -95,8 +95,8 @@ int Check(const Options& options) {
         options.script ? *options.script : sim::Server::ConfigPathIn(*options.server_dir);
     // Parsed as the plug-in parses it: a file over the size cap is refused unread.
     const std::string name = fs::absolute(path).string();
-    return CheckParsedConfig(ParseConfigFile(path.string()), name, std::cout, std::cerr,
-                             CheckConfig, options.strict);
+    return CheckParsedConfig(ParseConfigFile(name), name, std::cout, std::cerr, CheckConfig,
+                             options.strict);
   }
   return check(kDefaultConfig, "examples/config.json (built in)");
 }
