@@ -96,7 +96,9 @@ RecountResult Compare(const DinoCountStore& held, const DinoCountStore& counted,
     result.creatures += static_cast<std::size_t>(total);
     if (held.TotalOf(team) != total) corrected.insert(team);
   }
+  result.held_none = true;
   held.ForEachTeam([&](int32_t team, int32_t total) {
+    result.held_none = false;
     if (total != CountIn(counts.team_totals, team)) corrected.insert(team);
   });
   counted.ForEachKind([&](const FString& path, const KindCounts& kind) {
@@ -168,10 +170,14 @@ std::string Recount(RecountReason reason) {
   const RecountResult result = UpdateDinoCountAll();
   const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now() - started);
-  std::string line = fmt::format(
-      "Recount ({}): {} of {} in {} ms, {} corrected", ReasonName(reason),
-      Counted(result.creatures, "creature", "creatures"), Counted(result.teams, "team", "teams"),
-      took.count(), Counted(result.corrected, "team count", "team counts"));
+  const bool first =
+      result.held_none && (reason == RecountReason::kLoad || reason == RecountReason::kWorldStart);
+  std::string line =
+      fmt::format("Recount ({}): {} of {} in {} ms, {}", ReasonName(reason),
+                  Counted(result.creatures, "creature", "creatures"),
+                  Counted(result.teams, "team", "teams"), took.count(),
+                  first ? "the first count since the plug-in loaded"
+                        : Counted(result.corrected, "team count", "team counts") + " corrected");
   LastLine() = line;
   Log().info(line);
   return line;

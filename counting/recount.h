@@ -13,6 +13,7 @@ struct RecountResult {
   std::size_t creatures = 0;
   std::size_t teams = 0;
   std::size_t corrected = 0;
+  bool held_none = false;  // the store held no team's count before
 };
 
 // Rebuilds every count from the running level, aside, and puts them in place of the store's:
@@ -27,8 +28,10 @@ RecountResult UpdateDinoCountAll();
 enum class RecountReason { kWorldStart, kLoad, kReload, kUpdateDinos, kTimer };
 
 // UpdateDinoCountAll, timed, then one info line, which is returned and kept for LastRecountLine:
-// "Recount (UpdateDinos): 1234 creatures of 56 teams in 4 ms, 3 team counts corrected". A failure
-// throws as UpdateDinoCountAll does, with no line.
+// "Recount (UpdateDinos): 1234 creatures of 56 teams in 4 ms, 3 team counts corrected". The
+// first count after a load or at world start, with nothing held before, has nothing to correct and
+// says so: "..., the first count since the plug-in loaded". A failure throws as UpdateDinoCountAll
+// does, with no line.
 std::string Recount(RecountReason reason);
 
 // The line of the last recount that ended, empty before the first.

@@ -79,7 +79,7 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(masked, [
             "   2> rcon tw.reload",
             "    result AShooterGameMode.InitGame: game function ran",
-            recount.format("load", "3 team counts corrected"),
+            recount.format("load", "the first count since the plug-in loaded"),
             summary,
             "    plug-in loaded: 10 commands, 16 hooks",
             recount.format("reload", "0 team counts corrected"),

@@ -334,7 +334,7 @@ TEST_F(Load, StatusSaysWhatRunsAndWhatTheLoadAdded) {
   EXPECT_EQ(lines[3], "Tiers: 0");
   EXPECT_EQ(
       lines[4],
-      "Last recount: Recount (load): 0 creatures of 0 teams in # ms, 0 team counts corrected");
+      "Last recount: Recount (load): 0 creatures of 0 teams in # ms, the first count since the plug-in loaded");
   EXPECT_EQ(lines[5], "Recount timer: every 600 s");
   EXPECT_EQ(lines[6], "Hooks: 15 installed, 1 refused: APrimalDinoCharacter.Die (declined)");
   EXPECT_EQ(lines[7],
