@@ -189,7 +189,12 @@ std::string ConfigSummary(std::size_t warnings) {
   // Kinds equal ignoring case are one.
   std::set<std::string> kinds;
   for (const auto& [key, kind] : settings.kinds) kinds.insert(game_text::Folded(key));
-  return "Config: " + count(kinds.size(), "kind", "kinds") + ", " +
-         count(settings.item_map.size(), "item mapping", "item mappings") + ", " +
-         count(warnings, "warning", "warnings");
+  std::string summary = "Config: " + count(kinds.size(), "kind", "kinds") + ", " +
+                        count(settings.item_map.size(), "item mapping", "item mappings") + ", " +
+                        count(warnings, "warning", "warnings");
+  // The names only: the connection, and above all its password, stay out of every answer.
+  if (settings.cluster)
+    summary += ", cluster \"" + LogField(settings.cluster->cluster_name) + "\" as \"" +
+               LogField(settings.cluster->server_name) + "\"";
+  return summary;
 }

@@ -29,6 +29,9 @@ using namespace config_schema;
 constexpr int64_t kInt64Min = std::numeric_limits<int64_t>::min();
 constexpr int32_t kInt32Min = std::numeric_limits<int32_t>::min();
 
+// The password's key: no finding shows its value, nor the keys of a value written in its place.
+constexpr std::string_view kSecretKey = "Cluster.MysqlPass";
+
 // What a "Dinos" key that never matches means.
 constexpr std::string_view kUnlimitedKind =
     "it never matches a creature and the kind would not be limited";
@@ -70,6 +73,41 @@ std::string Article(const json& value) {
     default:
       return "the number " + value.dump();
   }
+}
+
+// What `value` is by its type alone, for a value that must not be shown: "the number 5" or a
+// text's first characters would show a password.
+std::string TypeOnly(const json& value) {
+  switch (value.type()) {
+    case json::value_t::null:
+      return "null";
+    case json::value_t::object:
+      return "an object";
+    case json::value_t::array:
+      return "an array";
+    case json::value_t::string:
+      return "a text";
+    case json::value_t::boolean:
+      return "true or false";
+    default:
+      return "a number";
+  }
+}
+
+// A name other maps see and the database keeps: 1 to 64 letters, digits, '_', '.' or '-'.
+bool IsMapName(const json& value) {
+  if (!value.is_string()) return false;
+  const std::string& text = value.get_ref<const std::string&>();
+  return !text.empty() && text.size() <= 64 && std::all_of(text.begin(), text.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.' || c == '-';
+  });
+}
+
+// A whole number from `low` to `high` (a fraction of zero, as 500.0, is whole).
+bool IsWholeIn(const json& value, double low, double high) {
+  if (!value.is_number()) return false;
+  const double number = value.get<double>();
+  return std::trunc(number) == number && number >= low && number <= high;
 }
 
 // A text holding only a number, as when a number was written in quotes.
@@ -160,6 +198,7 @@ class Checker {
     CheckDinos();
     CheckItemMap();
     CheckTiers();
+    CheckCluster();
     CheckUnknown("", document_, kTopLevelKeys);
     for (const Key<Settings>& key : kTopLevelKeys) {  // the plain values beside the sections
       if (key.type != Type::kSection) CheckKey("", document_, key);
@@ -199,16 +238,19 @@ class Checker {
                                      kMaxNesting));
         return;
       }
+      // What stands inside the password, keys included, goes by the password's key.
+      const bool secret = frame.key == kSecretKey;
       if (frame.value->is_object()) {
         for (auto it = frame.value->begin(); it != frame.value->end(); ++it) {
           if (it->is_structured())
-            stack.push_back({&*it, frame.depth + 1, Child(frame.key, it.key())});
+            stack.push_back(
+                {&*it, frame.depth + 1, secret ? frame.key : Child(frame.key, it.key())});
         }
       } else if (frame.value->is_array()) {
         for (std::size_t i = 0; i < frame.value->size(); ++i) {
           const json& element = (*frame.value)[i];
           if (element.is_structured())
-            stack.push_back({&element, frame.depth + 1, Index(frame.key, i)});
+            stack.push_back({&element, frame.depth + 1, secret ? frame.key : Index(frame.key, i)});
         }
       }
     }
@@ -309,6 +351,30 @@ class Checker {
         if (Require(value.is_object(), name, value,
                     "an object: write {\"Red\": 1.0, \"Green\": 0.75, \"Blue\": 0.0}"))
           CheckMembers(name, value, kColourKeys);
+        return;
+      case Type::kName:
+        Require(IsMapName(value), name, value,
+                "1 to 64 characters, each a letter, a digit, '_', '.' or '-': write a name such "
+                "as \"" +
+                    std::string(key.example) + "\"");
+        return;
+      case Type::kPort:
+        Require(IsWholeIn(value, 1, 65535), name, value,
+                std::string("a whole number from 1 to 65535, the database server's port") +
+                    (LooksNumeric(value) ? ": write it without the quotes" : ", such as 3306"));
+        return;
+      case Type::kSyncInterval:
+        Require(IsWholeIn(value, 50, 60000), name, value,
+                std::string("a whole number of milliseconds from 50 to 60000, the time between "
+                            "two exchanges with the database") +
+                    (LooksNumeric(value) ? ": write it without the quotes" : ", such as 500"));
+        return;
+      case Type::kSecret:
+        // Only its type is named: the value is a password.
+        if (!value.is_string())
+          Error(name, "is " + TypeOnly(value) +
+                          ", but must be a text in double quotes: write the password of "
+                          "MysqlUser, or \"\" for none");
         return;
       default:
         break;  // the rest are texts
@@ -558,6 +624,29 @@ class Checker {
           CheckMembers(kind, *it, kTierKindKeys);
       }
     }
+  }
+
+  void CheckCluster() {
+    const json* cluster = ConfigMember(document_, "Cluster");
+    if (cluster == nullptr ||
+        !Require(cluster->is_object(), "Cluster", *cluster,
+                 "an object naming this map and the database the cluster's maps share: write "
+                 "\"Cluster\": {\"ServerName\": \"TheIsland\", \"MysqlUser\": \"tamewarden\", "
+                 "\"MysqlPass\": \"...\", \"MysqlDB\": \"tamewarden\"}, or leave it out"))
+      return;
+    CheckMembers("Cluster", *cluster, kClusterKeys);
+    // Without a socket the host is connected to; a missing host means 127.0.0.1.
+    const auto empty_text = [&](std::string_view key) {
+      const json* value = ConfigMember(*cluster, key);
+      return value == nullptr ||
+             (value->is_string() && value->get_ref<const std::string&>().empty());
+    };
+    const json* host = ConfigMember(*cluster, "MysqlHost");
+    if (host != nullptr && empty_text("MysqlHost") && empty_text("MysqlSocket"))
+      Error("Cluster.MysqlHost",
+            "is empty and so is MysqlSocket, so the plug-in has no database server to connect "
+            "to: write its address, such as \"MysqlHost\": \"127.0.0.1\", or its unix socket, "
+            "such as \"MysqlSocket\": \"/run/mysqld/mysqld.sock\"");
   }
 
   const json& document_;

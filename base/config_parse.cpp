@@ -28,6 +28,20 @@ std::string SizeError(std::uintmax_t size) {
       size, kMaxConfigBytes >> 20);
 }
 
+// The member holding the cluster's database password, which no error or finding may show.
+constexpr std::string_view kSecretMember = "MysqlPass";
+
+// The parser's error text without the token it quotes ("; last read: '...'"), which ends the
+// text or comes before "; expected ...".
+std::string WithoutLastRead(std::string error) {
+  const std::size_t start = error.find("; last read: '");
+  if (start == std::string::npos) return error;
+  const std::size_t expected = error.rfind("'; expected ");
+  const std::size_t end =
+      expected != std::string::npos && expected >= start ? expected + 1 : error.size();
+  return error.erase(start, end - start);
+}
+
 bool HasUtf8Bom(std::string_view text) { return text.starts_with("\xEF\xBB\xBF"); }
 
 // "line L, column C" of the byte at `at`: columns count characters (the bytes before `at` are
@@ -138,6 +152,10 @@ class Handler : public nlohmann::detail::json_sax_dom_parser<json> {
   template <class Exception>
   bool parse_error(std::size_t position, const std::string&, const Exception& error) {
     error_ = error.what();
+    // The parser quotes the token it failed in; within the password that is the password.
+    if (std::ranges::any_of(frames_,
+                            [](const Frame& f) { return !f.array && f.key == kSecretMember; }))
+      error_ = WithoutLastRead(std::move(error_));
     error_at_ = position == 0 ? 0 : position - 1;  // the last byte read
     return false;
   }
@@ -213,6 +231,8 @@ class Handler : public nlohmann::detail::json_sax_dom_parser<json> {
       const Frame& frame = frames_[i];
       path = frame.array ? path + "[" + std::to_string(frame.elements - 1) + "]"
                          : MemberKey(path, frame.key, frame.brackets);
+      // Keys inside a value written as the password are as secret as the password.
+      if (!frame.array && frame.key == kSecretMember) return path;
       if (path.size() > kMaxKeyPath) return path.substr(0, kMaxKeyPath) + "…";
     }
     return MemberKey(path, name, frames_.back().brackets);

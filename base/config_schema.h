@@ -4,6 +4,7 @@
 #include <string_view>
 #include <type_traits>
 #include <unordered_set>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -34,6 +35,10 @@ enum class Type {
   kPercent,        // a whole number from 1 to 99
   kShowLimitsType,
   kColour,
+  kName,          // a name other maps see: 1 to 64 letters, digits, '_', '.' or '-'
+  kPort,          // a TCP port: a whole number from 1 to 65535
+  kSyncInterval,  // milliseconds between two exchanges with the database: 50 to 60000
+  kSecret,        // a text whose value no finding, log line or answer ever shows
 };
 
 // One key of a section whose values fill a `Record`.
@@ -46,8 +51,9 @@ struct Key {
   std::string_view when_missing = {};   // what the plug-in does without it; empty: nothing notable
   std::string_view when_negative = {};  // for numbers: what a negative value means
   // Whether a document without it is refused: without it the plug-in would enforce a limit the
-  // owner did not write.
+  // owner did not write, or could not do what its section asks.
   bool required = false;
+  std::string_view example = {};  // a value to write, for a finding about a wrong one
 };
 
 // The values of `object`'s keys, each by its row; a key that is missing leaves its member alone.
@@ -229,6 +235,52 @@ inline void SetTiers(Settings& settings, std::string_view, const nlohmann::json&
   }
 }
 
+inline constexpr Key<ClusterSettings> kClusterKeys[] = {
+    {"ServerName",
+     Type::kName,
+     Set<&ClusterSettings::server_name>,
+     "the maps of the cluster cannot tell this map's counts from their own; write this map's "
+     "name, unique in the cluster, such as \"ServerName\": \"TheIsland\"",
+     {},
+     /*required=*/true,
+     "TheIsland"},
+    {"MysqlHost", Type::kPlainText, Set<&ClusterSettings::host>},
+    {"MysqlPort", Type::kPort, Set<&ClusterSettings::port>},
+    {"MysqlUser",
+     Type::kPlainText,
+     Set<&ClusterSettings::user>,
+     "the plug-in cannot log in to the database; write the database user, such as "
+     "\"MysqlUser\": \"tamewarden\"",
+     {},
+     /*required=*/true},
+    {"MysqlPass", Type::kSecret, Set<&ClusterSettings::password>},
+    {"MysqlDB",
+     Type::kPlainText,
+     Set<&ClusterSettings::database>,
+     "the plug-in has no database to share the counts in; write the database's name, such as "
+     "\"MysqlDB\": \"tamewarden\"",
+     {},
+     /*required=*/true},
+    {"MysqlSocket", Type::kPlainText, Set<&ClusterSettings::socket>},
+    {"ClusterName",
+     Type::kName,
+     Set<&ClusterSettings::cluster_name>,
+     {},
+     {},
+     /*required=*/false,
+     "main"},
+    {"SyncIntervalMs", Type::kSyncInterval, Set<&ClusterSettings::sync_interval_ms>},
+};
+
+// "Cluster": present as an object, the map shares its counts; its missing keys keep their
+// defaults.
+inline void SetCluster(Settings& settings, std::string_view, const nlohmann::json& cluster) {
+  if (!cluster.is_object()) return;
+  ClusterSettings read;
+  ReadMembers(cluster, kClusterKeys, read);
+  settings.cluster = std::move(read);
+}
+
 inline constexpr Key<Settings> kTopLevelKeys[] = {
     {"General", Type::kSection, SetSection<&Settings::general, kGeneralKeys>},
     {"Messages", Type::kSection, SetSection<&Settings::messages, kMessagesKeys>},
@@ -236,6 +288,7 @@ inline constexpr Key<Settings> kTopLevelKeys[] = {
     {"ItemMap", Type::kSection, SetItemMap},
     {"Debug", Type::kBoolean, Set<&Settings::debug>},
     {"Tiers", Type::kSection, SetTiers},
+    {"Cluster", Type::kSection, SetCluster},
 };
 
 // The section a key of another section belongs in, for an owner who put it in the wrong one;
@@ -245,6 +298,8 @@ constexpr std::string_view SectionOf(std::string_view key) {
     if (k.name == key) return "General";
   for (const auto& k : kMessagesKeys)
     if (k.name == key) return "Messages";
+  for (const auto& k : kClusterKeys)
+    if (k.name == key) return "Cluster";
   for (const auto& k : kTopLevelKeys)
     if (k.name == key) return "";
   return "";

@@ -83,6 +83,22 @@ struct TierSettings {
   bool repeats_group = false;
 };
 
+// "Cluster": the database through which the maps of a cluster share their counts.
+struct ClusterSettings {
+  std::string server_name;  // this map's name, unique in the cluster
+  std::string host = "127.0.0.1";
+  int32_t port = 3306;
+  std::string user;
+  std::string password;  // never written into a log line, answer or finding
+  std::string database;
+  std::string socket;  // a unix socket path, used in place of host and port when not empty
+  std::string cluster_name = "default";
+  int32_t sync_interval_ms = 500;
+
+  // A reload whose section differs in anything reconnects.
+  bool operator==(const ClusterSettings&) const = default;
+};
+
 struct Settings {
   bool debug = false;
   GeneralSettings general;
@@ -93,6 +109,8 @@ struct Settings {
   std::map<std::string, std::string, std::less<>> item_map;
   // "Tiers" in file order, without entries that name no group.
   std::vector<TierSettings> tiers;
+  // Without the section the map counts alone and no connection is made.
+  std::optional<ClusterSettings> cluster;
 };
 
 // The settings of `document`; every key it lacks (and so an empty or null document) leaves its

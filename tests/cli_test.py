@@ -230,6 +230,16 @@ class CommandLine(unittest.TestCase):
             self.assertEqual(in_dir.stdout,
                              f"checking {os.path.join(plugin_dir, 'config.json')}\n")
 
+            # The cluster's password is never shown, however it is written wrong.
+            cluster = '{"General": {"MaxAmount": 5}, "Messages": {}, "Cluster": {"ServerName": ' \
+                '"A", "MysqlUser": "u", "MysqlDB": "d", "MysqlPass": %s}}'
+            for password, status in (("73915384", 1), ('["Zq7-hunter"]', 1),
+                                     ('"Zq7-hunter\x01"', 2)):
+                shown = check(cluster % password)
+                self.assertEqual(shown.returncode, status, shown.stdout + shown.stderr)
+                for secret in ("73915384", "Zq7-hunter"):
+                    self.assertNotIn(secret, shown.stdout + shown.stderr)
+
             wrong_type = check('{"General": 5, "Messages": {}}')
             self.assertIn("error: General: ", wrong_type.stdout)
             self.assertEqual(wrong_type.returncode, 1)

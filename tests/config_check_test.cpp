@@ -309,6 +309,121 @@ TEST(ConfigCheck, AMistakeThatChangesALimitIsAnError) {
   }
 }
 
+// A configuration with a whole "Cluster" section, with one key changed (a null value removes it).
+json WithCluster(const std::string& key, json value) {
+  json config = SimTest::TestConfig();
+  config["Cluster"] = {
+      {"ServerName", "TheIsland"}, {"MysqlHost", "127.0.0.1"}, {"MysqlPort", 3306},
+      {"MysqlUser", "tamewarden"}, {"MysqlPass", "secret"},    {"MysqlDB", "tamewarden"},
+      {"MysqlSocket", ""},         {"ClusterName", "main"},    {"SyncIntervalMs", 500}};
+  if (value.is_null())
+    config["Cluster"].erase(key);
+  else
+    config["Cluster"][key] = std::move(value);
+  return config;
+}
+
+TEST(ConfigCheck, ClusterSettingsWithinTheirBoundsPass) {
+  const std::pair<std::string, json> cases[] = {
+      {"ServerName", "Ragnarok_2.test-A"},
+      {"ServerName", std::string(64, 'x')},
+      {"ClusterName", nullptr},  // "default"
+      {"MysqlHost", nullptr},    // 127.0.0.1
+      {"MysqlSocket", nullptr},
+      {"MysqlPass", ""},  // a user without a password
+      {"MysqlPort", 1},
+      {"MysqlPort", 65535},
+      {"MysqlPort", 3306.0},
+      {"SyncIntervalMs", 50},
+      {"SyncIntervalMs", 60000},
+  };
+  for (const auto& [key, value] : cases)
+    EXPECT_EQ(FindingsOf(WithCluster(key, value)), Expected()) << key << " " << value;
+  json socket_only = WithCluster("MysqlHost", "");
+  socket_only["Cluster"]["MysqlSocket"] = "/run/mysqld/mysqld.sock";
+  EXPECT_EQ(FindingsOf(socket_only), Expected());
+  json smallest = SimTest::TestConfig();
+  smallest["Cluster"] = {{"ServerName", "A"}, {"MysqlUser", "u"}, {"MysqlDB", "d"}};
+  EXPECT_EQ(FindingsOf(smallest), Expected());
+}
+
+// Each mistake in "Cluster" refuses the file: as written the map would not share its counts, or
+// share them under a name or in a place the owner did not mean.
+TEST(ConfigCheck, EveryClusterMistakeIsAnError) {
+  struct Case {
+    const char* mistake;
+    json config;
+    std::string key;
+    std::string phrase;
+  };
+  json not_object = SimTest::TestConfig();
+  not_object["Cluster"] = json::array();
+  json beside = SimTest::TestConfig();
+  beside["Clustr"] = WithCluster("MysqlPort", 3306)["Cluster"];
+  const Case cases[] = {
+      {"no ServerName", WithCluster("ServerName", nullptr), "Cluster.ServerName",
+       "write this map's name, unique in the cluster, such as \"ServerName\": \"TheIsland\""},
+      {"a ServerName with a space", WithCluster("ServerName", "The Island"), "Cluster.ServerName",
+       "is a text (\"The Island\"), but must be 1 to 64 characters, each a letter, a digit"},
+      {"an empty ServerName", WithCluster("ServerName", ""), "Cluster.ServerName",
+       "write a name such as \"TheIsland\""},
+      {"a ServerName of 65", WithCluster("ServerName", std::string(65, 'x')), "Cluster.ServerName",
+       "1 to 64 characters"},
+      {"a ServerName no text", WithCluster("ServerName", 7), "Cluster.ServerName",
+       "is the number 7, but must be 1 to 64"},
+      {"no MysqlDB", WithCluster("MysqlDB", nullptr), "Cluster.MysqlDB",
+       "write the database's name, such as \"MysqlDB\": \"tamewarden\""},
+      {"no MysqlUser", WithCluster("MysqlUser", nullptr), "Cluster.MysqlUser",
+       "cannot log in to the database"},
+      {"no host nor socket", WithCluster("MysqlHost", ""), "Cluster.MysqlHost",
+       "is empty and so is MysqlSocket"},
+      {"port 0", WithCluster("MysqlPort", 0), "Cluster.MysqlPort",
+       "must be a whole number from 1 to 65535, the database server's port, such as 3306"},
+      {"port 65536", WithCluster("MysqlPort", 65536), "Cluster.MysqlPort", "from 1 to 65535"},
+      {"a port in quotes", WithCluster("MysqlPort", "3306"), "Cluster.MysqlPort",
+       "write it without the quotes"},
+      {"a port with a fraction", WithCluster("MysqlPort", 3306.5), "Cluster.MysqlPort",
+       "a whole number"},
+      {"an interval of 49", WithCluster("SyncIntervalMs", 49), "Cluster.SyncIntervalMs",
+       "from 50 to 60000"},
+      {"an interval of 60001", WithCluster("SyncIntervalMs", 60001), "Cluster.SyncIntervalMs",
+       "such as 500"},
+      {"an interval true", WithCluster("SyncIntervalMs", true), "Cluster.SyncIntervalMs",
+       "is true, but must be"},
+      {"a ClusterName with a slash", WithCluster("ClusterName", "a/b"), "Cluster.ClusterName",
+       "write a name such as \"main\""},
+      {"an empty ClusterName", WithCluster("ClusterName", ""), "Cluster.ClusterName",
+       "1 to 64 characters"},
+      {"a socket no text", WithCluster("MysqlSocket", 1), "Cluster.MysqlSocket",
+       "a text in double quotes"},
+      {"a user no text", WithCluster("MysqlUser", json::array()), "Cluster.MysqlUser",
+       "is an array, but must be a text"},
+      {"a password no text", WithCluster("MysqlPass", 1234), "Cluster.MysqlPass",
+       "is a number, but must be a text in double quotes: write the password of MysqlUser"},
+      {"the section no object", not_object, "Cluster", "write \"Cluster\": {\"ServerName\""},
+      {"a key misspelt", WithCluster("MysqlPas", "x"), "Cluster.MysqlPas",
+       "did you mean \"MysqlPass\"?"},
+      {"a key in lower case", WithCluster("syncIntervalMs", 500), "Cluster.syncIntervalMs",
+       "only in letter case"},
+      {"the section misspelt", beside, "Clustr", "did you mean \"Cluster\"?"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mistake);
+    const std::vector<Finding> findings = CheckConfig(c.config);
+    std::string all;
+    for (const Finding& finding : findings) all += FormatFinding(finding) + "\n";
+    ASSERT_EQ(findings.size(), 1u) << all;
+    EXPECT_EQ(findings[0].severity, kE);
+    EXPECT_EQ(findings[0].key, c.key);
+    EXPECT_NE(findings[0].message.find(c.phrase), std::string::npos) << findings[0].message;
+  }
+  // A key of the section elsewhere runs, and says where it belongs.
+  const std::vector<Finding> astray = CheckConfig(With(At("ServerName"), "TheIsland"));
+  ASSERT_EQ(astray.size(), 1u);
+  EXPECT_EQ(astray[0].severity, kW);
+  EXPECT_NE(astray[0].message.find("it belongs in \"Cluster\""), std::string::npos);
+}
+
 TEST(ConfigCheck, EveryShippedConfigurationHasNoErrors) {
   const std::filesystem::path examples = std::filesystem::path(TW_SOURCE_DIR) / "examples";
   int checked = 0;

@@ -1,5 +1,7 @@
 // tamewarden-sim --check: the exit status, the lines it prints, and its findings from the
 // game's real creature and item paths.
+#include <algorithm>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -140,6 +142,66 @@ TEST(ConfigChecker, NamesPathsTheGameDoesNotKnow) {
     for (const Finding& finding : sim::tool::GameDataFindings(c.document))
       lines.push_back(FormatFinding(finding));
     EXPECT_EQ(lines, c.lines);
+  }
+}
+
+// The cluster's password is never shown: whatever is written in its place (a number, an object,
+// a list, a text with control characters, a text the parser stops in, keys named like it), no
+// finding's key or message, no parse error and no line of --check holds it.
+TEST(ConfigChecker, NeverShowsTheDatabasePassword) {
+  const std::string secret = "Zq7-hunter-4412";
+  const std::string digits = "739153842017";
+  nlohmann::json config = {{"General", {{"MaxAmount", 10}}},
+                           {"Messages", nlohmann::json::object()},
+                           {"Cluster",
+                            {{"ServerName", "TheIsland"},
+                             {"MysqlUser", "tamewarden"},
+                             {"MysqlPass", "@"},
+                             {"MysqlDB", "tamewarden"}}}};
+  const std::string base = config.dump();
+  const std::string nested =
+      "{\"" + secret + "\": " + std::string(40, '[') + std::string(40, ']') + "}";
+  struct Case {
+    std::string member;  // in place of "MysqlPass":"@"
+    int status;
+  };
+  const Case cases[] = {
+      {"\"MysqlPass\":" + digits, 1},
+      {"\"MysqlPass\":-" + digits + ".5", 1},
+      {"\"MysqlPass\":{\"" + secret + "\":\"" + secret + "\"}", 1},
+      {"\"MysqlPass\":[\"" + secret + "\"]", 1},
+      {"\"MysqlPass\":\"" + secret + "\\u0001\\u001b[2J\\n\"", 0},
+      {"\"MysqlPass\":\"" + secret + "\x01\x1b[2J\"", 2},  // control characters as they are
+      {"\"MysqlPass\":\"" + secret + "\\q\"", 2},          // an escape JSON lacks
+      {"\"MysqlPass\":[\"" + secret + "\x02\"]", 2},
+      {"\"MysqlPass\":\"" + secret, 2},  // the closing quote forgotten
+      {"\"MysqlPass\":{\"" + secret + "\":1,\"" + secret + "\":2}", 1},
+      {"\"MysqlPass\":" + nested, 1},
+      {"\"MysqlPas\":\"" + secret + "\"", 1},
+      {"\"mysqlpass\":" + digits, 1},
+  };
+  for (const Case& c : cases) {
+    std::string text = base;
+    text.replace(text.find("\"MysqlPass\":\"@\""), 15, c.member);
+    SCOPED_TRACE(text);
+    const ParsedConfig parsed = ParseConfigText(text, "config.json");
+    std::vector<Finding> findings = parsed.findings;
+    if (parsed.error.empty())
+      std::ranges::move(CheckConfig(parsed.document), std::back_inserter(findings));
+    for (const std::string& shown : {secret, digits}) {
+      EXPECT_EQ(parsed.error.find(shown), std::string::npos) << parsed.error;
+      EXPECT_EQ(parsed.detail.find(shown), std::string::npos) << parsed.detail;
+      for (const Finding& finding : findings) {
+        EXPECT_EQ(finding.key.find(shown), std::string::npos) << finding.key;
+        EXPECT_EQ(finding.message.find(shown), std::string::npos) << finding.message;
+      }
+    }
+    std::ostringstream out, err;
+    EXPECT_EQ(CheckConfigText(text, "config.json", out, err), c.status) << out.str() << err.str();
+    for (const std::string& shown : {secret, digits}) {
+      EXPECT_EQ(out.str().find(shown), std::string::npos) << out.str();
+      EXPECT_EQ(err.str().find(shown), std::string::npos) << err.str();
+    }
   }
 }
 

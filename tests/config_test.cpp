@@ -126,6 +126,57 @@ TEST_F(Config, SettingsReadEachKeyOnceAndMistypedValuesAsMissing) {
   EXPECT_EQ(CurrentSettings().messages.Text("Sender"), L"No message");
 }
 
+// "Cluster" read into its record: absent without the section, defaults for the keys it lacks,
+// every key where written; any changed key makes a record that compares unequal (a reconnect).
+TEST_F(Config, ClusterSettingsReadWithTheirDefaults) {
+  InstallConfig(TestConfig());
+  EXPECT_FALSE(CurrentSettings().cluster);
+  EXPECT_EQ(ConfigSummary(0), "Config: 2 kinds, 0 item mappings, 0 warnings");
+
+  nlohmann::json config = TestConfig();
+  config["Cluster"] = {{"ServerName", "TheIsland"}, {"MysqlUser", "u"}, {"MysqlDB", "d"}};
+  InstallConfig(config);
+  ASSERT_TRUE(CurrentSettings().cluster);
+  const ClusterSettings defaults = *CurrentSettings().cluster;
+  EXPECT_EQ(defaults, (ClusterSettings{.server_name = "TheIsland", .user = "u", .database = "d"}));
+  EXPECT_EQ(defaults.host, "127.0.0.1");
+  EXPECT_EQ(defaults.port, 3306);
+  EXPECT_EQ(defaults.password, "");
+  EXPECT_EQ(defaults.socket, "");
+  EXPECT_EQ(defaults.cluster_name, "default");
+  EXPECT_EQ(defaults.sync_interval_ms, 500);
+  EXPECT_EQ(ConfigSummary(1),
+            "Config: 2 kinds, 0 item mappings, 1 warning, cluster \"default\" as \"TheIsland\"");
+
+  config["Cluster"] = {{"ServerName", "Aberration"},
+                       {"MysqlHost", "db.lan"},
+                       {"MysqlPort", 3307},
+                       {"MysqlUser", "tw"},
+                       {"MysqlPass", "pw"},
+                       {"MysqlDB", "counts"},
+                       {"MysqlSocket", "/run/m.sock"},
+                       {"ClusterName", "main"},
+                       {"SyncIntervalMs", 750}};
+  InstallConfig(config);
+  const ClusterSettings all = *CurrentSettings().cluster;
+  EXPECT_EQ(all, (ClusterSettings{"Aberration", "db.lan", 3307, "tw", "pw", "counts", "/run/m.sock",
+                                  "main", 750}));
+  EXPECT_EQ(ConfigSummary(0),
+            "Config: 2 kinds, 0 item mappings, 0 warnings, cluster \"main\" as \"Aberration\"");
+  EXPECT_EQ(ConfigSummary(0).find("pw"), std::string::npos);
+  const nlohmann::json others = {
+      {"ServerName", "X"},  {"MysqlHost", "h"},   {"MysqlPort", 1},
+      {"MysqlUser", "x"},   {"MysqlPass", "x"},   {"MysqlDB", "x"},
+      {"MysqlSocket", "x"}, {"ClusterName", "x"}, {"SyncIntervalMs", 60}};
+  for (const auto& [key, value] : others.items()) {
+    nlohmann::json changed = config;
+    changed["Cluster"][key] = value;
+    EXPECT_NE(ReadSettings(changed).cluster, all) << key;
+  }
+  config["Cluster"] = "no object";  // no checked file holds it: read as no section
+  EXPECT_FALSE(ReadSettings(config).cluster);
+}
+
 // Counts how often it is formatted.
 struct FormatProbe {
   int* formatted;

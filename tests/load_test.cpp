@@ -315,7 +315,8 @@ TEST_F(Load, SavesTheLastGoodConfigurationAndGoesOnWhenItCannot) {
 TEST_F(Load, StatusSaysWhatRunsAndWhatTheLoadAdded) {
   auto config = TestConfig();
   config["General"]["RecountIntervalSeconds"] = 600;
-  config["Cluster"] = {{"MysqlPass", "hunter2"}};
+  config["Cluster"] = {
+      {"ServerName", "TheIsland"}, {"MysqlUser", "u"}, {"MysqlDB", "d"}, {"MysqlPass", "hunter2"}};
   WriteConfig(config);
   server().RefuseHook("APrimalDinoCharacter.Die");
   server().Start();
@@ -331,6 +332,7 @@ TEST_F(Load, StatusSaysWhatRunsAndWhatTheLoadAdded) {
       std::regex_match(lines[1], std::regex(R"(Loaded: \d{4}-\d\d-\d\d \d\d:\d\d:\d\d UTC)")))
       << lines[1];
   EXPECT_TRUE(lines[2].starts_with("Config: 2 kinds, 0 item mappings, ")) << lines[2];
+  EXPECT_TRUE(lines[2].ends_with(", cluster \"default\" as \"TheIsland\"")) << lines[2];
   EXPECT_EQ(lines[3], "Tiers: 0");
   EXPECT_EQ(
       lines[4],
