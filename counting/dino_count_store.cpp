@@ -78,6 +78,12 @@ KindChange ChangeKind(int32_t& count, bool& flag, int32_t& over, int32_t limit,
   return {current, change, final_count, flag};
 }
 
+// A kind is over only with the other maps' counts when the team's own count is within the limit
+// and the sum passes it.
+bool OverOnlyWithOthers(int64_t own, int64_t others, int32_t limit) {
+  return own <= limit && own + others > limit;
+}
+
 }  // namespace
 
 DinoCountStore::DinoCountStore(std::shared_ptr<const Settings> settings)
@@ -257,14 +263,6 @@ void DinoCountStore::NoteReplaced(const StoreCounts& counts) {
     differ(kind.teams_, counts.kind_teams[kind.ordinal_]);
   }
 }
-
-// A kind is over only with the other maps' counts when the team's own count is within the limit
-// and the sum passes it.
-namespace {
-bool OverOnlyWithOthers(int64_t own, int64_t others, int32_t limit) {
-  return own <= limit && own + others > limit;
-}
-}  // namespace
 
 void DinoCountStore::FollowOthers(const KindCounts& kind, int32_t team_id, int32_t before) {
   const int64_t others = kind.OtherOf(team_id);
