@@ -46,6 +46,15 @@ class RatioReporter : public benchmark::ConsoleReporter {
           "\nDinoAllowed with 200 configured kinds, Debug off: %.1f ns for a configured "
           "kind, %.1f ns for another\n",
           configured->second, other->second);
+      const auto cluster_configured = times_.find("BM_ClusterCheck/configured:1");
+      const auto cluster_other = times_.find("BM_ClusterCheck/configured:0");
+      if (cluster_configured != times_.end() && cluster_other != times_.end()) {
+        std::printf(
+            "The same with five other maps' counts of every checked team: %.1f ns (ratio %.2f) "
+            "and %.1f ns (ratio %.2f)\n",
+            cluster_configured->second, cluster_configured->second / configured->second,
+            cluster_other->second, cluster_other->second / other->second);
+      }
       const auto tier_configured = times_.find("BM_TierCheck/configured:1");
       const auto tier_other = times_.find("BM_TierCheck/configured:0");
       const auto tier_of = times_.find("BM_TierOf");

@@ -5,6 +5,7 @@
 #include "base/config.h"
 #include "bench/bench_world.h"
 #include "counting/limits.h"
+#include "counting/other_maps.h"
 #include "counting/recount.h"
 #include "counting/tiers.h"
 #include "sim/server.h"
@@ -68,7 +69,39 @@ void BM_TierOf(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(TierOf(sim::ToHost<AController>(&player)));
 }
 
+// The same check in a cluster of six maps: each of the five others holds counts of every checked
+// team (20 creatures in 20 kinds, the checked kind among them), far from the limits.
+void BM_ClusterCheck(benchmark::State& state) {
+  BenchWorld& world = BenchWorld::Get(kWorld);
+  UpdateDinoCountAll();
+  static const std::vector<std::vector<ClusterRow>> maps = [&] {
+    std::vector<std::vector<ClusterRow>> made(5);
+    for (std::size_t map = 0; map < made.size(); ++map) {
+      for (int32_t team = 100001; team <= 105000; ++team) {
+        made[map].push_back({team, "", 20});
+        for (int k = 0; k < 20; ++k) {
+          const int kind = k == 0 ? 150 : (team + k * 7 + static_cast<int>(map)) % 200;
+          made[map].push_back({team, Wrapped(world.kinds()[kind]), 1});
+        }
+      }
+    }
+    return made;
+  }();
+  for (std::size_t map = 0; map < maps.size(); ++map)
+    Others().ReplaceMap("Map" + std::to_string(map), maps[map]);
+  const FString configured(Wrapped(world.kinds()[150]));
+  const FString unconfigured(Wrapped(world.kinds()[250]));
+  const FString& path = state.range(0) ? configured : unconfigured;
+  int32_t team = 100001;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(DinoAllowed(path, team));
+    team = team == 105000 ? 100001 : team + 1;
+  }
+  Others().Clear();  // the other benchmarks run without a cluster
+}
+
 BENCHMARK(BM_DinoAllowed)->ArgName("configured")->Arg(1)->Arg(0);
+BENCHMARK(BM_ClusterCheck)->ArgName("configured")->Arg(1)->Arg(0);
 BENCHMARK(BM_TierCheck)->ArgName("configured")->Arg(1)->Arg(0);
 BENCHMARK(BM_TierOf);
 BENCHMARK(BM_UpdateDinoCount);

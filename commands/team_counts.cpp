@@ -21,6 +21,7 @@
 #include "commands/usage.h"
 #include "counting/dino_count_store.h"
 #include "counting/limits.h"
+#include "counting/other_maps.h"
 #include "counting/tiers.h"
 #include "host/ark_api.h"
 #include "notify/limits_answer.h"
@@ -46,6 +47,34 @@ std::optional<int32_t> TeamNumber(std::u16string_view word) {
   return team;
 }
 
+// A kind's name in the answers: its display name (data, as in /limits), else its key.
+std::wstring KindName(const FString& path, const KindCounts& kind) {
+  return LogField(kind.name().empty() ? path.ToWide() : kind.name());
+}
+
+// One line per other map of the cluster that holds counts of the team, in name order:
+// "on Ragnarok: 5 creatures (Rex 2, Raptor 1)", the kinds configured here in key order.
+std::wstring OtherMapLines(int32_t team) {
+  std::wstring lines;
+  const OtherMaps& others = Others();
+  others.ForEachMapOf(team, [&](const std::string& map, const OtherMaps::TeamOnMap& counts) {
+    std::map<FString, std::wstring, CaseInsensitiveLess> kinds;  // by key
+    for (const auto& [key, count] : counts.kinds) {
+      const KindCounts* kind = others.KindOf(key);
+      if (kind == nullptr) continue;
+      FString path(std::string_view(kind->key()));
+      const std::wstring name = KindName(path, *kind);
+      kinds.emplace(std::move(path), fmt::format(L"{} {}", name, count));
+    }
+    lines += fmt::format(L"\non {}: {} {}", LogField(ArkApi::Tools::Utf8Decode(map)), counts.total,
+                         counts.total == 1 ? L"creature" : L"creatures");
+    std::wstring listed;
+    for (const auto& [path, text] : kinds) listed += (listed.empty() ? L"" : L", ") + text;
+    if (!listed.empty()) lines += L" (" + listed + L")";
+  });
+  return lines;
+}
+
 // One team's counts in the lines of /limits, against the base limits; a team that owns no
 // creature (also one that does not exist) is told as such, not as a table of zeros.
 std::wstring TeamAnswer(int32_t team) {
@@ -56,14 +85,18 @@ std::wstring TeamAnswer(int32_t team) {
   const std::wstring lines = LimitsAnswer(team, *max_amount);
   std::wstring answer = fmt::format(fmt::runtime(std::wstring_view(lines)));  // as players see it
   if (!settings.tiers.empty()) answer += L"\n(the base limits: players of a tier have the tier's)";
+  answer += OtherMapLines(team);
   return answer;
 }
 
 // How many teams own creatures, how many kinds are configured, and the ten teams with the most.
 std::wstring Summary() {
-  std::vector<std::pair<int32_t, int32_t>> teams;  // total, team
-  Store().ForEachTeam([&](int32_t team, int32_t total) {
-    if (total > 0) teams.emplace_back(total, team);
+  std::vector<std::pair<int64_t, int32_t>> teams;  // total in the cluster, team
+  Store().ForEachTeam([&](int32_t team, int32_t) {
+    if (const int64_t total = CountsOf(team).total(); total > 0) teams.emplace_back(total, team);
+  });
+  Store().ForEachOtherTeam([&](int32_t team, const OtherCounts& counts) {
+    if (!Store().KnowsTeam(team) && counts.total > 0) teams.emplace_back(counts.total, team);
   });
   std::sort(teams.begin(), teams.end(), [](const auto& a, const auto& b) {
     return a.first != b.first ? a.first > b.first : a.second < b.second;
@@ -79,8 +112,9 @@ std::wstring Summary() {
   return answer;
 }
 
-// Every team over a kind's limit or the total limit, the base ones, one a line in team order:
-// "team 200001: Rex 7/6, total 21/20". Walks each kind's teams and the totals once.
+// Every team over a kind's limit or the total limit, the base ones, counted in the cluster, one a
+// line in team order: "team 200001: Rex 7/6, total 21/20". Walks each kind's teams and the totals
+// once, and those the other maps hold.
 std::wstring OverAnswer() {
   std::map<int32_t, std::wstring> over;  // team -> what it is over
   const auto add = [&](int32_t team, const std::wstring& what) {
@@ -89,14 +123,22 @@ std::wstring OverAnswer() {
   };
   Store().ForEachKind([&](const FString& path, const KindCounts& kind) {
     // The display name is data, as in /limits; a kind without one is named by its key.
-    const std::wstring name = LogField(kind.name().empty() ? path.ToWide() : kind.name());
-    for (const auto& [team, count] : kind.teams()) {
+    const std::wstring name = KindName(path, kind);
+    const auto check = [&](int32_t team, int64_t count) {
       if (count > kind.limit()) add(team, fmt::format(L"{} {}/{}", name, count, kind.limit()));
+    };
+    for (const auto& [team, count] : kind.teams()) check(team, count + kind.OtherOf(team));
+    for (const auto& [team, count] : kind.others()) {
+      if (!kind.teams().contains(team)) check(team, count);
     }
   });
   if (const std::optional<int32_t> max = MaxAmountFor({})) {  // checked configurations have it
-    Store().ForEachTeam([&](int32_t team, int32_t total) {
+    const auto check = [&](int32_t team, int64_t total) {
       if (total > *max) add(team, fmt::format(L"total {}/{}", total, *max));
+    };
+    Store().ForEachTeam([&](int32_t team, int32_t) { check(team, CountsOf(team).total()); });
+    Store().ForEachOtherTeam([&](int32_t team, const OtherCounts& counts) {
+      if (!Store().KnowsTeam(team)) check(team, counts.total);
     });
   }
   if (over.empty()) return L"no team is over a limit";

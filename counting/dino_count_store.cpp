@@ -43,6 +43,11 @@ bool DinoCountStore::FoldedEqual::operator()(std::u16string_view a, std::u16stri
   return game_text::EqualsIgnoringCase(a, b);
 }
 
+uint64_t DinoCountStore::NextKindsId() {
+  static uint64_t last = 0;
+  return ++last;
+}
+
 DinoCountStore& Store() {
   static DinoCountStore store;
   return store;
@@ -73,6 +78,12 @@ KindChange ChangeKind(int32_t& count, bool& flag, int32_t& over, int32_t limit,
   return {current, change, final_count, flag};
 }
 
+// A kind is over only with the other maps' counts when the team's own count is within the limit
+// and the sum passes it.
+bool OverOnlyWithOthers(int64_t own, int64_t others, int32_t limit) {
+  return own <= limit && own + others > limit;
+}
+
 }  // namespace
 
 DinoCountStore::DinoCountStore(std::shared_ptr<const Settings> settings)
@@ -82,9 +93,11 @@ DinoCountStore::DinoCountStore(std::shared_ptr<const Settings> settings)
     if (!added) continue;
     KindCounts& kind = it->second;
     kind.settings_ = &kind_settings;
+    kind.key_ = key;
     kind.limit_ = kind_settings.count.value_or(9999);
     kind.ordinal_ = kinds_.size() - 1;
     kind_index_.emplace(it->first.View(), it);
+    by_ordinal_.push_back(&kind);
   }
   const std::size_t tiers = settings_->tiers.size();
   for (auto& [path, kind] : kinds_) kind.tier_limits_.assign(tiers, kind.limit_);
@@ -108,6 +121,14 @@ DinoCountStore& DinoCountStore::operator=(DinoCountStore&& other) noexcept {
   kinds_over_ = std::move(other.kinds_over_);
   tier_kinds_ = std::move(other.tier_kinds_);
   kind_index_ = std::move(other.kind_index_);
+  by_ordinal_ = std::move(other.by_ordinal_);
+  kinds_id_ = NextKindsId();
+  other.kinds_id_ = NextKindsId();
+  others_ = std::move(other.others_);
+  // The feed stays with the store assigned to: what it wrote before is now all to be written.
+  changed_.clear();
+  taken_.clear();
+  full_ = tracking_;
   other.settings_.reset();
   other.kinds_.clear();
   other.team_totals_.clear();
@@ -115,18 +136,28 @@ DinoCountStore& DinoCountStore::operator=(DinoCountStore&& other) noexcept {
   other.kinds_over_.clear();
   other.tier_kinds_.clear();
   other.kind_index_.clear();
+  other.by_ordinal_.clear();
+  other.others_.clear();
+  other.changed_.clear();
+  other.taken_.clear();
+  other.full_ = other.tracking_;
   return *this;
 }
 
 std::optional<KindChange> DinoCountStore::Change(const FString& path, int32_t team_id,
                                                  int32_t change) {
   if (!Counted(path, team_id)) return std::nullopt;
+  if (tracking_) changed_.insert(team_id);
   int32_t& total = team_totals_[team_id];
   if (Fits(int64_t{total} + change)) total += change;
   KindCounts* kind = MutableKind(path);
   if (kind == nullptr) return std::nullopt;
-  return ChangeKind(kind->teams_[team_id], limit_exceeded_[team_id], kinds_over_[team_id],
-                    kind->limit_, change);
+  int32_t& count = kind->teams_[team_id];
+  const int32_t before = count;
+  const KindChange changed =
+      ChangeKind(count, limit_exceeded_[team_id], kinds_over_[team_id], kind->limit_, change);
+  if (!others_.empty()) FollowOthers(*kind, team_id, before);
+  return changed;
 }
 
 std::vector<MoveStep> DinoCountStore::MoveTeam(int32_t old_team, int32_t new_team, bool add) {
@@ -178,6 +209,14 @@ std::vector<MoveStep> DinoCountStore::MoveTeam(int32_t old_team, int32_t new_tea
   new_total = static_cast<int32_t>(std::clamp<int64_t>(total - moved_in_all,
                                                        std::numeric_limits<int32_t>::min(),
                                                        std::numeric_limits<int32_t>::max()));
+  if (tracking_) {
+    changed_.insert(old_team);
+    changed_.insert(new_team);
+  }
+  if (!others_.empty()) {
+    DeriveOthersOver(old_team);
+    DeriveOthersOver(new_team);
+  }
   return steps;
 }
 
@@ -201,10 +240,151 @@ void DinoCountStore::ReplaceCounts(StoreCounts&& counts) {
       ++over[team];
     }
   }
+  if (tracking_ && !full_) NoteReplaced(counts);
   for (auto& [path, kind] : kinds_) kind.teams_.swap(counts.kind_teams[kind.ordinal_]);
   team_totals_.swap(counts.team_totals);
   limit_exceeded_.swap(flags);
   kinds_over_.swap(over);
+  if (!others_.empty()) DeriveOthersOver();
+}
+
+void DinoCountStore::NoteReplaced(const StoreCounts& counts) {
+  const auto differ = [this](const std::unordered_map<int32_t, int32_t>& a,
+                             const std::unordered_map<int32_t, int32_t>& b) {
+    for (const auto& [team, count] : a) {
+      const auto it = b.find(team);
+      if (count != (it == b.end() ? 0 : it->second)) changed_.insert(team);
+    }
+  };
+  differ(counts.team_totals, team_totals_);
+  differ(team_totals_, counts.team_totals);
+  for (const auto& [path, kind] : kinds_) {
+    differ(counts.kind_teams[kind.ordinal_], kind.teams_);
+    differ(kind.teams_, counts.kind_teams[kind.ordinal_]);
+  }
+}
+
+void DinoCountStore::FollowOthers(const KindCounts& kind, int32_t team_id, int32_t before) {
+  const int64_t others = kind.OtherOf(team_id);
+  if (others == 0) return;
+  const int32_t now = kind.CountOf(team_id);
+  others_[team_id].over += OverOnlyWithOthers(now, others, kind.limit_) -
+                           OverOnlyWithOthers(before, others, kind.limit_);
+}
+
+void DinoCountStore::DeriveOthersOver() {
+  for (auto& [team, counts] : others_) counts.over = 0;
+  for (const auto& [path, kind] : kinds_) {
+    for (const auto& [team, sum] : kind.others_) {
+      if (OverOnlyWithOthers(kind.CountOf(team), sum, kind.limit_)) ++others_[team].over;
+    }
+  }
+}
+
+void DinoCountStore::DeriveOthersOver(int32_t team_id) {
+  const auto it = others_.find(team_id);
+  if (it == others_.end()) return;
+  it->second.over = 0;
+  if (it->second.kinds == 0) return;
+  for (const auto& [path, kind] : kinds_) {
+    if (OverOnlyWithOthers(kind.CountOf(team_id), kind.OtherOf(team_id), kind.limit_))
+      ++it->second.over;
+  }
+}
+
+void DinoCountStore::ChangeOthers(int32_t team_id, const KindCounts* kind, int64_t change) {
+  if (change == 0) return;
+  OtherCounts& counts = others_[team_id];
+  if (kind == nullptr) {
+    counts.total = std::max<int64_t>(0, counts.total + change);
+  } else {
+    KindCounts& mutable_kind = *by_ordinal_.at(kind->ordinal_);
+    int64_t& sum = mutable_kind.others_[team_id];
+    const int64_t before = sum;
+    sum = std::max<int64_t>(0, sum + change);
+    const int32_t own = kind->CountOf(team_id);
+    counts.over +=
+        OverOnlyWithOthers(own, sum, kind->limit_) - OverOnlyWithOthers(own, before, kind->limit_);
+    counts.kinds += (sum != 0) - (before != 0);
+    if (sum == 0) mutable_kind.others_.erase(team_id);
+  }
+  if (counts.total == 0 && counts.kinds == 0) others_.erase(team_id);
+}
+
+void DinoCountStore::ClearOthers() {
+  for (auto& [path, kind] : kinds_) kind.others_.clear();
+  others_.clear();
+}
+
+void DinoCountStore::TrackChanges(bool on) {
+  tracking_ = on;
+  full_ = on;
+  changed_.clear();
+  taken_.clear();
+}
+
+TeamRows DinoCountStore::MakeRows(int32_t team_id, const std::vector<uint32_t>* zeroes,
+                                  std::vector<uint32_t>* owned) const {
+  TeamRows rows{team_id, TotalOf(team_id), {}};
+  for (const auto& [path, kind] : kinds_) {
+    const int32_t count = kind.CountOf(team_id);
+    const bool was = zeroes != nullptr &&
+                     std::find(zeroes->begin(), zeroes->end(), kind.ordinal_) != zeroes->end();
+    if (count == 0 && !was) continue;
+    rows.kinds.push_back({kind.key_, count});
+    if (count != 0 && owned != nullptr) owned->push_back(static_cast<uint32_t>(kind.ordinal_));
+  }
+  return rows;
+}
+
+TeamRows DinoCountStore::RowsOf(int32_t team_id) const {
+  return MakeRows(team_id, nullptr, nullptr);
+}
+
+ChangedRows DinoCountStore::TakeChanges() {
+  ChangedRows taken;
+  if (!tracking_) return taken;
+  // Rows are made aside; the feed forgets what it took only once all are made.
+  std::unordered_map<int32_t, std::vector<uint32_t>> owned_now;
+  if (full_) {
+    taken.full = true;
+    std::unordered_set<int32_t> teams;
+    for (const auto& [team, total] : team_totals_) teams.insert(team);
+    for (const auto& [path, kind] : kinds_) {
+      for (const auto& [team, count] : kind.teams_) teams.insert(team);
+    }
+    for (const int32_t team : teams) {
+      std::vector<uint32_t> owned;
+      TeamRows rows = MakeRows(team, nullptr, &owned);
+      if (rows.total == 0 && rows.kinds.empty()) continue;
+      taken.teams.push_back(std::move(rows));
+      if (!owned.empty()) owned_now.emplace(team, std::move(owned));
+    }
+  } else {
+    taken.teams.reserve(changed_.size());
+    for (const int32_t team : changed_) {
+      const auto before = taken_.find(team);
+      std::vector<uint32_t> owned;
+      taken.teams.push_back(
+          MakeRows(team, before == taken_.end() ? nullptr : &before->second, &owned));
+      owned_now.emplace(team, std::move(owned));
+    }
+  }
+  if (full_) {
+    taken_.swap(owned_now);
+  } else {
+    for (auto& [team, owned] : owned_now) {
+      if (owned.empty())
+        taken_.erase(team);
+      else
+        taken_[team] = std::move(owned);
+    }
+  }
+  full_ = false;
+  changed_.clear();
+  std::sort(taken.teams.begin(), taken.teams.end(),
+            [](const TeamRows& a, const TeamRows& b) { return a.team < b.team; });
+  return taken;
 }
 
 KindCounts* DinoCountStore::MutableKind(const FString& path) {

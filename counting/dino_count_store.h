@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -45,14 +46,51 @@ class KindCounts {
     const auto it = teams_.find(team_id);
     return it == teams_.end() ? 0 : it->second;
   }
+  // Its key as the configuration writes it.
+  const std::string& key() const { return key_; }
+  // team_id -> creatures of the kind on the cluster's other maps; teams without an entry own none.
+  const std::unordered_map<int32_t, int64_t>& others() const { return others_; }
+  int64_t OtherOf(int32_t team_id) const {
+    if (others_.empty()) return 0;
+    const auto it = others_.find(team_id);
+    return it == others_.end() ? 0 : it->second;
+  }
 
  private:
   friend class DinoCountStore;
   const KindSettings* settings_ = nullptr;
+  std::string key_;
   int32_t limit_ = 9999;
   std::size_t ordinal_ = 0;
   std::vector<int32_t> tier_limits_;  // by tier
   std::unordered_map<int32_t, int32_t> teams_;
+  std::unordered_map<int32_t, int64_t> others_;
+};
+
+// One team's counts as this map writes them for the others: absolute values of its total and of
+// each configured kind it owns, by the kind's key as the configuration writes it.
+struct KindRow {
+  std::string kind;
+  int32_t count;
+};
+struct TeamRows {
+  int32_t team;
+  int32_t total;
+  std::vector<KindRow> kinds;  // in key order
+};
+// What changed since the last take. `full`: the rows are every team this map counts, and any
+// row written before that is not among them is gone; else only the changed teams' rows, each
+// kind the team owned at the last take and owns no more with a count of 0.
+struct ChangedRows {
+  bool full = false;
+  std::vector<TeamRows> teams;
+};
+
+// What other maps of the cluster hold of one team, summed over them.
+struct OtherCounts {
+  int64_t total = 0;
+  int32_t kinds = 0;  // configured kinds with a count there
+  int32_t over = 0;   // kinds over their limit only with the other maps' counts added
 };
 
 // What one change did to a team's count of a configured kind, for the diagnostic lines.
@@ -93,6 +131,9 @@ class DinoCountStore {
 
   // The settings the kinds were made from; null for a store made from none.
   const Settings* settings() const { return settings_.get(); }
+  // Names the kinds this store holds: it changes whenever they are made anew or assigned, when
+  // pointers to the old ones no longer hold.
+  uint64_t kinds_id() const { return kinds_id_; }
 
   // A team gained (+) or lost (-) creatures of the kind at `path`. Made only for a non-empty path
   // and a player team (game_facts::IsPlayerTeam); a change that would make the total or the
@@ -138,6 +179,35 @@ class DinoCountStore {
   }
   std::size_t KindCount() const { return kinds_.size(); }
 
+  // What the other maps of the cluster hold of the team, or null when they hold nothing of it.
+  const OtherCounts* OthersOf(int32_t team_id) const {
+    if (others_.empty()) return nullptr;
+    const auto it = others_.find(team_id);
+    return it == others_.end() ? nullptr : &it->second;
+  }
+  bool HasOthers() const { return !others_.empty(); }
+  // Adds `change` to what the other maps hold of the team: of its total when `kind` is null, else
+  // of its count of that kind (one of this store's). A sum never goes below zero.
+  void ChangeOthers(int32_t team_id, const KindCounts* kind, int64_t change);
+  // Forgets every other map's counts.
+  void ClearOthers();
+  // Every team the other maps hold counts of, in no particular order.
+  template <typename Visit>
+  void ForEachOtherTeam(Visit&& visit) const {
+    for (const auto& [team, counts] : others_) visit(team, counts);
+  }
+
+  // Whether every change is noted for TakeChanges; off, nothing is kept. Turning it on makes the
+  // next take a full one.
+  void TrackChanges(bool on);
+  bool tracking() const { return tracking_; }
+  // The rows of the teams whose counts changed since the last take (by Change, MoveTeam, or a
+  // ReplaceCounts that found them different), and forgets them. Full after tracking began and
+  // after the store's kinds were made anew.
+  ChangedRows TakeChanges();
+  // A team's rows as they stand: its total and every configured kind it owns.
+  TeamRows RowsOf(int32_t team_id) const;
+
   // Equal counts, flags and kinds (with their limits).
   bool operator==(const DinoCountStore& other) const;
 
@@ -154,7 +224,19 @@ class DinoCountStore {
     bool operator()(std::u16string_view a, std::u16string_view b) const;
   };
 
+  static uint64_t NextKindsId();
   KindCounts* MutableKind(const FString& path);
+  // The kind's part of the team's OtherCounts::over, after its own count went from `before`.
+  void FollowOthers(const KindCounts& kind, int32_t team_id, int32_t before);
+  // Every team's OtherCounts::over anew, or one team's.
+  void DeriveOthersOver();
+  void DeriveOthersOver(int32_t team_id);
+  // Notes the teams whose counts `counts` changes, before it is put in place.
+  void NoteReplaced(const StoreCounts& counts);
+  // One kind row of the team per configured kind it owns, and per kind in `zeroes` it owns no
+  // more; the kinds it owns are written into `owned` (ordinals).
+  TeamRows MakeRows(int32_t team_id, const std::vector<uint32_t>* zeroes,
+                    std::vector<uint32_t>* owned) const;
 
   std::shared_ptr<const Settings> settings_;
   Kinds kinds_;                                       // configured kinds, in key order
@@ -164,7 +246,18 @@ class DinoCountStore {
   std::vector<std::vector<const KindCounts*>> tier_kinds_;  // by tier: the kinds it changes
   // Every key of kinds_ ignoring case; views into those keys.
   std::unordered_map<std::u16string_view, Kinds::iterator, FoldedHash, FoldedEqual> kind_index_;
+  std::vector<KindCounts*> by_ordinal_;
+  uint64_t kinds_id_ = NextKindsId();
+  std::unordered_map<int32_t, OtherCounts> others_;  // teams the other maps hold counts of
+
+  // The feed of changes; a store assigned to while tracking owes a full take.
+  bool tracking_ = false;
+  bool full_ = false;
+  std::unordered_set<int32_t> changed_;
+  std::unordered_map<int32_t, std::vector<uint32_t>> taken_;  // team -> kinds owned at the take
 };
 
-// The process's one store.
+// The process's one store. With a cluster, it also holds what the other maps count, summed per
+// team (fed by OtherMaps), so that a check reads the cluster's counts in a few hash lookups; and,
+// when tracking, which teams' counts changed since the last take, for writing them.
 DinoCountStore& Store();

@@ -45,12 +45,13 @@ void MoveTeamCounts(int32_t old_team, int32_t new_team, bool add, std::string_vi
 TeamCounts CountsOf(int32_t team_id) { return TeamCounts(Store(), team_id); }
 
 bool TeamCounts::OverAKindLimit(Tier tier) const {
-  if (!tier) return store_.FlagOf(team_);
+  const int32_t over_elsewhere = others_ ? others_->over : 0;
+  if (!tier) return store_.FlagOf(team_) || over_elsewhere > 0;
   // A tier's form of the flag: the store knows exactly how many kinds are above their own
   // limits; only the kinds the tier changes need a look.
-  int64_t over = store_.KindsOverOf(team_);
+  int64_t over = store_.KindsOverOf(team_) + over_elsewhere;
   for (const KindCounts* kind : store_.TierKinds(tier.index)) {
-    const int32_t count = kind->CountOf(team_);
+    const int64_t count = Of(*kind);
     over += (count > kind->LimitFor(tier)) - (count > kind->limit());
   }
   return over > 0;
@@ -69,7 +70,8 @@ LimitCheck CheckLimits(const FString& path_name, int32_t team_id, Tier tier) {
     // the walk is over the configured kinds only.
     Store().ForEachKind([&](const FString& over_path, const KindCounts& over) {
       if (check.over != nullptr) return;
-      const int32_t count = over.CountOf(team_id), limit = over.LimitFor(tier);
+      const int64_t count = counts.Of(over);
+      const int32_t limit = over.LimitFor(tier);
       if (count <= limit) return;
       check.over = &over;
       check.over_path = &over_path;

@@ -21,18 +21,24 @@ void UpdateDinoCount(const FString& path_name, int32_t team_id, int32_t change);
 // are one.
 void MoveTeamCounts(int32_t old_team, int32_t new_team, bool add, std::string_view line);
 
-// What the checks read of one team. Every check reads its counts through CountsOf, so a count
-// from another source is added there once for all of them.
+// What the checks read of one team: its counts in the whole cluster, this map's own plus what
+// the other maps last wrote (none without a cluster). Every check reads its counts through
+// CountsOf, so they are added there once for all of them.
 class TeamCounts {
  public:
-  TeamCounts(const DinoCountStore& store, int32_t team_id) : store_(store), team_(team_id) {}
-  int64_t total() const { return store_.TotalOf(team_); }
-  int64_t Of(const KindCounts& kind) const { return kind.CountOf(team_); }
-  // Whether some kind of the team is over its limit (the flag), or over the tier's limit for it.
+  TeamCounts(const DinoCountStore& store, int32_t team_id)
+      : store_(store), others_(store.OthersOf(team_id)), team_(team_id) {}
+  int64_t total() const { return store_.TotalOf(team_) + (others_ ? others_->total : 0); }
+  int64_t Of(const KindCounts& kind) const {
+    return kind.CountOf(team_) + (others_ && others_->kinds ? kind.OtherOf(team_) : 0);
+  }
+  // Whether some kind of the team is over its limit (the flag, or a kind over only with the
+  // other maps' counts), or over the tier's limit for it.
   bool OverAKindLimit(Tier tier) const;
 
  private:
   const DinoCountStore& store_;
+  const OtherCounts* others_;  // null when no other map holds counts of the team
   int32_t team_;
 };
 TeamCounts CountsOf(int32_t team_id);

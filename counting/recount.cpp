@@ -14,6 +14,7 @@
 #include "base/text.h"
 #include "counting/blueprint_path.h"
 #include "counting/dino_count_store.h"
+#include "counting/other_maps.h"
 #include "host/ark_api.h"
 #include "host/game_access.h"
 #include "host/game_facts.h"
@@ -162,6 +163,7 @@ RecountResult UpdateDinoCountAll() {
   const RecountResult result = Compare(live, fresh, counts);
   fresh.ReplaceCounts(std::move(counts));
   live = std::move(fresh);
+  Others().Refeed();  // the other maps' counts, for the new kinds
   return result;
 }
 
