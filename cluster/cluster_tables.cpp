@@ -145,7 +145,7 @@ WriteResult ClusterTables::WriteOwnCounts(std::span<const CountRow> rows, int64_
         WriteBatch(rows.subspan(at, std::min(kRowsPerBatch, rows.size() - at)), stamp);
     if (batch.transactions == 0) continue;
     result.version = batch.version;
-    result.rows_changed += batch.rows_changed;
+    result.rows_affected += batch.rows_affected;
     result.transactions += batch.transactions;
     result.map_was_missing |= batch.map_was_missing;
   }
@@ -174,7 +174,7 @@ WriteResult ClusterTables::WriteBatch(std::span<const CountRow> rows, int64_t st
   }
   transaction.Commit();
   result.version = static_cast<uint64_t>(version);
-  result.rows_changed = affected;  // an upper bound: a changed row counts twice
+  result.rows_affected = affected;
   result.transactions = 1;
   return result;
 }

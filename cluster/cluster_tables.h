@@ -70,8 +70,9 @@ struct OthersRead {
 };
 
 struct WriteResult {
-  uint64_t version = 0;       // the map's version after the write (0 when nothing was written)
-  uint64_t rows_changed = 0;  // rows inserted or changed
+  uint64_t version = 0;  // the map's version after the write (0 when nothing was written)
+  // As the server counts them: 1 per row inserted, 2 per row changed.
+  uint64_t rows_affected = 0;
   uint64_t transactions = 0;  // committed
   // The map had no row: it is new, or was forgotten while it ran. Its counts in the database are
   // only those just written; the caller writes its whole state.

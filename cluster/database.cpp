@@ -4,6 +4,8 @@
 #include <mysql.h>
 #include <mysqld_error.h>
 
+#include <sys/socket.h>
+
 #include <cstring>
 #include <mutex>
 #include <utility>
@@ -87,6 +89,15 @@ Database::Database(const ConnectionParams& params) : password_(params.password) 
     Close();
     throw DatabaseError("cannot connect: " + text, code);
   }
+  std::lock_guard lock(interrupter_->mutex_);
+  interrupter_->socket_ = static_cast<int>(mysql_get_socket(mysql_));
+}
+
+void Interrupter::Interrupt() {
+  // Shutting the socket down wakes a read or write blocked on it; the descriptor itself stays
+  // the connection's to close, so it cannot be reused under this call.
+  std::lock_guard lock(mutex_);
+  if (socket_ >= 0) ::shutdown(socket_, SHUT_RDWR);
 }
 
 Database::~Database() { Close(); }
@@ -100,12 +111,17 @@ Database& Database::operator=(Database&& other) noexcept {
     password_ = std::move(other.password_);
     statements_ = std::move(other.statements_);
     statements_run_ = other.statements_run_;
+    interrupter_ = std::exchange(other.interrupter_, std::make_shared<Interrupter>());
   }
   return *this;
 }
 
 void Database::Close() noexcept {
   statements_.clear();  // the statements go before their connection
+  if (interrupter_) {
+    std::lock_guard lock(interrupter_->mutex_);
+    interrupter_->socket_ = -1;
+  }
   if (mysql_ != nullptr) mysql_close(std::exchange(mysql_, nullptr));
 }
 

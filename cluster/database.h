@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -81,6 +82,19 @@ class Row {
   std::vector<std::variant<std::nullptr_t, int64_t, std::string>> values_;
 };
 
+// Lets another thread end a connection's wait on the server at once (say, at unload): the
+// statement under way and every later one fail as a lost connection. May outlive the connection.
+// A connect under way is not interrupted: it ends within its own timeouts.
+class Interrupter {
+ public:
+  void Interrupt();
+
+ private:
+  friend class Database;
+  std::mutex mutex_;
+  int socket_ = -1;  // the connection's, while it is open
+};
+
 class Database {
  public:
   // Connects, or throws DatabaseError. Calls InitClientLibrary; the calling thread must hold a
@@ -103,6 +117,9 @@ class Database {
   void Commit();
   void Rollback() noexcept;
 
+  // For another thread; see Interrupter.
+  std::shared_ptr<Interrupter> interrupter() const { return interrupter_; }
+
   // Statements run since the connection was made, for tests and measurements.
   uint64_t statements_run() const { return statements_run_; }
 
@@ -122,6 +139,7 @@ class Database {
   std::string password_;  // only to take it out of error texts
   std::unordered_map<std::string, Statement> statements_;
   uint64_t statements_run_ = 0;
+  std::shared_ptr<Interrupter> interrupter_ = std::make_shared<Interrupter>();
 };
 
 // `text` with every occurrence of `secret` replaced by "***" (nothing for an empty secret).

@@ -5,10 +5,13 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cluster/cluster_tables.h"
@@ -156,7 +159,7 @@ TEST(ClusterTables, TwoMapsShareTheirCountsByVersion) {
   for (int32_t team = 1000; team < 2200; ++team) many.push_back({team, kRex, team % 7 + 1});
   written = island.WriteOwnCounts(many, 400);
   EXPECT_EQ(written.transactions, 3u);
-  EXPECT_EQ(written.rows_changed, 1200u);
+  EXPECT_EQ(written.rows_affected, 1200u);
   view.Apply(center.ReadOthersSince(view.seen));
   EXPECT_EQ(view.counts["TheIsland"].size(), 1202u);
   EXPECT_EQ(view.Of("TheIsland", 2199, kRex), 2199 % 7 + 1);
@@ -240,7 +243,7 @@ TEST(ClusterTables, ARecountWritesOnlyWhatChanged) {
     counts.push_back({team, kRaptor, 2});
   }
   auto written = map.ReplaceOwnCounts(counts, 10);
-  EXPECT_EQ(written.rows_changed, 900u);
+  EXPECT_EQ(written.rows_affected, 900u);
   EXPECT_EQ(written.transactions, 2u);
   View view;
   view.Apply(reader.ReadAllOthers());
@@ -350,6 +353,34 @@ TEST(Database, FailuresNameNoPasswordAndEndInTime) {
     EXPECT_TRUE(error.connection_lost()) << error.what();
   }
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+  // A statement that waits long on the server ends at once when another thread interrupts it.
+  ConnectionParams patient = Params("failures");
+  patient.read_timeout = std::chrono::seconds(30);
+  auto interrupter = std::make_shared<cluster::Interrupter>();
+  std::optional<DatabaseError> failure;
+  std::chrono::steady_clock::duration waited{};
+  std::atomic<bool> connected = false;
+  std::thread worker([&] {
+    cluster::ClientThreadScope scope;
+    Database database(patient);
+    interrupter = database.interrupter();
+    connected = true;
+    const auto begin = std::chrono::steady_clock::now();
+    try {
+      database.Query("SELECT SLEEP(20)");
+    } catch (const DatabaseError& error) {
+      failure = error;
+    }
+    waited = std::chrono::steady_clock::now() - begin;
+  });
+  while (!connected) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  interrupter->Interrupt();
+  worker.join();
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_TRUE(failure->connection_lost()) << failure->what();
+  EXPECT_LT(waited, std::chrono::seconds(2));
 }
 
 TEST(Database, AnOutageBreaksTheConnectionAndKeepsTheCounts) {
