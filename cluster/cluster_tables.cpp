@@ -231,7 +231,9 @@ OthersRead ClusterTables::ReadOthersSince(const VersionsSeen& seen) {
     changes.written_at = row.Int(3);
     present.push_back(row.Text(0));
     const auto it = seen.find(changes.map);
-    if (it == seen.end() || it->second.id != changes.seen.id) {
+    // A version above the map's own means the database went back (restored from a backup).
+    if (it == seen.end() || it->second.id != changes.seen.id ||
+        it->second.version > changes.seen.version) {
       changes.full = true;
       changes.rows = ReadCounts(changes.map, 0, true);
     } else if (it->second.version < changes.seen.version) {

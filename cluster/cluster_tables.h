@@ -102,7 +102,8 @@ class ClusterTables {
   WriteResult ReplaceOwnCounts(std::span<const CountRow> all_rows, int64_t stamp);
 
   // Every other map of the cluster that changed since `seen`: a map absent from `seen`, or made
-  // anew since, in full. Maps of `seen` no longer in the database are `forgotten`. One snapshot.
+  // anew since, or at a version below the one seen, in full. Maps of `seen` no longer in the
+  // database are `forgotten`. One snapshot.
   OthersRead ReadOthersSince(const VersionsSeen& seen);
   // Every other map in full, as after a (re)connect.
   OthersRead ReadAllOthers() { return ReadOthersSince({}); }

@@ -164,6 +164,14 @@ TEST(ClusterTables, TwoMapsShareTheirCountsByVersion) {
   EXPECT_EQ(view.counts["TheIsland"].size(), 1202u);
   EXPECT_EQ(view.Of("TheIsland", 2199, kRex), 2199 % 7 + 1);
 
+  // A reader ahead of the database (restored from a backup) takes the map in full again.
+  VersionsSeen ahead = view.seen;
+  ahead["TheIsland"].version += 10;
+  read = center.ReadOthersSince(ahead);
+  ASSERT_EQ(read.changed.size(), 1u);
+  EXPECT_TRUE(read.changed[0].full);
+  EXPECT_EQ(read.changed[0].rows.size(), 1202u);
+
   // Forgetting a map: refused for one's own; every reader then sees it gone.
   center.WriteOwnCounts(std::vector<CountRow>{{1, "", 5}}, 100);
   View island_view;
