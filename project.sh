@@ -10,7 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake ninja-build g++ libspdlog-dev libfmt-dev nlohmann-json3-dev
-          libgtest-dev libgmock-dev libbenchmark-dev python3 python3-rcon)
+          libgtest-dev libgmock-dev libbenchmark-dev python3 python3-rcon
+          libmariadb-dev mariadb-server)
 # The fuzz targets' compiler and its runtime libraries (libFuzzer, ASan, UBSan).
 fuzz_packages=(clang-14 libclang-rt-14-dev)
 
