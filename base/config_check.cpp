@@ -58,23 +58,6 @@ std::string Index(const std::string& parent, std::size_t i) {
 
 std::wstring Wide(const std::string& text) { return ArkApi::Tools::Utf8Decode(text); }
 
-std::string Article(const json& value) {
-  switch (value.type()) {
-    case json::value_t::null:
-      return "null";
-    case json::value_t::object:
-      return "an object";
-    case json::value_t::array:
-      return "an array";
-    case json::value_t::string:
-      return "a text (" + Quote(value.get_ref<const std::string&>().substr(0, 60)) + ")";
-    case json::value_t::boolean:
-      return value.get<bool>() ? "true" : "false";
-    default:
-      return "the number " + value.dump();
-  }
-}
-
 // What `value` is by its type alone, for a value that must not be shown: "the number 5" or a
 // text's first characters would show a password.
 std::string TypeOnly(const json& value) {
@@ -92,6 +75,15 @@ std::string TypeOnly(const json& value) {
     default:
       return "a number";
   }
+}
+
+// What `value` is, with the value itself for a text (its start), a boolean or a number.
+std::string Article(const json& value) {
+  if (value.is_string())
+    return "a text (" + Quote(value.get_ref<const std::string&>().substr(0, 60)) + ")";
+  if (value.is_boolean()) return value.get<bool>() ? "true" : "false";
+  if (value.is_number()) return "the number " + value.dump();
+  return TypeOnly(value);
 }
 
 // A name other maps see and the database keeps: 1 to 64 letters, digits, '_', '.' or '-'.

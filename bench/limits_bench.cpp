@@ -15,9 +15,8 @@ namespace {
 // A small world: these calls do not depend on the level, only on the store and configuration.
 constexpr int64_t kWorld = 10'000;
 
-void BM_DinoAllowed(benchmark::State& state) {
-  BenchWorld& world = BenchWorld::Get(kWorld);
-  UpdateDinoCountAll();
+// The check of one configured kind (range 1) or one unconfigured kind, for team after team.
+void CheckTeamAfterTeam(benchmark::State& state, BenchWorld& world) {
   const FString configured(Wrapped(world.kinds()[150]));
   const FString unconfigured(Wrapped(world.kinds()[250]));
   const FString& path = state.range(0) ? configured : unconfigured;
@@ -26,6 +25,12 @@ void BM_DinoAllowed(benchmark::State& state) {
     benchmark::DoNotOptimize(DinoAllowed(path, team));
     team = team == 105000 ? 100001 : team + 1;
   }
+}
+
+void BM_DinoAllowed(benchmark::State& state) {
+  BenchWorld& world = BenchWorld::Get(kWorld);
+  UpdateDinoCountAll();
+  CheckTeamAfterTeam(state, world);
 }
 
 void BM_UpdateDinoCount(benchmark::State& state) {
@@ -89,14 +94,7 @@ void BM_ClusterCheck(benchmark::State& state) {
   }();
   for (std::size_t map = 0; map < maps.size(); ++map)
     Others().ReplaceMap("Map" + std::to_string(map), maps[map]);
-  const FString configured(Wrapped(world.kinds()[150]));
-  const FString unconfigured(Wrapped(world.kinds()[250]));
-  const FString& path = state.range(0) ? configured : unconfigured;
-  int32_t team = 100001;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(DinoAllowed(path, team));
-    team = team == 105000 ? 100001 : team + 1;
-  }
+  CheckTeamAfterTeam(state, world);
   Others().Clear();  // the other benchmarks run without a cluster
 }
 

@@ -59,6 +59,18 @@ Expected FindingsOf(const json& config) {
   return found;
 }
 
+// The check of `config` finds one problem, of `severity`, under `key`, saying `phrase`.
+void ExpectOneFinding(const json& config, Severity severity, const std::string& key,
+                      const std::string& phrase) {
+  const std::vector<Finding> findings = CheckConfig(config);
+  std::string all;
+  for (const Finding& finding : findings) all += FormatFinding(finding) + "\n";
+  ASSERT_EQ(findings.size(), 1u) << all;
+  EXPECT_EQ(findings[0].severity, severity);
+  EXPECT_EQ(findings[0].key, key);
+  EXPECT_NE(findings[0].message.find(phrase), std::string::npos) << findings[0].message;
+}
+
 TEST(ConfigCheck, FindsEachProblemUnderItsKey) {
   struct Case {
     const char* name;
@@ -299,13 +311,7 @@ TEST(ConfigCheck, AMistakeThatChangesALimitIsAnError) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mistake);
-    const std::vector<Finding> findings = CheckConfig(c.config);
-    std::string all;
-    for (const Finding& finding : findings) all += FormatFinding(finding) + "\n";
-    ASSERT_EQ(findings.size(), 1u) << all;
-    EXPECT_EQ(findings[0].severity, c.severity);
-    EXPECT_EQ(findings[0].key, c.key);
-    EXPECT_NE(findings[0].message.find(c.phrase), std::string::npos) << findings[0].message;
+    ExpectOneFinding(c.config, c.severity, c.key, c.phrase);
   }
 }
 
@@ -409,13 +415,7 @@ TEST(ConfigCheck, EveryClusterMistakeIsAnError) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mistake);
-    const std::vector<Finding> findings = CheckConfig(c.config);
-    std::string all;
-    for (const Finding& finding : findings) all += FormatFinding(finding) + "\n";
-    ASSERT_EQ(findings.size(), 1u) << all;
-    EXPECT_EQ(findings[0].severity, kE);
-    EXPECT_EQ(findings[0].key, c.key);
-    EXPECT_NE(findings[0].message.find(c.phrase), std::string::npos) << findings[0].message;
+    ExpectOneFinding(c.config, kE, c.key, c.phrase);
   }
   // A key of the section elsewhere runs, and says where it belongs.
   const std::vector<Finding> astray = CheckConfig(With(At("ServerName"), "TheIsland"));
