@@ -15,11 +15,11 @@ struct RowKeyHash {
 
 // Appends `later` to `rows`, keeping one row per (team, kind): the latest.
 void CoalesceInto(std::vector<CountRow>& rows, std::vector<CountRow>&& later) {
+  // The index holds views of the kinds in `rows`: no reallocation may follow its making.
+  rows.reserve(rows.size() + later.size());
   std::unordered_map<std::pair<int32_t, std::string_view>, std::size_t, RowKeyHash> index;
   index.reserve(rows.size() + later.size());
   for (std::size_t i = 0; i < rows.size(); ++i) index[{rows[i].team, rows[i].kind}] = i;
-  const std::size_t before = rows.size();
-  rows.reserve(before + later.size());
   for (auto& row : later) {
     const auto found = index.find({row.team, row.kind});
     if (found != index.end()) {
@@ -28,7 +28,6 @@ void CoalesceInto(std::vector<CountRow>& rows, std::vector<CountRow>&& later) {
       rows.push_back(std::move(row));
       index.emplace(std::pair<int32_t, std::string_view>(rows.back().team, rows.back().kind),
                     rows.size() - 1);
-      // The views of earlier keys stay valid: reserve() above keeps the strings in place.
     }
   }
 }

@@ -140,6 +140,7 @@ void SyncWorker::Run() {
       }
       status_.state = LinkState::kConnected;
       status_.reason.clear();
+      PublishStatus();
     }
     if (!Cycle()) {
       Lost(failure_);
