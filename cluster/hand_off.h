@@ -35,7 +35,7 @@ struct Outgoing {
 };
 
 struct LogLine {
-  enum class Level { kInfo, kWarning };
+  enum class Level { kInfo, kWarning, kError };
   Level level = Level::kInfo;
   std::string text;
   bool operator==(const LogLine&) const = default;

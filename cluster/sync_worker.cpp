@@ -113,6 +113,27 @@ Outcome SyncWorker::Safely(Call&& call) {
 }
 
 void SyncWorker::Run() {
+  try {
+    Loop();
+  } catch (const std::exception& error) {
+    Stopped(error.what());
+  } catch (...) {
+    Stopped("unknown exception");
+  }
+  hand_off_.MarkDone();
+}
+
+void SyncWorker::Stopped(std::string_view why) noexcept {
+  try {
+    hand_off_.GiveLine(
+        {LogLine::Level::kError, fmt::format("Cluster \"{}\": the sync worker stopped: {}",
+                                             params_.connection.cluster_name, why)});
+  } catch (...) {
+    // Nothing more can be said; the game goes on with the counts it has.
+  }
+}
+
+void SyncWorker::Loop() {
   const auto& cluster = params_.connection.cluster_name;
   auto backoff = params_.backoff_first;
   PublishStatus();
@@ -161,7 +182,6 @@ void SyncWorker::Run() {
   });
   connected_ = false;
   PublishStatus();
-  hand_off_.MarkDone();
 }
 
 void SyncWorker::Take() {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <utility>
@@ -104,7 +105,10 @@ class SyncWorker {
   };
 
   // Worker thread.
+  // The thread's body: Loop, and a line when it ends by an exception.
   void Run();
+  void Loop();
+  void Stopped(std::string_view why) noexcept;
   void Take();
   bool Cycle();
   bool WriteAll();
