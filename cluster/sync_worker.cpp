@@ -289,6 +289,11 @@ void SyncWorker::Absorb(ReadResult& read) {
 }
 
 void SyncWorker::Lost(std::string reason) {
+  // A backend's reason should never hold the password; should one do, it still goes no further.
+  const auto& password = params_.connection.password;
+  for (std::size_t at; !password.empty() && (at = reason.find(password)) != std::string::npos;) {
+    reason.replace(at, password.size(), "***");
+  }
   Safely([&] {
     backend_->Close();
     return Outcome::Ok();
@@ -297,11 +302,13 @@ void SyncWorker::Lost(std::string reason) {
   if (status_.state != LinkState::kUnreachable) {
     status_.state = LinkState::kUnreachable;
     status_.since = std::chrono::system_clock::now();
-    hand_off_.GiveLine(
-        {LogLine::Level::kWarning,
-         fmt::format("Cluster \"{}\": the database is unreachable ({}); counting with the other "
-                     "maps' last known counts until it is back",
-                     params_.connection.cluster_name, reason)});
+    // A call that Stop interrupted is no loss of the database.
+    if (!hand_off_.stopping())
+      hand_off_.GiveLine(
+          {LogLine::Level::kWarning,
+           fmt::format("Cluster \"{}\": the database is unreachable ({}); counting with the other "
+                       "maps' last known counts until it is back",
+                       params_.connection.cluster_name, reason)});
   }
   status_.reason = std::move(reason);
 }
