@@ -3,7 +3,8 @@
 #   ./project.sh run [ARGS...]   build, then run the stand-in server (ARGS go to tamewarden-sim;
 #                                without ARGS it runs the demo, examples/demo.tws)
 #   ./project.sh test            build, run every test, then run them again under ASan and UBSan,
-#                                then run each fuzz target for a bounded time
+#                                then the cluster's tests under ThreadSanitizer, then run each
+#                                fuzz target for a bounded time
 # Each step prints one line (at a terminal with its progress on that line); the full output of
 # every step goes to build/project.log, whose path is printed when a step fails.
 set -euo pipefail
@@ -100,12 +101,18 @@ case "${1:-}" in
     build build-asan -DTW_SANITIZE=ON -DTW_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug \
       -DCMAKE_CXX_FLAGS_DEBUG=-g1
     step "testing build-asan/" ctest --test-dir build-asan --output-on-failure -j2
+    # The cluster's threads and its database layer under ThreadSanitizer: only their tests.
+    step "configuring build-tsan/" cmake -S . -B build-tsan -G Ninja -DTW_TSAN=ON \
+      -DTW_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1
+    step "building build-tsan/" cmake --build build-tsan --target tw_cluster_tests \
+      tw_cluster_sync_tests
+    step "testing build-tsan/" ctest --test-dir build-tsan --output-on-failure -j2 -L cluster
     # Only the fuzz targets and what they read, with clang; each runs for 17 seconds.
     build build-fuzz -DTW_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14 -DTW_FUZZ_SECONDS=17
     step "fuzzing" ctest --test-dir build-fuzz --output-on-failure -j2
     ;;
   *)
-    sed -n '2,6p' "$0" >&2
+    sed -n '2,7p' "$0" >&2
     exit 2
     ;;
 esac
