@@ -5,17 +5,22 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "cluster/cluster_tables.h"
 #include "cluster/database.h"
+#include "cluster/mariadb_backend.h"
+#include "cluster/sync_worker.h"
 #include "tests/support/private_mariadb.h"
 
 namespace cluster {
@@ -413,6 +418,192 @@ TEST(Database, AnOutageBreaksTheConnectionAndKeepsTheCounts) {
   EXPECT_EQ(reconnected.ReadOwnCounts(), (std::vector<CountRow>{{4, kRex, 2}}));
   reconnected.WriteOwnCounts(std::vector<CountRow>{{4, kRex, 3}}, 2);
   EXPECT_EQ(reconnected.ReadOwnCounts(), (std::vector<CountRow>{{4, kRex, 3}}));
+}
+
+// ---- Two maps' sync workers with the real backend against the private server.
+
+// One map as the game thread sees it: its own rows, what it learnt of the others, its log.
+struct MapUnderTest {
+  std::string name;
+  std::map<std::pair<int32_t, std::string>, int32_t> own;
+  std::map<std::string, std::map<std::pair<int32_t, std::string>, int32_t>> others;
+  std::vector<LogLine> lines;
+  std::unique_ptr<SyncWorker> worker;
+
+  void Start(std::string_view database,
+             std::string password = std::string(PrivateMariaDb::kPassword)) {
+    ClusterParams params;
+    params.connection.socket = server->socket();
+    params.connection.user = PrivateMariaDb::kUser;
+    params.connection.password = std::move(password);
+    params.connection.database = database;
+    params.connection.cluster_name = "main";
+    params.connection.server_name = name;
+    params.connection.connect_timeout = params.connection.io_timeout = std::chrono::seconds(2);
+    params.sync_interval = std::chrono::milliseconds(50);
+    params.backoff_first = std::chrono::milliseconds(50);
+    params.backoff_max = std::chrono::milliseconds(200);
+    SyncHooks hooks;
+    hooks.snapshot = [this] {
+      std::vector<::CountRow> rows;
+      for (const auto& [key, count] : own) rows.push_back({key.first, key.second, count});
+      return std::optional(rows);
+    };
+    hooks.log = [this](const LogLine& line) { lines.push_back(line); };
+    worker = std::make_unique<SyncWorker>(params, std::make_unique<MariaDbBackend>(), hooks);
+  }
+  void Post(int32_t team, const std::string& kind, int32_t count) {
+    own[{team, kind}] = count;
+    const ::CountRow row{team, kind, count};
+    worker->PostChanges(std::span(&row, 1));
+  }
+  // The game thread's timer: hands over, and applies what was read.
+  void Tick() {
+    worker->OnTimer();
+    const ReadResult read = worker->TakeIncoming();
+    if (read.complete) {
+      std::erase_if(others, [&](const auto& known) {
+        return std::none_of(read.maps.begin(), read.maps.end(),
+                            [&](const MapUpdate& update) { return update.map == known.first; });
+      });
+    }
+    for (const auto& map : read.forgotten) others.erase(map);
+    for (const auto& update : read.maps) {
+      EXPECT_NE(update.map, name) << "a map read its own rows";
+      auto& counts = others[update.map];
+      if (update.replace_all || read.complete) counts.clear();
+      for (const auto& row : update.rows) {
+        if (row.count == 0) {
+          counts.erase({row.team, row.kind});
+        } else {
+          counts[{row.team, row.kind}] = row.count;
+        }
+      }
+    }
+  }
+  int32_t Of(const std::string& map, int32_t team, const std::string& kind) const {
+    const auto it = others.find(map);
+    if (it == others.end()) return 0;
+    const auto row = it->second.find({team, kind});
+    return row == it->second.end() ? 0 : row->second;
+  }
+  std::size_t Lines(LogLine::Level level) const {
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const LogLine& line) { return line.level == level; });
+  }
+};
+
+// Runs the maps' timers until `done`, for at most a few seconds.
+template <typename Done>
+bool Until(std::initializer_list<MapUnderTest*> maps, Done&& done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+  while (std::chrono::steady_clock::now() < deadline) {
+    for (MapUnderTest* map : maps) map->Tick();
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+// Asks every map for a sync and waits until each is in sync.
+bool Synced(std::initializer_list<MapUnderTest*> maps) {
+  for (MapUnderTest* map : maps) map->worker->RequestSync();
+  return Until(maps, [&] {
+    return std::all_of(maps.begin(), maps.end(), [](MapUnderTest* map) {
+      const ClusterStatus status = map->worker->Status();
+      return status.state == LinkState::kConnected && status.in_sync;
+    });
+  });
+}
+
+TEST(MariaDbBackend, TwoMapsShareCountsThroughAnOutageAndForget) {
+  server->CreateDatabase("workers");
+  MapUnderTest island{"TheIsland"};
+  MapUnderTest ragnarok{"Ragnarok"};
+  island.own[{7, ""}] = 1;  // known before the first connect: written as the whole state
+  island.own[{7, kRex}] = 1;
+  island.Start("workers");
+  ragnarok.Start("workers");
+  ASSERT_TRUE(Synced({&island, &ragnarok}));
+  ASSERT_TRUE(Synced({&ragnarok}));  // a read begun after the island's first write
+  EXPECT_EQ(ragnarok.Of("TheIsland", 7, kRex), 1);
+
+  // Changes made on one map are counted on the other after a sync of both.
+  island.Post(7, "", 3);
+  island.Post(7, kRex, 3);
+  ragnarok.Post(8, kRaptor, 2);
+  ragnarok.Post(8, "", 2);
+  ASSERT_TRUE(Synced({&island, &ragnarok}));
+  ASSERT_TRUE(Synced({&island, &ragnarok}));  // each read began after the other's write
+  EXPECT_EQ(ragnarok.Of("TheIsland", 7, kRex), 3);
+  EXPECT_EQ(ragnarok.Of("TheIsland", 7, ""), 3);
+  EXPECT_EQ(island.Of("Ragnarok", 8, kRaptor), 2);
+  EXPECT_EQ(island.others.count("TheIsland"), 0u);
+
+  // The database goes away: the worker says so once, keeps what changes, and Stop still ends in
+  // time. A count that went to 0 meanwhile reaches the others once the database is back.
+  server->Stop(/*kill=*/true);
+  island.Post(7, kRex, 0);
+  island.Post(7, "", 0);
+  island.Post(9, kRaptor, 4);
+  island.Post(9, "", 4);
+  ASSERT_TRUE(Until({&island, &ragnarok}, [&] {
+    return island.worker->Status().state == LinkState::kUnreachable &&
+           ragnarok.worker->Status().state == LinkState::kUnreachable;
+  }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // several reconnects fail
+  const auto stopping = std::chrono::steady_clock::now();
+  ragnarok.worker->Stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::milliseconds(2500));
+  ragnarok.Tick();
+  server->Start();
+  ASSERT_TRUE(Synced({&island}));
+  EXPECT_EQ(island.Lines(LogLine::Level::kWarning), 1u);
+  EXPECT_EQ(island.Lines(LogLine::Level::kInfo), 1u);
+  EXPECT_EQ(island.Lines(LogLine::Level::kError), 0u);
+  EXPECT_EQ(island.Of("Ragnarok", 8, kRaptor), 2);  // the last known counts stayed
+
+  // Ragnarok again, as after a restart: it reads everything, and its own rows are still there.
+  MapUnderTest ragnarok_again{"Ragnarok"};
+  ragnarok_again.own = ragnarok.own;
+  ragnarok_again.Start("workers");
+  ASSERT_TRUE(Synced({&island, &ragnarok_again}));
+  ASSERT_TRUE(Synced({&island, &ragnarok_again}));
+  EXPECT_EQ(ragnarok_again.others["TheIsland"],
+            (std::map<std::pair<int32_t, std::string>, int32_t>{{{9, ""}, 4}, {{9, kRaptor}, 4}}));
+  EXPECT_EQ(island.Of("Ragnarok", 8, kRaptor), 2);
+
+  // A retired map forgotten on one map is dropped there at once, and from the database.
+  ragnarok_again.worker->Stop();
+  EXPECT_FALSE(island.worker->Forget("TheIsland"));
+  EXPECT_TRUE(island.worker->Forget("Ragnarok"));
+  island.Tick();
+  EXPECT_EQ(island.others.count("Ragnarok"), 0u);
+  ASSERT_TRUE(Synced({&island}));
+  Database reader_db(Params("workers"));
+  ClusterTables reader(reader_db, "main", "Reader");
+  const auto read = reader.ReadAllOthers();
+  ASSERT_EQ(read.changed.size(), 1u);
+  EXPECT_EQ(read.changed[0].map, "TheIsland");
+}
+
+TEST(MariaDbBackend, AWrongPasswordIsReportedWithoutIt) {
+  server->CreateDatabase("refused");
+  const std::string wrong = "Wr0ng-" + std::string(PrivateMariaDb::kPassword);
+  MapUnderTest island{"TheIsland"};
+  island.Start("refused", wrong);
+  ASSERT_TRUE(Until({&island}, [&] { return island.Lines(LogLine::Level::kWarning) > 0; }));
+  const ClusterStatus status = island.worker->Status();
+  EXPECT_EQ(status.state, LinkState::kUnreachable);
+  EXPECT_NE(status.reason.find("denied"), std::string::npos) << status.reason;
+  EXPECT_EQ(status.reason.find(wrong), std::string::npos);
+  for (const auto& line : island.lines) {
+    EXPECT_EQ(line.text.find(wrong), std::string::npos) << line.text;
+    EXPECT_EQ(line.text.find(PrivateMariaDb::kPassword), std::string::npos) << line.text;
+  }
+  const auto stopping = std::chrono::steady_clock::now();
+  island.worker->Stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::milliseconds(2500));
 }
 
 }  // namespace
