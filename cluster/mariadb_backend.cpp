@@ -86,13 +86,14 @@ Outcome MariaDbBackend::Write(std::span<const CountRow> rows, bool whole_state) 
     if (!tables_) throw cluster::DatabaseError("not connected");
     const auto converted = ToTableRows(rows);
     const int64_t stamp = NextStamp();
-    if (whole_state) {
-      tables_->ReplaceOwnCounts(converted, stamp);
-      return;
-    }
-    // This map's rows were deleted under it (forgotten while it runs): only what was just
-    // written is there now. Failing makes the worker reconnect and write its whole state.
-    if (tables_->WriteOwnCounts(converted, stamp).map_was_missing) {
+    const cluster::WriteResult result = whole_state ? tables_->ReplaceOwnCounts(converted, stamp)
+                                                    : tables_->WriteOwnCounts(converted, stamp);
+    // A map that had rows and has none now was forgotten while it runs: only what was just
+    // written is there. Failing makes the worker reconnect and write its whole state. (A new
+    // map's first changes need nothing: the worker writes its whole state once it knows it.)
+    const bool forgotten = !whole_state && result.map_was_missing && has_rows_;
+    if (result.version > 0) has_rows_ = true;
+    if (forgotten) {
       throw cluster::DatabaseError("this map's rows were deleted; writing its whole state again");
     }
   });

@@ -58,4 +58,5 @@ class MariaDbBackend : public ClusterBackend {
   std::optional<cluster::ClusterTables> tables_;
   std::map<std::string, uint64_t, std::less<>> ids_;  // each other map's row id, as last read
   int64_t last_stamp_ = 0;
+  bool has_rows_ = false;  // this map's row was in the database at a write of this backend
 };

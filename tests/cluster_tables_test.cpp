@@ -606,6 +606,63 @@ TEST(MariaDbBackend, AWrongPasswordIsReportedWithoutIt) {
   EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::milliseconds(2500));
 }
 
+TEST(MariaDbBackend, RewritesAfterAForgetAndStopsAtAnInterrupt) {
+  server->CreateDatabase("interrupted");
+  ::ConnectionParams params;
+  params.socket = server->socket();
+  params.user = PrivateMariaDb::kUser;
+  params.password = PrivateMariaDb::kPassword;
+  params.database = "interrupted";
+  params.cluster_name = "main";
+  params.server_name = "TheIsland";
+  params.io_timeout = std::chrono::seconds(10);  // far above what the interrupt may take
+  MariaDbBackend backend;
+  const Outcome connected = backend.Connect(params);
+  ASSERT_TRUE(connected.ok()) << connected.reason();
+  const std::vector<::CountRow> rows{{1, kRex, 1}};
+  const Outcome first = backend.Write(rows, false);
+  ASSERT_TRUE(first.ok()) << first.reason();
+
+  // Forgotten by another map while it runs: its next change fails, so that its whole state
+  // is written again.
+  ::ConnectionParams other_params = params;
+  other_params.server_name = "Ragnarok";
+  MariaDbBackend other;
+  ASSERT_TRUE(other.Connect(other_params).ok());
+  ASSERT_TRUE(other.ForgetMap("TheIsland").ok());
+  const std::vector<::CountRow> change{{2, kRex, 1}};
+  EXPECT_FALSE(backend.Write(change, false).ok());
+  EXPECT_TRUE(backend.Write(rows, true).ok());
+  ReadResult seen_by_other;
+  ASSERT_TRUE(other.ReadAll(seen_by_other).ok());
+  ASSERT_EQ(seen_by_other.maps.size(), 1u);
+  EXPECT_EQ(seen_by_other.maps[0].rows, rows);
+  other.Close();
+
+  // Another connection holds the map's row, so the next write waits on the server.
+  Database holder(Params("interrupted"));
+  holder.Begin();
+  holder.Query("SELECT version FROM tw_maps WHERE map = ? FOR UPDATE", {"TheIsland"});
+  std::optional<Outcome> written;
+  std::thread writer([&] {
+    const std::vector<::CountRow> more{{1, kRex, 2}};
+    written = backend.Write(more, false);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const auto interrupted = std::chrono::steady_clock::now();
+  backend.Interrupt();
+  writer.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - interrupted, std::chrono::seconds(1));
+  ASSERT_TRUE(written.has_value());
+  EXPECT_FALSE(written->ok());
+  ReadResult read;
+  EXPECT_FALSE(backend.ReadAll(read).ok());
+  EXPECT_FALSE(backend.ForgetMap("Ragnarok").ok());
+  EXPECT_FALSE(backend.Connect(params).ok());  // and without waiting on a connect
+  holder.Rollback();
+  backend.Close();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
