@@ -227,7 +227,8 @@ StoreCounts DinoCountStore::EmptyCounts() const {
   return counts;
 }
 
-void DinoCountStore::ReplaceCounts(StoreCounts&& counts) {
+void DinoCountStore::ReplaceCounts(StoreCounts&& counts,
+                                   const std::unordered_set<int32_t>* changed) {
   // Derived aside first: a failure (out of memory) leaves the store as it was.
   std::unordered_map<int32_t, bool> flags;
   std::unordered_map<int32_t, int32_t> over;
@@ -240,7 +241,13 @@ void DinoCountStore::ReplaceCounts(StoreCounts&& counts) {
       ++over[team];
     }
   }
-  if (tracking_ && !full_) NoteReplaced(counts);
+  if (tracking_ && !full_) {
+    if (changed != nullptr) {
+      changed_.insert(changed->begin(), changed->end());
+    } else {
+      changed_.merge(TeamsChangedBy(*this, counts));
+    }
+  }
   for (auto& [path, kind] : kinds_) kind.teams_.swap(counts.kind_teams[kind.ordinal_]);
   team_totals_.swap(counts.team_totals);
   limit_exceeded_.swap(flags);
@@ -248,20 +255,25 @@ void DinoCountStore::ReplaceCounts(StoreCounts&& counts) {
   if (!others_.empty()) DeriveOthersOver();
 }
 
-void DinoCountStore::NoteReplaced(const StoreCounts& counts) {
-  const auto differ = [this](const std::unordered_map<int32_t, int32_t>& a,
-                             const std::unordered_map<int32_t, int32_t>& b) {
+std::unordered_set<int32_t> DinoCountStore::TeamsChangedBy(const DinoCountStore& counted,
+                                                           const StoreCounts& counts) const {
+  std::unordered_set<int32_t> changed;
+  // Teams of `a` whose count is not the one `b` holds (0 without an entry).
+  const auto differ = [&changed](const auto& a, const auto& b) {
     for (const auto& [team, count] : a) {
       const auto it = b.find(team);
-      if (count != (it == b.end() ? 0 : it->second)) changed_.insert(team);
+      if (count != (it == b.end() ? 0 : it->second)) changed.insert(team);
     }
   };
   differ(counts.team_totals, team_totals_);
   differ(team_totals_, counts.team_totals);
-  for (const auto& [path, kind] : kinds_) {
-    differ(counts.kind_teams[kind.ordinal_], kind.teams_);
-    differ(kind.teams_, counts.kind_teams[kind.ordinal_]);
-  }
+  counted.ForEachKind([&](const FString& path, const KindCounts& kind) {
+    const KindCounts* held = FindKind(path);
+    if (held == nullptr) return;
+    differ(counts.kind_teams[kind.ordinal()], held->teams());
+    differ(held->teams(), counts.kind_teams[kind.ordinal()]);
+  });
+  return changed;
 }
 
 void DinoCountStore::FollowOthers(const KindCounts& kind, int32_t team_id, int32_t before) {

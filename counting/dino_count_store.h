@@ -152,7 +152,14 @@ class DinoCountStore {
   StoreCounts EmptyCounts() const;
   // Puts `counts` (made by EmptyCounts of this store) in place of every count, and derives each
   // team's flag and kinds over their limits from them; all or nothing.
-  void ReplaceCounts(StoreCounts&& counts);
+  // `changed`, when the caller has it, is TeamsChangedBy(*this, counts); else the store finds it
+  // itself when it tracks changes.
+  void ReplaceCounts(StoreCounts&& counts, const std::unordered_set<int32_t>* changed = nullptr);
+  // The teams whose counts `counts` (made by EmptyCounts of `counted`: this store, or one made from
+  // other settings) differs from this store's in: their total, or their count of a kind both
+  // stores know. A kind only one of them knows is a change of the configuration, not of counts.
+  std::unordered_set<int32_t> TeamsChangedBy(const DinoCountStore& counted,
+                                             const StoreCounts& counts) const;
 
   // The configured kind of a path (ignoring case), or null when the path is no configured kind.
   const KindCounts* FindKind(const FString& path) const;
@@ -231,8 +238,6 @@ class DinoCountStore {
   // Every team's OtherCounts::over anew, or one team's.
   void DeriveOthersOver();
   void DeriveOthersOver(int32_t team_id);
-  // Notes the teams whose counts `counts` changes, before it is put in place.
-  void NoteReplaced(const StoreCounts& counts);
   // One kind row of the team per configured kind it owns, and per kind in `zeroes` it owns no
   // more; the kinds it owns are written into `owned` (ordinals).
   TeamRows MakeRows(int32_t team_id, const std::vector<uint32_t>* zeroes,

@@ -79,41 +79,17 @@ void CountLevel(const DinoCountStore& store, StoreCounts& counts) {
   }
 }
 
-// A team's count in a map of counts, 0 without an entry.
-int32_t CountIn(const std::unordered_map<int32_t, int32_t>& counts, int32_t team) {
-  const auto it = counts.find(team);
-  return it == counts.end() ? 0 : it->second;
-}
-
-// What `counts` (made for the kinds of `counted`) found against what `held` holds: the teams
-// whose total differs, or whose count of a kind both stores know does. A kind only one of them
-// knows is a change of the configuration, not a correction.
-RecountResult Compare(const DinoCountStore& held, const DinoCountStore& counted,
-                      const StoreCounts& counts) {
+// What a recount found: `counts` against what `held` holds, the corrections among them
+// `changed` (held.TeamsChangedBy).
+RecountResult Compare(const DinoCountStore& held, const StoreCounts& counts,
+                      const std::unordered_set<int32_t>& changed) {
   RecountResult result;
   result.teams = counts.team_totals.size();
-  std::unordered_set<int32_t> corrected;
-  for (const auto& [team, total] : counts.team_totals) {
+  for (const auto& [team, total] : counts.team_totals)
     result.creatures += static_cast<std::size_t>(total);
-    if (held.TotalOf(team) != total) corrected.insert(team);
-  }
   result.held_none = true;
-  held.ForEachTeam([&](int32_t team, int32_t total) {
-    result.held_none = false;
-    if (total != CountIn(counts.team_totals, team)) corrected.insert(team);
-  });
-  counted.ForEachKind([&](const FString& path, const KindCounts& kind) {
-    const KindCounts* before = held.FindKind(path);
-    if (before == nullptr) return;
-    const auto& now = counts.kind_teams[kind.ordinal()];
-    for (const auto& [team, count] : now) {
-      if (before->CountOf(team) != count) corrected.insert(team);
-    }
-    for (const auto& [team, count] : before->teams()) {
-      if (count != CountIn(now, team)) corrected.insert(team);
-    }
-  });
-  result.corrected = corrected.size();
+  held.ForEachTeam([&](int32_t, int32_t) { result.held_none = false; });
+  result.corrected = changed.size();
   return result;
 }
 
@@ -153,14 +129,15 @@ RecountResult UpdateDinoCountAll() {
   if (live.settings() == settings.get()) {
     StoreCounts counts = live.EmptyCounts();
     CountLevel(live, counts);
-    const RecountResult result = Compare(live, live, counts);
-    live.ReplaceCounts(std::move(counts));
+    const std::unordered_set<int32_t> changed = live.TeamsChangedBy(live, counts);
+    const RecountResult result = Compare(live, counts, changed);
+    live.ReplaceCounts(std::move(counts), &changed);
     return result;
   }
   DinoCountStore fresh(settings);
   StoreCounts counts = fresh.EmptyCounts();
   CountLevel(fresh, counts);
-  const RecountResult result = Compare(live, fresh, counts);
+  const RecountResult result = Compare(live, counts, live.TeamsChangedBy(fresh, counts));
   fresh.ReplaceCounts(std::move(counts));
   live = std::move(fresh);
   Others().Refeed();  // the other maps' counts, for the new kinds
