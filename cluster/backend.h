@@ -21,7 +21,7 @@ struct CountRow {
   int32_t count = 0;
 
   bool IsTotal() const { return kind.empty(); }
-  bool operator==(const CountRow&) const = default;
+  auto operator<=>(const CountRow&) const = default;
 };
 
 // Where the database is and who this map is. Never print `password`.

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cluster/backend.h"
 #include "cluster/database.h"
 
 // The cluster's tables and what a map does with them. Each map of a cluster is the only writer
@@ -38,13 +39,9 @@ class SchemaMismatch : public DatabaseError {
   using DatabaseError::DatabaseError;
 };
 
-// A team's count of a configured kind, or with an empty kind the team's total.
-struct CountRow {
-  int32_t team = 0;
-  std::string kind;
-  int32_t count = 0;
-  auto operator<=>(const CountRow&) const = default;
-};
+// A team's count of a configured kind, or with an empty kind the team's total: the rows the
+// sync worker moves (cluster/backend.h).
+using CountRow = ::CountRow;
 
 // Which state of a map a reader holds.
 struct MapSeen {

@@ -11,17 +11,6 @@ namespace {
 // when that thread ends.
 void HoldClientThreadState() { thread_local cluster::ClientThreadScope scope; }
 
-std::vector<cluster::CountRow> ToTableRows(std::span<const CountRow> rows) {
-  std::vector<cluster::CountRow> converted;
-  converted.reserve(rows.size());
-  for (const CountRow& row : rows) converted.push_back({row.team, row.kind, row.count});
-  return converted;
-}
-
-CountRow FromTableRow(cluster::CountRow&& row) {
-  return {row.team, std::move(row.kind), row.count};
-}
-
 }  // namespace
 
 MariaDbBackend::~MariaDbBackend() { Close(); }
@@ -84,10 +73,9 @@ int64_t MariaDbBackend::NextStamp() {
 Outcome MariaDbBackend::Write(std::span<const CountRow> rows, bool whole_state) {
   return Guard([&] {
     if (!tables_) throw cluster::DatabaseError("not connected");
-    const auto converted = ToTableRows(rows);
     const int64_t stamp = NextStamp();
-    const cluster::WriteResult result = whole_state ? tables_->ReplaceOwnCounts(converted, stamp)
-                                                    : tables_->WriteOwnCounts(converted, stamp);
+    const cluster::WriteResult result =
+        whole_state ? tables_->ReplaceOwnCounts(rows, stamp) : tables_->WriteOwnCounts(rows, stamp);
     // A map that had rows and has none now was forgotten while it runs: only what was just
     // written is there. Failing makes the worker reconnect and write its whole state. (A new
     // map's first changes need nothing: the worker writes its whole state once it knows it.)
@@ -110,8 +98,7 @@ void MariaDbBackend::Convert(cluster::OthersRead& read, ReadResult& out) {
     update.map = std::move(changes.map);
     update.version = static_cast<int64_t>(changes.seen.version);
     update.replace_all = changes.full;
-    update.rows.reserve(changes.rows.size());
-    for (cluster::CountRow& row : changes.rows) update.rows.push_back(FromTableRow(std::move(row)));
+    update.rows = std::move(changes.rows);
     if (changes.written_at > 0) {
       update.last_write =
           std::chrono::system_clock::time_point(std::chrono::seconds(changes.written_at));
