@@ -242,6 +242,58 @@ TEST_F(ClusterPlugin, ADatabaseThatNeverAnswersOrRefusesBlocksNothing) {
   close(listener);
 }
 
+// A reload never waits on the worker it replaces, even one stuck connecting to a server that
+// never answers; a changed cluster drops the other maps' counts; no section ends the link.
+TEST_F(ClusterPlugin, AReloadReplacesTheLinkWithoutWaiting) {
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 16), 0);
+  socklen_t length = sizeof address;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+
+  db->CreateDatabase("tw_reload");
+  auto ragnarok = OtherMap("tw_reload", "Ragnarok");
+  ASSERT_TRUE(ragnarok->Write(std::vector<CountRow>{{kTeam, "", 3}, {kTeam, kRex, 3}}, true).ok());
+  auto config = ClusterConfig("tw_reload");
+  WriteConfig(config);
+  server().Start();
+  ASSERT_TRUE(LoadPlugin().ok);
+  ASSERT_TRUE(Synced());
+  EXPECT_FALSE(sim::actions::Tame(alice_, Wild(kRexPath)));
+
+  const auto reload = [&](const nlohmann::json& next) {
+    WriteConfig(next);
+    const auto start = Clock::now();
+    EXPECT_TRUE(Answer("tw.reload").starts_with("Reloaded config"));
+    EXPECT_LT(Clock::now() - start, 100ms);
+  };
+  auto silent = config;
+  silent["Cluster"].erase("MysqlSocket");
+  silent["Cluster"]["MysqlHost"] = "127.0.0.1";
+  silent["Cluster"]["MysqlPort"] = ntohs(address.sin_port);
+  reload(silent);  // the worker now hangs in its connect
+  EXPECT_TRUE(State().ends_with(": connecting")) << State();
+  EXPECT_TRUE(sim::actions::Tame(alice_, Wild(kRexPath)));  // another database: no other maps
+
+  auto other = config;
+  other["Cluster"]["ClusterName"] = "other";
+  reload(other);
+  ASSERT_TRUE(Synced());
+  EXPECT_EQ(State(), "Cluster \"other\" as \"TheIsland\": connected, in sync");
+
+  config.erase("Cluster");
+  reload(config);
+  EXPECT_EQ(Answer("tw.cluster"), "no cluster: the configuration has no \"Cluster\" section");
+  const auto start = Clock::now();
+  server().UnloadPlugin();  // joins the worker still stuck in its connect
+  EXPECT_LT(Clock::now() - start, 2500ms);
+  close(listener);
+}
+
 // A kind path with a quote, a backslash and a semicolon is written and read back as it is.
 TEST_F(ClusterPlugin, AHostileKindPathTravelsIntact) {
   const std::string path = "/Game/Mods/O'Brien\\Rex;DROP/Rex_Character_BP.Rex_Character_BP";
