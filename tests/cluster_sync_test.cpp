@@ -409,6 +409,43 @@ TEST(ClusterSyncWorker, RequestSyncWaitsForAReadBegunAfterIt) {
   EXPECT_FALSE(InSync(worker));  // posted, not yet written
 }
 
+// Changes are written as soon as they are handed over, not at the next interval, while reads stay
+// one an interval: a burst takes a few writes, and a write that fails is retried after a
+// reconnect, which reads everything again.
+TEST(ClusterSyncWorker, ChangesAreWrittenAtOnceAndReadsWaitForTheInterval) {
+  auto db = std::make_shared<FakeDb>();
+  Game game;
+  auto* backend = new FakeBackend(db);
+  SyncWorker worker(Params("Island", 1h), std::unique_ptr<ClusterBackend>(backend), game.Hooks());
+  ASSERT_TRUE(PumpUntil(worker, game, [&] { return InSync(worker); }));
+  const int reads = backend->Calls(kRead);
+
+  game.Set(worker, 1, "Rex", 1);
+  ASSERT_TRUE(PumpUntil(worker, game, [&] { return db->LiveRows("Island") == game.own; }));
+  const std::size_t writes = backend->Writes().size();
+  const auto burst = Clock::now();
+  for (int count = 2; count <= 200; ++count) {
+    game.Set(worker, 1 + count % 5, "Raptor", count);
+    std::this_thread::sleep_for(500us);
+  }
+  ASSERT_TRUE(PumpUntil(worker, game, [&] { return db->LiveRows("Island") == game.own; }));
+  const auto took = Clock::now() - burst;
+  // At most one write per gap while the changes came, and a last one after them.
+  EXPECT_LE(backend->Writes().size() - writes, took / SyncWorker::kChangesGap + 2);
+  EXPECT_EQ(backend->Calls(kRead), reads);
+  EXPECT_TRUE(InSync(worker));
+
+  backend->FailWith("Lost connection to server during query");
+  game.Set(worker, 2, "Rex", 7);
+  ASSERT_TRUE(
+      PumpUntil(worker, game, [&] { return worker.Status().state == LinkState::kUnreachable; }));
+  backend->FailWith("");
+  ASSERT_TRUE(PumpUntil(worker, game, [&] { return InSync(worker); }));
+  EXPECT_EQ(db->LiveRows("Island"), game.own);
+  EXPECT_GT(backend->Calls(kRead), reads);       // the reconnect's full read
+  EXPECT_TRUE(backend->Writes().back().second);  // and the whole state after it
+}
+
 // Stop is bounded against a backend that never answers, wherever it hangs, and meanwhile the
 // game thread's calls return: posting, the timer, taking results, status, requests.
 TEST(ClusterSyncWorker, StopIsBoundedAndTheGameNeverWaits) {
