@@ -431,7 +431,8 @@ struct MapUnderTest {
   std::unique_ptr<SyncWorker> worker;
 
   void Start(std::string_view database,
-             std::string password = std::string(PrivateMariaDb::kPassword)) {
+             std::string password = std::string(PrivateMariaDb::kPassword),
+             std::chrono::milliseconds interval = std::chrono::milliseconds(50)) {
     ClusterParams params;
     params.connection.socket = server->socket();
     params.connection.user = PrivateMariaDb::kUser;
@@ -440,7 +441,7 @@ struct MapUnderTest {
     params.connection.cluster_name = "main";
     params.connection.server_name = name;
     params.connection.connect_timeout = params.connection.io_timeout = std::chrono::seconds(2);
-    params.sync_interval = std::chrono::milliseconds(50);
+    params.sync_interval = interval;
     params.backoff_first = std::chrono::milliseconds(50);
     params.backoff_max = std::chrono::milliseconds(200);
     SyncHooks hooks;
@@ -585,6 +586,25 @@ TEST(MariaDbBackend, TwoMapsShareCountsThroughAnOutageAndForget) {
   const auto read = reader.ReadAllOthers();
   ASSERT_EQ(read.changed.size(), 1u);
   EXPECT_EQ(read.changed[0].map, "TheIsland");
+}
+
+// A map whose own interval is an hour still writes a change at once: another map, reading every
+// 200 ms, counts it within about that, whatever the writer's phase.
+TEST(MariaDbBackend, AChangeIsCountedElsewhereWithinTheReadersInterval) {
+  server->CreateDatabase("prompt");
+  MapUnderTest island{"TheIsland"};
+  MapUnderTest ragnarok{"Ragnarok"};
+  island.Start("prompt", std::string(PrivateMariaDb::kPassword), std::chrono::hours(1));
+  ragnarok.Start("prompt", std::string(PrivateMariaDb::kPassword), std::chrono::milliseconds(200));
+  ASSERT_TRUE(Synced({&island, &ragnarok}));
+  for (int32_t count = 1; count <= 3; ++count) {
+    island.Post(7, kRex, count);
+    const auto posted = std::chrono::steady_clock::now();
+    ASSERT_TRUE(
+        Until({&island, &ragnarok}, [&] { return ragnarok.Of("TheIsland", 7, kRex) == count; }));
+    // Generous over 200 ms for a loaded machine, far below the writer's hour.
+    EXPECT_LT(std::chrono::steady_clock::now() - posted, std::chrono::seconds(3));
+  }
 }
 
 TEST(MariaDbBackend, AWrongPasswordIsReportedWithoutIt) {
