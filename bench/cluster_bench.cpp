@@ -492,15 +492,16 @@ void Race(PrivateMariaDb& server, const Options& options) {
 
   const Spread spread = Spread::Of(settled);
   std::printf(
-      "Race, %d maps, the team one place below a limit of %d, each map checks and gains at once: "
-      "the cluster passes the limit by at most %lld (limit + %lld), at most %d grant a map; every "
-      "map counts every gain after %s; %s\n",
-      kMaps, kLimit, static_cast<long long>(worst_passed), static_cast<long long>(worst_passed),
-      most_grants, spread.Text().c_str(), BoundText(options.interval).c_str());
+      "Race, %d maps, a team one place below a limit of %d, each map checks and gains at the "
+      "same moment: the cluster reaches limit + %lld (%lld), at most %d grant a map, %ld of %ld "
+      "later checks granted; every map counts every gain after %s; %s\n",
+      kMaps, kLimit, static_cast<long long>(worst_passed),
+      static_cast<long long>(kLimit + worst_passed), most_grants, retries_granted, retries,
+      spread.Text().c_str(), BoundText(options.interval).c_str());
   std::printf(
-      "  %d rounds; %ld checks after the gain, %ld of them granted; %d rounds where a map did not "
-      "count every gain within 4 intervals\n",
-      options.rounds, retries, retries_granted, unsettled);
+      "  %d rounds, a map checking again every millisecond after its gain; %d rounds where a map "
+      "did not count every gain within 4 intervals\n",
+      options.rounds, unsettled);
 }
 
 Options Parse(int argc, char** argv) {

@@ -439,11 +439,45 @@ TEST(ClusterSyncWorker, ChangesAreWrittenAtOnceAndReadsWaitForTheInterval) {
   game.Set(worker, 2, "Rex", 7);
   ASSERT_TRUE(
       PumpUntil(worker, game, [&] { return worker.Status().state == LinkState::kUnreachable; }));
+  // Meanwhile changes keep coming: reconnects still wait for the backoff (at most 40 ms here).
+  const int connects = backend->Calls(kConnect);
+  const auto outage = Clock::now();
+  for (int count = 1; count <= 200; ++count) {
+    game.Set(worker, 3, "Rex", count);
+    std::this_thread::sleep_for(1ms);
+  }
+  EXPECT_LE(backend->Calls(kConnect) - connects, (Clock::now() - outage) / 40ms + 5);
   backend->FailWith("");
   ASSERT_TRUE(PumpUntil(worker, game, [&] { return InSync(worker); }));
   EXPECT_EQ(db->LiveRows("Island"), game.own);
   EXPECT_GT(backend->Calls(kRead), reads);       // the reconnect's full read
   EXPECT_TRUE(backend->Writes().back().second);  // and the whole state after it
+}
+
+// The worker's sleep ends at changes handed over only when it waits for them.
+TEST(ClusterHandOff, ChangesEndOnlyASleepThatWaitsForThem) {
+  HandOff hand_off;
+  const auto post_later = [&] {
+    return std::thread([&] {
+      std::this_thread::sleep_for(20ms);
+      const CountRow row{1, "Rex", 1};
+      hand_off.Post({&row, 1});
+      while (!hand_off.Flush()) std::this_thread::yield();  // the sleeper may hold the lock
+    });
+  };
+  auto start = Clock::now();
+  std::thread poster = post_later();
+  hand_off.Sleep(start + 300ms);
+  poster.join();
+  EXPECT_GE(Clock::now() - start, 300ms);
+  EXPECT_EQ(hand_off.TakeOutgoing().changes.size(), 1u);
+
+  start = Clock::now();
+  poster = post_later();
+  hand_off.Sleep(start + 60s, /*on_changes=*/true);
+  poster.join();
+  EXPECT_LT(Clock::now() - start, 10s);
+  EXPECT_EQ(hand_off.TakeOutgoing().changes.size(), 1u);
 }
 
 // Stop is bounded against a backend that never answers, wherever it hangs, and meanwhile the
