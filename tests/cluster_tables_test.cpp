@@ -607,6 +607,38 @@ TEST(MariaDbBackend, AChangeIsCountedElsewhereWithinTheReadersInterval) {
   }
 }
 
+// Three maps, a team one place below a limit in the cluster, each map checking its own count
+// plus the others' as last read, and each gaining before any of them reads again: each grants
+// one place, refuses at once after it, and counts every map's gain after one of its reads.
+TEST(MariaDbBackend, ThreeMapsGainingAtOnceEachGrantOnceAndThenCountAll) {
+  server->CreateDatabase("race");
+  const std::string password(PrivateMariaDb::kPassword);
+  MapUnderTest island{"TheIsland"}, ragnarok{"Ragnarok"}, aberration{"Aberration"};
+  MapUnderTest* const maps[] = {&island, &ragnarok, &aberration};
+  for (MapUnderTest* map : maps) {
+    map->Start("race", password, std::chrono::milliseconds(100));
+    map->Post(7, kRex, 13);
+  }
+  ASSERT_TRUE(Synced({&island, &ragnarok, &aberration}));
+  const auto in_cluster = [](const MapUnderTest& map) {
+    int32_t sum = map.own.at({7, kRex});
+    for (const auto& [other, counts] : map.others) sum += map.Of(other, 7, kRex);
+    return sum;
+  };
+  constexpr int32_t kLimit = 40;
+  for (MapUnderTest* map : maps) ASSERT_EQ(in_cluster(*map), kLimit - 1) << map->name;
+  for (MapUnderTest* map : maps) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      if (in_cluster(*map) < kLimit) map->Post(7, kRex, map->own.at({7, kRex}) + 1);
+    }
+    EXPECT_EQ(map->own.at({7, kRex}), 14) << map->name;
+  }
+  ASSERT_TRUE(Until({&island, &ragnarok, &aberration}, [&] {
+    return std::all_of(std::begin(maps), std::end(maps),
+                       [&](MapUnderTest* map) { return in_cluster(*map) == kLimit + 2; });
+  }));
+}
+
 TEST(MariaDbBackend, AWrongPasswordIsReportedWithoutIt) {
   server->CreateDatabase("refused");
   const std::string wrong = "Wr0ng-" + std::string(PrivateMariaDb::kPassword);
