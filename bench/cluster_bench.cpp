@@ -1,6 +1,6 @@
 // The cluster's figures, against a private MariaDB server this program starts itself: how soon a
 // change made on one map is counted on another, what the recount of the benchmark level writes,
-// and how far maps that gain at the same moment can pass a limit. Run by hand (it takes about a
+// and how far maps that gain at the same moment can pass a limit. Run by hand (it takes under a
 // minute); each figure is one line, the details it rests on follow it indented. Nothing here
 // asserts on time: a figure out of its bound is printed as such.
 //
