@@ -50,7 +50,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const auto cluster_other = times_.find("BM_ClusterCheck/configured:0");
       if (cluster_configured != times_.end() && cluster_other != times_.end()) {
         std::printf(
-            "The same with five other maps' counts of every checked team: %.1f ns (ratio %.2f) "
+            "The same in a cluster (the link running, five other maps' counts of every checked "
+            "team): %.1f ns (ratio %.2f) "
             "and %.1f ns (ratio %.2f)\n",
             cluster_configured->second, cluster_configured->second / configured->second,
             cluster_other->second, cluster_other->second / other->second);

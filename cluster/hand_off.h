@@ -86,6 +86,10 @@ class HandOff {
   // Takes what the worker handed over (and what Forget added), when the lock is free. Empty
   // when there is nothing, cheaply.
   ReadResult TakeRead();
+  // Whether TakeRead may take anything: one atomic load, for the checks' fast path.
+  bool HasRead() const {
+    return read_ready_.load(std::memory_order_acquire) || !local_read_.empty();
+  }
   // Takes the worker's log lines and whether it asks for a snapshot, when the lock is free.
   bool TakeNotes(std::vector<LogLine>& lines);
   // The worker's status as last seen; refreshed when the lock is free.

@@ -88,6 +88,7 @@ class SyncWorker {
   ReadResult TakeIncoming() { return hand_off_.TakeRead(); }
   template <typename Apply>
   void Drain(Apply&& apply) {
+    if (!hand_off_.HasRead()) return;
     ReadResult read = hand_off_.TakeRead();
     if (!read.empty()) apply(read);
   }
