@@ -86,13 +86,8 @@ std::string Article(const json& value) {
   return TypeOnly(value);
 }
 
-// A name other maps see and the database keeps: 1 to 64 letters, digits, '_', '.' or '-'.
 bool IsMapName(const json& value) {
-  if (!value.is_string()) return false;
-  const std::string& text = value.get_ref<const std::string&>();
-  return !text.empty() && text.size() <= 64 && std::all_of(text.begin(), text.end(), [](char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.' || c == '-';
-  });
+  return value.is_string() && ::IsMapName(std::string_view(value.get_ref<const std::string&>()));
 }
 
 // A whole number from `low` to `high` (a fraction of zero, as 500.0, is whole).
@@ -674,6 +669,12 @@ std::string MemberKey(const std::string& parent, std::string_view name, bool bra
 }
 
 std::vector<Finding> CheckConfig(const nlohmann::json& document) { return Checker(document).Run(); }
+
+bool IsMapName(std::string_view name) {
+  return !name.empty() && name.size() <= 64 && std::all_of(name.begin(), name.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.' || c == '-';
+  });
+}
 
 std::size_t CountFindings(const std::vector<Finding>& findings, Severity severity) {
   return static_cast<std::size_t>(std::count_if(

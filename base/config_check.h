@@ -40,6 +40,10 @@ std::vector<Finding> CheckConfig(const nlohmann::json& document);
 // brackets when `bracket`; so is any name that is no identifier.
 std::string MemberKey(const std::string& parent, std::string_view name, bool bracket = false);
 
+// A map's or a cluster's name, as other maps see it and the database keeps it: 1 to 64 letters,
+// digits, '_', '.' or '-'.
+bool IsMapName(std::string_view name);
+
 std::size_t CountFindings(const std::vector<Finding>& findings, Severity severity);
 
 // "error: KEY: message" or "warning: KEY: message", the key and message as log fields (see

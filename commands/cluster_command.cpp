@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "base/config_check.h"
 #include "base/guard.h"
 #include "base/log_field.h"
 #include "base/logger.h"
@@ -18,17 +19,6 @@ namespace {
 constexpr char kUsage[] =
     "Usage: tw.cluster [sync | forget NAME] (alone: the cluster's state and its maps; sync: write "
     "and read now; forget NAME: delete a retired map's counts)";
-
-// What a map's name may hold, as the configuration's ServerName.
-bool IsMapName(std::string_view name) {
-  if (name.empty() || name.size() > 64) return false;
-  for (const char c : name) {
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                    c == '_' || c == '.' || c == '-';
-    if (!ok) return false;
-  }
-  return true;
-}
 
 std::string Joined(const std::vector<std::string>& lines) {
   std::string text;

@@ -33,6 +33,23 @@ class DbEnvironment : public ::testing::Environment {
   }
 };
 
+// A server on loopback that takes connections (the kernel completes them) and never answers.
+struct SilentServer {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  uint16_t port = 0;
+  SilentServer() {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(fd, 16) != 0 || getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length))
+      throw std::runtime_error("cannot listen on loopback");
+    port = ntohs(address.sin_port);
+  }
+  ~SilentServer() { close(fd); }
+};
+
 constexpr int32_t kTeam = 100001;
 
 class ClusterPlugin : public SimTest {
@@ -198,15 +215,7 @@ TEST_F(ClusterPlugin, AnOutageCostsTheGameNothingAndLosesNoCount) {
 // A server that accepts the connection and never answers, and a wrong password: the load, every
 // line and the unload stay quick; the status says why; no password text anywhere.
 TEST_F(ClusterPlugin, ADatabaseThatNeverAnswersOrRefusesBlocksNothing) {
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_GE(listener, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(listener, 16), 0);  // the kernel completes connections; nobody answers
-  socklen_t length = sizeof address;
-  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  const SilentServer silent_server;
 
   for (const bool silent : {true, false}) {
     SCOPED_TRACE(silent ? "a server that never answers" : "a wrong password");
@@ -215,7 +224,7 @@ TEST_F(ClusterPlugin, ADatabaseThatNeverAnswersOrRefusesBlocksNothing) {
     if (silent) {
       config["Cluster"].erase("MysqlSocket");
       config["Cluster"]["MysqlHost"] = "127.0.0.1";
-      config["Cluster"]["MysqlPort"] = ntohs(address.sin_port);
+      config["Cluster"]["MysqlPort"] = silent_server.port;
     } else {
       config["Cluster"]["MysqlPass"] = std::string(PrivateMariaDb::kPassword) + "x";
     }
@@ -239,21 +248,12 @@ TEST_F(ClusterPlugin, ADatabaseThatNeverAnswersOrRefusesBlocksNothing) {
     EXPECT_LT(Clock::now() - start, 2500ms);
     RestartServer();
   }
-  close(listener);
 }
 
 // A reload never waits on the worker it replaces, even one stuck connecting to a server that
 // never answers; a changed cluster drops the other maps' counts; no section ends the link.
 TEST_F(ClusterPlugin, AReloadReplacesTheLinkWithoutWaiting) {
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_GE(listener, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(listener, 16), 0);
-  socklen_t length = sizeof address;
-  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  const SilentServer silent_server;
 
   db->CreateDatabase("tw_reload");
   auto ragnarok = OtherMap("tw_reload", "Ragnarok");
@@ -274,7 +274,7 @@ TEST_F(ClusterPlugin, AReloadReplacesTheLinkWithoutWaiting) {
   auto silent = config;
   silent["Cluster"].erase("MysqlSocket");
   silent["Cluster"]["MysqlHost"] = "127.0.0.1";
-  silent["Cluster"]["MysqlPort"] = ntohs(address.sin_port);
+  silent["Cluster"]["MysqlPort"] = silent_server.port;
   reload(silent);  // the worker now hangs in its connect
   EXPECT_TRUE(State().ends_with(": connecting")) << State();
   EXPECT_TRUE(sim::actions::Tame(alice_, Wild(kRexPath)));  // another database: no other maps
@@ -291,7 +291,6 @@ TEST_F(ClusterPlugin, AReloadReplacesTheLinkWithoutWaiting) {
   const auto start = Clock::now();
   server().UnloadPlugin();  // joins the worker still stuck in its connect
   EXPECT_LT(Clock::now() - start, 2500ms);
-  close(listener);
 }
 
 // A kind path with a quote, a backslash and a semicolon is written and read back as it is.
