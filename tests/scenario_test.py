@@ -6,12 +6,13 @@ usage: scenario_test.py SIM SCRIPT EXPECTED
 EXPECTED holds one JSON object per line; blank lines and lines starting with # are skipped.
 An object with "event" is an expected event; {"exit": N} sets the expected exit status
 (default 0); {"compare": [KIND, ...]} compares kinds that no expected event mentions, so that
-none may appear. The events compared are those of the kinds EXPECTED mentions, plus "error"
+none may appear; {"args": [...]} gives the tool options before SCRIPT (such as --cluster). The events compared are those of the kinds EXPECTED mentions, plus "error"
 and "crash", which must never appear unless expected. They must come in the same order, and each
 expected object must match the fields it names (numbers to within 1e-6); other fields, other
 kinds and lines that are not JSON (the plug-in's diagnostics) are ignored. The temporary server
-directory a run makes is written $SERVER_DIR in the events compared, and a recount's time
-("in 3 ms"), which varies from run to run, is written "in # ms".
+directory a run makes is written $SERVER_DIR in the events compared, a recount's time
+("in 3 ms"), which varies from run to run, is written "in # ms", and the time since which a
+cluster's database has been unreachable is written "since TIME".
 """
 
 import json
@@ -23,7 +24,7 @@ SERVER_DIR = re.compile(r'(?:/[\w.+-]+)*/tamewarden-sim-[A-Za-z0-9]{6}')
 
 
 def load_expected(path):
-    events, status, kinds = [], 0, {"error", "crash"}
+    events, status, kinds, args = [], 0, {"error", "crash"}, []
     with open(path, encoding="utf-8") as lines:
         for number, line in enumerate(lines, 1):
             line = line.strip()
@@ -39,15 +40,17 @@ def load_expected(path):
             else:
                 status = item.get("exit", status)
                 kinds.update(item.get("compare", []))
-    return events, status, kinds
+                args += item.get("args", [])
+    return events, status, kinds, args
 
 
 RECOUNT_TIME = re.compile(r"\bin \d+ ms\b")
+SINCE_TIME = re.compile(r"\bsince \d{4}-\d{2}-\d{2}[ T]\d{2}:\d{2}:\d{2}(?:\.\d+)?(?: ?UTC|Z)?")
 
 
 def masked(event):
     if isinstance(event.get("text"), str):
-        event["text"] = RECOUNT_TIME.sub("in # ms", event["text"])
+        event["text"] = SINCE_TIME.sub("since TIME", RECOUNT_TIME.sub("in # ms", event["text"]))
     return event
 
 
@@ -67,8 +70,8 @@ def matches(expected, actual):
 
 def main():
     sim, script, expected_path = sys.argv[1:4]
-    expected, status, kinds = load_expected(expected_path)
-    run = subprocess.run([sim, "--json", script], stdin=subprocess.DEVNULL,
+    expected, status, kinds, args = load_expected(expected_path)
+    run = subprocess.run([sim, "--json", *args, script], stdin=subprocess.DEVNULL,
                          capture_output=True, text=True, timeout=120)
     actual = []
     for line in run.stdout.splitlines():

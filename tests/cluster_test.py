@@ -1,0 +1,121 @@
+#!/usr/bin/python3
+"""tamewarden-sim --cluster as a process: a map's server that dies is reported as an error naming
+the map and the run ends with status 1 instead of hanging; a stop signal ends every map and the
+private database, and the temporary directories go.
+
+usage: cluster_test.py SIM
+"""
+
+import glob
+import json
+import os
+import select
+import signal
+import subprocess
+import sys
+import time
+import unittest
+
+SIM = None
+
+
+def children(pid):
+    """The map processes the tool started: (pid, map name)."""
+    found = []
+    for stat in glob.glob("/proc/[0-9]*/stat"):
+        try:
+            with open(stat) as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+            with open(stat.replace("stat", "cmdline")) as f:
+                argv = f.read().split("\0")
+        except OSError:
+            continue
+        if int(fields[1]) == pid and "--map-process" in argv:
+            found.append((int(stat.split("/")[2]), argv[argv.index("--map-process") + 1]))
+    return found
+
+
+class Rehearsal:
+    """The tool with a script on a pipe, read event by event."""
+
+    def __init__(self, *maps):
+        self.process = subprocess.Popen(
+            [SIM, "--json", "--cluster", ",".join(maps), "-"], stdin=subprocess.PIPE,
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, bufsize=1)
+        self.events = []
+
+    def send(self, line):
+        self.process.stdin.write(line + "\n")
+        self.process.stdin.flush()
+
+    def wait_for(self, accept, seconds=30):
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            ready, _, _ = select.select([self.process.stdout], [], [], 0.1)
+            if not ready:
+                continue
+            line = self.process.stdout.readline()
+            if not line:
+                break
+            if line.startswith("{"):
+                event = json.loads(line)
+                self.events.append(event)
+                if accept(event):
+                    return event
+        raise AssertionError(f"no such event within {seconds} s; got {self.events}")
+
+    def finish(self, seconds=30):
+        self.process.stdin.close()
+        out, err = self.process.communicate(timeout=seconds)
+        for line in out.splitlines():
+            if line.startswith("{"):
+                self.events.append(json.loads(line))
+        return self.process.returncode, err
+
+
+class MapProcesses(unittest.TestCase):
+    def test_a_map_that_dies_is_reported_by_name_and_the_run_fails(self):
+        run = Rehearsal("Alpha", "Beta")
+        run.send("player ann id=100001")
+        run.send("truth")  # boots every map: each reports its load
+        run.wait_for(lambda e: e["event"] == "load" and e.get("map") == "Beta")
+        maps = children(run.process.pid)
+        self.assertEqual(sorted(name for _, name in maps), ["Alpha", "Beta"])
+        os.kill(dict((name, pid) for pid, name in maps)["Alpha"], signal.SIGKILL)
+        run.send("truth 100001")
+        error = run.wait_for(lambda e: e["event"] == "error")
+        self.assertEqual(error["map"], "Alpha")
+        self.assertEqual(error["line"], 3)
+        self.assertIn("ended unexpectedly; it was killed by signal 9", error["text"])
+        # The other map plays on; the dead one is not asked again.
+        run.send("@Beta truth 100001")
+        run.send("@Alpha truth")
+        status, _ = run.finish()
+        self.assertEqual(status, 1)
+        errors = [e for e in run.events if e["event"] == "error"]
+        self.assertEqual([e["line"] for e in errors], [3, 5])
+        self.assertIn("no longer runs", errors[1]["text"])
+        truths = [e for e in run.events if e["event"] == "truth" and e.get("line") == 4]
+        self.assertEqual([e["map"] for e in truths], ["Beta"])
+
+    def test_a_stop_signal_ends_every_map_and_the_database(self):
+        before = set(glob.glob("/tmp/tw-mariadb-*")) | set(glob.glob("/tmp/tamewarden-sim-*"))
+        run = Rehearsal("Alpha", "Beta")
+        run.send("player ann id=100001")
+        run.send("truth")
+        run.wait_for(lambda e: e["event"] == "load" and e.get("map") == "Beta")
+        maps = [pid for pid, _ in children(run.process.pid)]
+        self.assertEqual(len(maps), 2)
+        run.process.send_signal(signal.SIGTERM)
+        status, _ = run.finish()
+        self.assertEqual(status, 1)  # a script cut short
+        for pid in maps:
+            self.assertFalse(os.path.exists(f"/proc/{pid}") and
+                             open(f"/proc/{pid}/stat").read().split()[2] != "Z")
+        after = set(glob.glob("/tmp/tw-mariadb-*")) | set(glob.glob("/tmp/tamewarden-sim-*"))
+        self.assertEqual(after - before, set())
+
+
+if __name__ == "__main__":
+    SIM = sys.argv.pop(1)
+    unittest.main()
