@@ -312,7 +312,8 @@ class ClusterRun {
     }
     const bool cut_short = GameLoop::stopped() && !source_->typed();
     if (!GameLoop::stopped()) {
-      for (const auto& map : maps_) Send(*map, "U", 0, kMessageLimit);
+      for (const auto& map : maps_)
+        if (map->running()) Send(*map, "U", 0, kMessageLimit);
     }
     maps_.clear();
     return failed_ || cut_short ? 1 : 0;
