@@ -50,11 +50,20 @@ class Outcome {
     outcome.reason_ = reason.empty() ? "unknown failure" : std::move(reason);
     return outcome;
   }
+  // A write that found this map's rows gone (the map was forgotten while it runs): only what it
+  // just wrote is there, and the connection is fine. The worker writes the whole state next.
+  static Outcome WholeStateNeeded() {
+    Outcome outcome;
+    outcome.whole_state_needed_ = true;
+    return outcome;
+  }
   bool ok() const { return !failed_; }
+  bool whole_state_needed() const { return whole_state_needed_; }
   const std::string& reason() const { return reason_; }
 
  private:
   bool failed_ = false;
+  bool whole_state_needed_ = false;
   std::string reason_;
 };
 

@@ -242,5 +242,6 @@ void HandOff::MarkDone() {
     std::lock_guard lock(mutex_);
     done_ = true;
   }
+  finished_.store(true, std::memory_order_release);
   done_cv_.notify_all();
 }

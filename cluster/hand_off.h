@@ -100,6 +100,8 @@ class HandOff {
   void FlushAndStop();
   // Waits until the worker is done, at most until `deadline`. True when it is.
   bool WaitDone(std::chrono::steady_clock::time_point deadline);
+  // The worker has marked itself done.
+  bool finished() const { return finished_.load(std::memory_order_acquire); }
   // Everything left for the game thread, whatever the lock.
   std::vector<LogLine> TakeLinesBlocking();
 
@@ -142,4 +144,5 @@ class HandOff {
   std::atomic<bool> read_ready_{false};
   std::atomic<bool> notes_ready_{false};
   std::atomic<bool> stopping_{false};
+  std::atomic<bool> finished_{false};
 };

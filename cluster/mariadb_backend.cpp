@@ -71,20 +71,19 @@ int64_t MariaDbBackend::NextStamp() {
 }
 
 Outcome MariaDbBackend::Write(std::span<const CountRow> rows, bool whole_state) {
-  return Guard([&] {
+  bool forgotten = false;
+  Outcome outcome = Guard([&] {
     if (!tables_) throw cluster::DatabaseError("not connected");
     const int64_t stamp = NextStamp();
     const cluster::WriteResult result =
         whole_state ? tables_->ReplaceOwnCounts(rows, stamp) : tables_->WriteOwnCounts(rows, stamp);
     // A map that had rows and has none now was forgotten while it runs: only what was just
-    // written is there. Failing makes the worker reconnect and write its whole state. (A new
-    // map's first changes need nothing: the worker writes its whole state once it knows it.)
-    const bool forgotten = !whole_state && result.map_was_missing && has_rows_;
+    // written is there. (A new map's first changes need nothing: the worker writes its whole
+    // state once it knows it.)
+    forgotten = !whole_state && result.map_was_missing && has_rows_;
     if (result.version > 0) has_rows_ = true;
-    if (forgotten) {
-      throw cluster::DatabaseError("this map's rows were deleted; writing its whole state again");
-    }
   });
+  return outcome.ok() && forgotten ? Outcome::WholeStateNeeded() : outcome;
 }
 
 void MariaDbBackend::Convert(cluster::OthersRead& read, ReadResult& out) {

@@ -11,7 +11,9 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-std::string LocalTime(std::chrono::system_clock::time_point when) {
+}  // namespace
+
+std::string LocalTimeText(std::chrono::system_clock::time_point when) {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
   std::tm parts{};
   localtime_r(&seconds, &parts);
@@ -19,6 +21,8 @@ std::string LocalTime(std::chrono::system_clock::time_point when) {
   const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
   return std::string(text, length);
 }
+
+namespace {
 
 // Whether two configurations name the same cluster's rows.
 bool SameCluster(const ConnectionParams& a, const ConnectionParams& b) {
@@ -37,7 +41,7 @@ std::string DescribeState(const ClusterStatus& status) {
                  ? std::string("connected, in sync")
                  : fmt::format("connected, {} changes to write", status.changes_to_write);
     case LinkState::kUnreachable:
-      return fmt::format("unreachable since {}: {}", LocalTime(status.since), status.reason);
+      return fmt::format("unreachable since {}: {}", LocalTimeText(status.since), status.reason);
   }
   return {};
 }
@@ -227,6 +231,12 @@ bool SyncWorker::WriteAll() {
       batch.push_back({end->first.first, end->first.second, end->second});
     }
     const Outcome outcome = Safely([&] { return backend_->Write(batch, false); });
+    if (outcome.whole_state_needed()) {
+      // The changes wait for the snapshot, which supersedes them.
+      snapshot_outstanding_ = true;
+      hand_off_.WantSnapshot();
+      return true;
+    }
     if (!outcome.ok()) return failure_ = outcome.reason(), false;
     pending_.erase(pending_.begin(), end);
     for (const auto& row : batch) {
@@ -335,15 +345,17 @@ void SyncWorker::PublishStatus() {
   hand_off_.Publish(status_);
 }
 
-bool ReplaceWorker(std::unique_ptr<SyncWorker>& worker, const std::optional<ClusterParams>& params,
+bool ReplaceWorker(std::unique_ptr<SyncWorker>& worker,
+                   std::vector<std::unique_ptr<SyncWorker>>& retiring,
+                   const std::optional<ClusterParams>& params,
                    const std::function<std::unique_ptr<ClusterBackend>()>& make_backend,
                    SyncHooks hooks) {
   if (worker && params && worker->params() == *params) return false;
   const bool void_counts =
       worker && (!params || !SameCluster(worker->params().connection, params->connection));
   if (worker) {
-    worker->Stop();
-    worker.reset();
+    worker->RequestStop();
+    retiring.push_back(std::move(worker));
   }
   if (params) worker = std::make_unique<SyncWorker>(*params, make_backend(), std::move(hooks));
   return void_counts;

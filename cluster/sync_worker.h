@@ -73,6 +73,9 @@ class SyncWorker {
   // This map's counts that changed, as absolute values; written at the next interval, coalesced
   // per (team, kind) with the latest winning.
   void PostChanges(std::span<const CountRow> rows);
+  // This map's whole state, in place of every change posted before: rows it once wrote and that
+  // are not among `rows` go.
+  void PostState(std::vector<CountRow> rows) { hand_off_.PostSnapshot(std::move(rows)); }
   // At the framework's timer: passes what waits, answers the worker's request for a snapshot,
   // writes the worker's log lines.
   void OnTimer();
@@ -90,6 +93,11 @@ class SyncWorker {
   // Deletes another map's rows (false for this map's own name); the next TakeIncoming drops it.
   bool Forget(std::string map);
   ClusterStatus Status();
+
+  // Asks the thread to stop, as Stop does, without waiting: it writes what is pending and ends.
+  void RequestStop() { hand_off_.FlushAndStop(); }
+  // The thread has ended (Stop then joins at once).
+  bool Finished() const { return hand_off_.finished(); }
 
   // Stops the thread: writes what is pending while the database answers, interrupts the
   // backend when the bound is near, and joins. Returns within params().stop_bound, provided
@@ -141,9 +149,15 @@ class SyncWorker {
   std::thread thread_;  // last: starts once the rest is made
 };
 
-// Game thread, at load and reload: keeps `worker` when `params` equal its own, else stops it and
-// starts a new one with a backend from `make_backend` (none for no params). True when the other
-// maps' counts known so far no longer apply (the database or the cluster changed, or ended).
-bool ReplaceWorker(std::unique_ptr<SyncWorker>& worker, const std::optional<ClusterParams>& params,
+// Game thread, at load and reload: keeps `worker` when `params` equal its own, else asks it to
+// stop, moves it to `retiring` (to be joined once Finished, or by Stop) and starts a new one with
+// a backend from `make_backend` (none for no params). Never waits. True when the other maps'
+// counts known so far no longer apply (the database or the cluster changed, or ended).
+bool ReplaceWorker(std::unique_ptr<SyncWorker>& worker,
+                   std::vector<std::unique_ptr<SyncWorker>>& retiring,
+                   const std::optional<ClusterParams>& params,
                    const std::function<std::unique_ptr<ClusterBackend>()>& make_backend,
                    SyncHooks hooks);
+
+// `when` in local time, "YYYY-MM-DD HH:MM:SS".
+std::string LocalTimeText(std::chrono::system_clock::time_point when);

@@ -26,3 +26,9 @@ void TeamCountsRcon(RCONClientConnection* connection, RCONPacket* packet, UWorld
 
 // "GetDinoBp" on the console: the blueprint path of the creature the admin aims at.
 void GetDinoBpCmd(APlayerController* controller, FString* command, bool);
+
+// "tw.cluster" on the console and over RCON: alone, the cluster's state line and one line per
+// map known; "sync", an immediate write and read ("sync requested"); "forget NAME", deletes a
+// retired map's rows and stops counting them here at once.
+void ClusterCmd(APlayerController* controller, FString* command, bool);
+void ClusterRcon(RCONClientConnection* connection, RCONPacket* packet, UWorld*);

@@ -13,6 +13,7 @@
 #include "base/log_field.h"
 #include "base/logger.h"
 #include "base/text.h"
+#include "cluster/cluster_link.h"
 #include "commands/commands.h"
 #include "commands/usage.h"
 #include "counting/recount.h"
@@ -90,6 +91,8 @@ void ReloadConfig(bool log_failure_first, Answer&& answer) {
   }
   SetRunningConfigOrigin(
       {.path = ConfigFilePath(), .loaded = std::chrono::system_clock::now(), .warnings = warnings});
+  // A changed "Cluster" section reconnects; the old worker ends on its own thread.
+  ApplyClusterSettings(CurrentSettings().cluster);
   answer(reloaded);
   Log().info("Reloaded Config");
   Log().info(summary);

@@ -17,6 +17,7 @@
 #include "base/guard.h"
 #include "base/log_field.h"
 #include "base/text.h"
+#include "cluster/cluster_link.h"
 #include "commands/commands.h"
 #include "commands/usage.h"
 #include "counting/dino_count_store.h"
@@ -53,9 +54,25 @@ std::wstring KindName(const FString& path, const KindCounts& kind) {
 }
 
 // One line per other map of the cluster that holds counts of the team, in name order:
-// "on Ragnarok: 5 creatures (Rex 2, Raptor 1)", the kinds configured here in key order.
+// "on Ragnarok: 5 creatures (Rex 2, Raptor 1)", the kinds configured here in key order; with a
+// cluster running, this map's own line first.
 std::wstring OtherMapLines(int32_t team) {
   std::wstring lines;
+  if (const SyncWorker* worker = ClusterWorker()) {
+    // This map's own line first, so that the lines add up to the counts above.
+    std::wstring listed;
+    Store().ForEachKind([&](const FString& path, const KindCounts& kind) {
+      if (const int32_t count = kind.CountOf(team); count > 0)
+        listed +=
+            fmt::format(L"{}{} {}", listed.empty() ? L"" : L", ", KindName(path, kind), count);
+    });
+    const int32_t total = Store().TotalOf(team);
+    lines +=
+        fmt::format(L"\non {} (this map): {} {}",
+                    LogField(ArkApi::Tools::Utf8Decode(worker->params().connection.server_name)),
+                    total, total == 1 ? L"creature" : L"creatures");
+    if (!listed.empty()) lines += L" (" + listed + L")";
+  }
   const OtherMaps& others = Others();
   others.ForEachMapOf(team, [&](const std::string& map, const OtherMaps::TeamOnMap& counts) {
     std::map<FString, std::wstring, CaseInsensitiveLess> kinds;  // by key
@@ -159,6 +176,7 @@ std::wstring OverAnswer() {
 
 // The answer to the whole command text; a failure to read a setting is the answer itself.
 std::wstring Answer(const FString& command) {
+  RefreshClusterCounts();
   const std::vector<std::u16string_view> words = Arguments(command);
   if (words.empty()) return Summary();
   if (words.size() == 1 && words[0] == u"over") return OverAnswer();

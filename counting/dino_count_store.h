@@ -208,6 +208,8 @@ class DinoCountStore {
   // next take a full one.
   void TrackChanges(bool on);
   bool tracking() const { return tracking_; }
+  // Whether TakeChanges would take anything: cheap, for callers that ask often.
+  bool HasChanges() const { return tracking_ && (full_ || !changed_.empty()); }
   // The rows of the teams whose counts changed since the last take (by Change, MoveTeam, or a
   // ReplaceCounts that found them different), and forgets them. Full after tracking began and
   // after the store's kinds were made anew.

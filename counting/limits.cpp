@@ -6,6 +6,7 @@
 #include "base/debug.h"
 #include "base/text.h"
 #include "counting/dino_count_store.h"
+#include "counting/other_maps.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ void WriteChangeLines(const DebugLines& debug, const FString& path_name, int32_t
 void UpdateDinoCount(const FString& path_name, int32_t team_id, int32_t change) {
   const std::optional<KindChange> kind = Store().Change(path_name, team_id, change);
   WriteChangeLines(DebugLines(), path_name, team_id, kind ? &*kind : nullptr);
+  PostClusterChanges();
 }
 
 void MoveTeamCounts(int32_t old_team, int32_t new_team, bool add, std::string_view line) {
@@ -40,6 +42,7 @@ void MoveTeamCounts(int32_t old_team, int32_t new_team, bool add, std::string_vi
     WriteChangeLines(debug, *step.path, old_team, step.from_old ? &*step.from_old : nullptr);
     debug("{}", line);
   }
+  PostClusterChanges();
 }
 
 TeamCounts CountsOf(int32_t team_id) { return TeamCounts(Store(), team_id); }
@@ -61,6 +64,7 @@ LimitCheck CheckLimits(const FString& path_name, int32_t team_id, Tier tier) {
   LimitCheck check;
   check.tier = tier;
   if (tier.unlimited()) return check;
+  RefreshClusterCounts();
   const TeamCounts counts = CountsOf(team_id);
   const KindCounts* kind = Store().FindKind(path_name);
   check.kind = kind;
@@ -110,6 +114,7 @@ MergeCheck CheckMergedCounts(int32_t team_id1, int32_t team_id2, Tier tier) {
   MergeCheck check;
   check.tier = tier;
   if (tier.unlimited()) return check;
+  RefreshClusterCounts();
   const TeamCounts first = CountsOf(team_id1), second = CountsOf(team_id2);
   if (const int64_t sum = first.total() + second.total(); sum > TotalLimitFor(tier)) {
     check.refusal = Refusal::kTotalLimit;

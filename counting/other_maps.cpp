@@ -19,6 +19,23 @@ OtherMaps& Others() {
   return others;
 }
 
+namespace {
+ClusterExchange& Exchange() {
+  static ClusterExchange exchange;
+  return exchange;
+}
+}  // namespace
+
+void SetClusterExchange(ClusterExchange exchange) { Exchange() = exchange; }
+
+void PostClusterChanges() {
+  if (const auto post = Exchange().post) post();
+}
+
+void RefreshClusterCounts() {
+  if (const auto refresh = Exchange().refresh) refresh();
+}
+
 uint32_t OtherMaps::KeyId(std::string_view key) {
   const std::string folded = game_text::Folded(key);
   if (const auto it = key_ids_.find(folded); it != key_ids_.end()) return it->second;

@@ -41,6 +41,11 @@ class OtherMaps {
   void Refeed();
 
   bool empty() const { return maps_.empty(); }
+  // Every map that holds counts, in name order.
+  template <typename Visit>
+  void ForEachMap(Visit&& visit) const {
+    for (const auto& [name, teams] : maps_) visit(name);
+  }
 
   // One team's counts on one map: its total and each kind (key as first read, count).
   struct TeamOnMap {
@@ -80,3 +85,17 @@ class OtherMaps {
 
 // The process's other maps, feeding Store().
 OtherMaps& Others();
+
+// The hand-over to the cluster's sync, set by the layer that runs it while a cluster runs: `post`
+// hands this map's changed counts over, `refresh` does that and takes what was read of the other
+// maps into Others(). Both cost little when nothing waits; without a cluster nothing happens.
+struct ClusterExchange {
+  void (*post)() = nullptr;
+  void (*refresh)() = nullptr;
+};
+void SetClusterExchange(ClusterExchange exchange);
+// After this map's counts changed, so that the other maps learn it within one sync interval.
+void PostClusterChanges();
+// Before a check or an answer reads counts. Never while a TeamCounts is held: taking the other
+// maps' counts in may move what it points to.
+void RefreshClusterCounts();

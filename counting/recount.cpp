@@ -132,6 +132,7 @@ RecountResult UpdateDinoCountAll() {
     const std::unordered_set<int32_t> changed = live.TeamsChangedBy(live, counts);
     const RecountResult result = Compare(live, counts, changed);
     live.ReplaceCounts(std::move(counts), &changed);
+    PostClusterChanges();
     return result;
   }
   DinoCountStore fresh(settings);
@@ -141,6 +142,7 @@ RecountResult UpdateDinoCountAll() {
   fresh.ReplaceCounts(std::move(counts));
   live = std::move(fresh);
   Others().Refeed();  // the other maps' counts, for the new kinds
+  PostClusterChanges();
   return result;
 }
 

@@ -6,6 +6,7 @@
 #include "base/log_field.h"
 #include "base/text.h"
 #include "counting/limits.h"
+#include "counting/other_maps.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ std::wstring FormatTemplate(const std::wstring& tmpl, const Args&... args) {
 
 std::wstring LimitsAnswer(int32_t team_id, int32_t max_amount, Tier tier) {
   const MessageSettings& messages = CurrentSettings().messages;
+  RefreshClusterCounts();
   const TeamCounts counts = CountsOf(team_id);
   std::wstring answer;
   const DinoCountStore& store = Store();

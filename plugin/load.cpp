@@ -10,6 +10,7 @@
 #include "base/guard.h"
 #include "base/logger.h"
 #include "base/text.h"
+#include "cluster/cluster_link.h"
 #include "commands/commands.h"
 #include "counting/recount.h"
 #include "hooks/hooks.h"
@@ -39,6 +40,8 @@ constexpr CommandRow kCommands[] = {
     {"tw.counts", &TeamCountsCmd},
     {"tw.status", &StatusRcon},
     {"tw.status", &StatusCmd},
+    {"tw.cluster", &ClusterRcon},
+    {"tw.cluster", &ClusterCmd},
 };
 
 template <typename... F>
@@ -70,6 +73,12 @@ void Unregister(const CommandRow& row, const FString& chat_name) {
 
 // The timer that rebuilds the counts every General.RecountIntervalSeconds.
 constexpr std::string_view kRecountTimer = "Tamewarden.Recount";
+// The timer that passes counts between the game and the cluster's sync worker.
+constexpr std::string_view kClusterTimer = "Tamewarden.Cluster";
+
+void ClusterTimer() {
+  Guarded("Cluster", [] { ClusterOnTimer(); });
+}
 
 // The chat command's name as Load registered it; a reload may change the configured one.
 std::u16string& RegisteredChatName() {
@@ -157,7 +166,10 @@ void Load() {
     }
   }
   ArkApi::GetCommands().AddOnTimerCallback(FString(kRecountTimer), &RecountOnTimer);
+  ArkApi::GetCommands().AddOnTimerCallback(FString(kClusterTimer), &ClusterTimer);
   Guarded("Load", [&] { Log().info(ConfigSummary(warnings)); });
+  // Starts the sync worker, which connects on its own thread: the load never waits for it.
+  Guarded("Load", [] { ApplyClusterSettings(CurrentSettings().cluster); });
   // The last good file is saved from a configuration that went live from config.json; one that
   // runs from the last good file keeps it as it is, with its time.
   if (!RunningConfigOrigin().last_good) SaveLastGood(PluginConfig());
@@ -167,6 +179,7 @@ void Unload() {
   Guarded("Unload", [] {
     const FString chat_name{std::u16string_view(RegisteredChatName())};
     ArkApi::GetCommands().RemoveOnTimerCallback(FString(kRecountTimer));
+    ArkApi::GetCommands().RemoveOnTimerCallback(FString(kClusterTimer));
     for (const CommandRow& row : kCommands) Unregister(row, chat_name);
     // A detour left in place would be called by the game after the library is gone.
     for (std::size_t i = 0; i < std::size(kHooks); ++i) {
@@ -176,6 +189,9 @@ void Unload() {
     InstalledHooks().reset();
     RefusedHooks().clear();
   });
+  // The library cannot go while the sync worker's thread runs: this waits for it, within its
+  // bound, writing what is pending while the database answers.
+  Guarded("Unload", [] { StopCluster(); });
 }
 
 LoadedParts WhatLoadAdded() {

@@ -10,6 +10,7 @@
 #include "base/guard.h"
 #include "base/log_field.h"
 #include "base/text.h"
+#include "cluster/cluster_link.h"
 #include "commands/usage.h"
 #include "counting/recount.h"
 #include "host/ark_api.h"
@@ -62,6 +63,7 @@ std::vector<std::string> StatusLines() {
   }
   const Settings& settings = CurrentSettings();
   lines.push_back(ConfigSummary(origin.warnings));
+  if (ClusterWorker() != nullptr) lines.push_back(ClusterStateLine());
   lines.push_back(fmt::format("Tiers: {}", settings.tiers.size()));
   const std::string& recount = LastRecountLine();
   lines.push_back("Last recount: " + (recount.empty() ? std::string("none yet") : recount));

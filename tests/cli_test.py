@@ -81,21 +81,22 @@ class CommandLine(unittest.TestCase):
             "    result AShooterGameMode.InitGame: game function ran",
             recount.format("load", "the first count since the plug-in loaded"),
             summary,
-            "    plug-in loaded: 10 commands, 16 hooks",
+            "    plug-in loaded: 12 commands, 16 hooks",
             recount.format("reload", "0 team counts corrected"),
             answer,
             "    log info [Tamewarden] Reloaded Config",
             summary,
             "    plug-in unloaded",
         ])
-        # --verbose lists the ten commands, sixteen hooks and the recount timer the plug-in
+        # --verbose lists the twelve commands, sixteen hooks and the two timers the plug-in
         # registered.
         lines = run("--verbose", stdin="rcon tw.reload\n").stdout.splitlines()
-        self.assertEqual(lines[4:6], ["    plug-in loaded: 10 commands, 16 hooks",
+        self.assertEqual(lines[4:6], ["    plug-in loaded: 12 commands, 16 hooks",
                                       "      RegisterChatCommand /limits"])
-        self.assertEqual(lines[30], "      InstallHook AShooterCharacter.OnWeaponEquipped")
-        self.assertEqual(lines[31], "      AddOnTimerCallback Tamewarden.Recount")
-        self.assertEqual(lines[33], answer)
+        self.assertEqual(lines[32], "      InstallHook AShooterCharacter.OnWeaponEquipped")
+        self.assertEqual(lines[33:35], ["      AddOnTimerCallback Tamewarden.Recount",
+                                        "      AddOnTimerCallback Tamewarden.Cluster"])
+        self.assertEqual(lines[36], answer)
 
     def test_the_temporary_server_directory_is_removed_at_exit(self):
         result = run(stdin="truth\n")

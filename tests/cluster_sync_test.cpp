@@ -471,19 +471,26 @@ TEST(ClusterSyncWorker, ReplaceWorkerOnReload) {
     return std::make_unique<FakeBackend>(db);
   };
   std::unique_ptr<SyncWorker> worker;
-  EXPECT_FALSE(ReplaceWorker(worker, Params("Island"), make, game.Hooks()));
+  std::vector<std::unique_ptr<SyncWorker>> retiring;
+  EXPECT_FALSE(ReplaceWorker(worker, retiring, Params("Island"), make, game.Hooks()));
   SyncWorker* first = worker.get();
-  EXPECT_FALSE(ReplaceWorker(worker, Params("Island"), make, game.Hooks()));
+  EXPECT_FALSE(ReplaceWorker(worker, retiring, Params("Island"), make, game.Hooks()));
   EXPECT_EQ(worker.get(), first);
   auto faster = Params("Island", 20ms);
-  EXPECT_FALSE(ReplaceWorker(worker, faster, make, game.Hooks()));
+  EXPECT_FALSE(ReplaceWorker(worker, retiring, faster, make, game.Hooks()));
   auto other = faster;
   other.connection.cluster_name = "other";
-  EXPECT_TRUE(ReplaceWorker(worker, other, make, game.Hooks()));
+  EXPECT_TRUE(ReplaceWorker(worker, retiring, other, make, game.Hooks()));
   ASSERT_TRUE(PumpUntil(*worker, game, [&] { return InSync(*worker); }));
-  EXPECT_TRUE(ReplaceWorker(worker, std::nullopt, make, game.Hooks()));
+  EXPECT_TRUE(ReplaceWorker(worker, retiring, std::nullopt, make, game.Hooks()));
   EXPECT_EQ(worker, nullptr);
   EXPECT_EQ(backends, 3);
+  // The replaced workers were asked to stop, never waited for: each ends by itself.
+  ASSERT_EQ(retiring.size(), 3u);
+  for (auto& old : retiring) {
+    ASSERT_TRUE(PumpUntil(*old, game, [&] { return old->Finished(); }));
+    old->Stop();
+  }
 }
 
 }  // namespace

@@ -42,20 +42,23 @@ std::vector<std::string> Registrations(const std::string& chat_name) {
       "RegisterRconCommand UpdateDinos",    "RegisterConsoleCommand tw.reload",
       "RegisterConsoleCommand UpdateDinos", "RegisterConsoleCommand GetDinoBp",
       "RegisterRconCommand tw.counts",      "RegisterConsoleCommand tw.counts",
-      "RegisterRconCommand tw.status",      "RegisterConsoleCommand tw.status"};
+      "RegisterRconCommand tw.status",      "RegisterConsoleCommand tw.status",
+      "RegisterRconCommand tw.cluster",     "RegisterConsoleCommand tw.cluster"};
   for (const auto& name : kHookNames) calls.push_back("InstallHook " + name);
   calls.push_back("AddOnTimerCallback Tamewarden.Recount");
+  calls.push_back("AddOnTimerCallback Tamewarden.Cluster");
   return calls;
 }
 
 std::vector<std::string> Removals(const std::string& chat_name) {
   std::vector<std::string> calls = {
-      "RemoveOnTimerCallback Tamewarden.Recount", "UnregisterChatCommand " + chat_name,
-      "UnregisterRconCommand tw.reload",          "UnregisterRconCommand UpdateDinos",
-      "UnregisterConsoleCommand tw.reload",       "UnregisterConsoleCommand UpdateDinos",
-      "UnregisterConsoleCommand GetDinoBp",       "UnregisterRconCommand tw.counts",
-      "UnregisterConsoleCommand tw.counts",       "UnregisterRconCommand tw.status",
-      "UnregisterConsoleCommand tw.status"};
+      "RemoveOnTimerCallback Tamewarden.Recount", "RemoveOnTimerCallback Tamewarden.Cluster",
+      "UnregisterChatCommand " + chat_name,       "UnregisterRconCommand tw.reload",
+      "UnregisterRconCommand UpdateDinos",        "UnregisterConsoleCommand tw.reload",
+      "UnregisterConsoleCommand UpdateDinos",     "UnregisterConsoleCommand GetDinoBp",
+      "UnregisterRconCommand tw.counts",          "UnregisterConsoleCommand tw.counts",
+      "UnregisterRconCommand tw.status",          "UnregisterConsoleCommand tw.status",
+      "UnregisterRconCommand tw.cluster",         "UnregisterConsoleCommand tw.cluster"};
   for (const auto& name : kHookNames) calls.push_back("RemoveHook " + name);
   return calls;
 }
@@ -82,10 +85,11 @@ TEST_F(Load, IntoARunningWorldRegistersCommandsThenHooksInOrder) {
   EXPECT_EQ(server().trace(), Registrations("/limits"));
   EXPECT_EQ(server().commands().ChatNames(), std::vector<std::string>{"/limits"});
   EXPECT_EQ(server().commands().RconNames(),
-            (std::vector<std::string>{"tw.reload", "UpdateDinos", "tw.counts", "tw.status"}));
+            (std::vector<std::string>{"tw.reload", "UpdateDinos", "tw.counts", "tw.status",
+                                      "tw.cluster"}));
   EXPECT_EQ(server().commands().ConsoleNames(),
             (std::vector<std::string>{"tw.reload", "UpdateDinos", "GetDinoBp", "tw.counts",
-                                      "tw.status"}));
+                                      "tw.status", "tw.cluster"}));
 }
 
 // The other hooks still protect what they cover: the load goes on, with the refusal in the log.
@@ -307,7 +311,7 @@ TEST_F(Load, SavesTheLastGoodConfigurationAndGoesOnWhenItCannot) {
   EXPECT_TRUE(warnings[0].starts_with("Could not save the last good configuration to " +
                                       last_good.string() + ": "))
       << warnings[0];
-  EXPECT_EQ(server().commands().ConsoleNames().size(), 5u);
+  EXPECT_EQ(server().commands().ConsoleNames().size(), 6u);
 }
 
 // tw.status: the file running, when, its summary and tiers, the last recount, the timer, the hooks
@@ -326,22 +330,25 @@ TEST_F(Load, StatusSaysWhatRunsAndWhatTheLoadAdded) {
   std::vector<std::string> lines;
   std::istringstream in(status);
   for (std::string line; std::getline(in, line);) lines.push_back(MaskRecountTime(line));
-  ASSERT_EQ(lines.size(), 8u) << status;
+  ASSERT_EQ(lines.size(), 9u) << status;
   EXPECT_EQ(lines[0], "Config file: " + server().ConfigPath().string());
   EXPECT_TRUE(
       std::regex_match(lines[1], std::regex(R"(Loaded: \d{4}-\d\d-\d\d \d\d:\d\d:\d\d UTC)")))
       << lines[1];
   EXPECT_TRUE(lines[2].starts_with("Config: 2 kinds, 0 item mappings, ")) << lines[2];
   EXPECT_TRUE(lines[2].ends_with(", cluster \"default\" as \"TheIsland\"")) << lines[2];
-  EXPECT_EQ(lines[3], "Tiers: 0");
-  EXPECT_EQ(
-      lines[4],
-      "Last recount: Recount (load): 0 creatures of 0 teams in # ms, the first count since the plug-in loaded");
-  EXPECT_EQ(lines[5], "Recount timer: every 600 s");
-  EXPECT_EQ(lines[6], "Hooks: 15 installed, 1 refused: APrimalDinoCharacter.Die (declined)");
-  EXPECT_EQ(lines[7],
-            "Commands: chat /limits; RCON tw.reload, UpdateDinos, tw.counts, tw.status; console "
-            "tw.reload, UpdateDinos, GetDinoBp, tw.counts, tw.status");
+  // No database answers there: the load went on all the same, and says how the link stands.
+  EXPECT_TRUE(lines[3].starts_with("Cluster \"default\" as \"TheIsland\": ")) << lines[3];
+  EXPECT_EQ(lines[4], "Tiers: 0");
+  EXPECT_EQ(lines[5],
+            "Last recount: Recount (load): 0 creatures of 0 teams in # ms, the first count since "
+            "the plug-in loaded");
+  EXPECT_EQ(lines[6], "Recount timer: every 600 s");
+  EXPECT_EQ(lines[7], "Hooks: 15 installed, 1 refused: APrimalDinoCharacter.Die (declined)");
+  EXPECT_EQ(lines[8],
+            "Commands: chat /limits; RCON tw.reload, UpdateDinos, tw.counts, tw.status, "
+            "tw.cluster; console tw.reload, UpdateDinos, GetDinoBp, tw.counts, tw.status, "
+            "tw.cluster");
   EXPECT_EQ(status.find("hunter2"), std::string::npos);
 
   auto& admin = game().AddPlayer({"admin", 100001, 1, 0});
