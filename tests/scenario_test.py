@@ -6,13 +6,14 @@ usage: scenario_test.py SIM SCRIPT EXPECTED
 EXPECTED holds one JSON object per line; blank lines and lines starting with # are skipped.
 An object with "event" is an expected event; {"exit": N} sets the expected exit status
 (default 0); {"compare": [KIND, ...]} compares kinds that no expected event mentions, so that
-none may appear; {"args": [...]} gives the tool options before SCRIPT (such as --cluster). The events compared are those of the kinds EXPECTED mentions, plus "error"
-and "crash", which must never appear unless expected. They must come in the same order, and each
-expected object must match the fields it names (numbers to within 1e-6); other fields, other
-kinds and lines that are not JSON (the plug-in's diagnostics) are ignored. The temporary server
-directory a run makes is written $SERVER_DIR in the events compared, a recount's time
-("in 3 ms"), which varies from run to run, is written "in # ms", and the time since which a
-cluster's database has been unreachable is written "since TIME".
+none may appear; {"args": [...]} gives the tool options before SCRIPT (such as --cluster). The
+events compared are those of the kinds EXPECTED mentions, plus "error" and "crash", which must
+never appear unless expected. They must come in the same order, and each expected object must
+match the fields it names (numbers to within 1e-6); other fields, other kinds and lines that
+are not JSON (the plug-in's diagnostics) are ignored. In the events compared, the temporary
+server directory a run makes is written $SERVER_DIR and a private database's directory
+$DB_DIR; a recount's time ("in 3 ms"), which varies from run to run, is written "in # ms", a
+cluster's outage "unreachable since TIME: REASON" and a map's last write "last wrote TIME".
 """
 
 import json
@@ -21,6 +22,7 @@ import subprocess
 import sys
 
 SERVER_DIR = re.compile(r'(?:/[\w.+-]+)*/tamewarden-sim-[A-Za-z0-9]{6}')
+DB_DIR = re.compile(r'(?:/[\w.+-]+)*/tw-mariadb-[A-Za-z0-9]{6}')
 
 
 def load_expected(path):
@@ -45,12 +47,15 @@ def load_expected(path):
 
 
 RECOUNT_TIME = re.compile(r"\bin \d+ ms\b")
-SINCE_TIME = re.compile(r"\bsince \d{4}-\d{2}-\d{2}[ T]\d{2}:\d{2}:\d{2}(?:\.\d+)?(?: ?UTC|Z)?")
+UNREACHABLE = re.compile(r"\bunreachable since \d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}: [^\n]*")
+LAST_WROTE = re.compile(r"\blast wrote \d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\b")
 
 
 def masked(event):
     if isinstance(event.get("text"), str):
-        event["text"] = SINCE_TIME.sub("since TIME", RECOUNT_TIME.sub("in # ms", event["text"]))
+        text = RECOUNT_TIME.sub("in # ms", event["text"])
+        text = UNREACHABLE.sub("unreachable since TIME: REASON", text)
+        event["text"] = LAST_WROTE.sub("last wrote TIME", text)
     return event
 
 
@@ -76,7 +81,8 @@ def main():
     actual = []
     for line in run.stdout.splitlines():
         if line.startswith("{"):
-            event = masked(json.loads(SERVER_DIR.sub("$SERVER_DIR", line)))
+            line = DB_DIR.sub("$DB_DIR", SERVER_DIR.sub("$SERVER_DIR", line))
+            event = masked(json.loads(line))
             if event.get("event") in kinds:
                 actual.append(event)
 

@@ -380,12 +380,19 @@ class ClusterRun {
     return StreamLines(STDIN_FILENO);
   }
 
-  void Sync(const std::vector<MapProcess*>& maps, int line) {
+  // Each map syncs (S), or waits until it has found the database gone (O).
+  void Sync(const std::vector<MapProcess*>& maps, int line, char what = 'S') {
     for (MapProcess* map : maps) {
       if (map->running())
-        Send(*map, fmt::format("S {} {}", line, kSwitchSyncSeconds), line,
+        Send(*map, fmt::format("{} {} {}", what, line, kSwitchSyncSeconds), line,
              kMessageLimit + std::chrono::seconds(kSwitchSyncSeconds));
     }
+  }
+
+  std::vector<MapProcess*> AllMaps() const {
+    std::vector<MapProcess*> all;
+    for (const auto& map : maps_) all.push_back(map.get());
+    return all;
   }
 
   void Database(std::string_view verb, int line) {
@@ -399,6 +406,7 @@ class ClusterRun {
       if (db_down_) return Report(line, "the database is stopped already");
       db_->Stop();
       db_down_ = true;
+      Sync(AllMaps(), line, 'O');
       return;
     }
     if (!db_down_) return Report(line, "the database runs already");
@@ -408,9 +416,9 @@ class ClusterRun {
       return Report(line, std::string("the database did not start: ") + e.what());
     }
     db_down_ = false;
-    std::vector<MapProcess*> all;
-    for (const auto& map : maps_) all.push_back(map.get());
-    Sync(all, line);
+    // Twice: first every map writes what it kept during the outage, then each reads the others'.
+    Sync(AllMaps(), line);
+    Sync(AllMaps(), line);
   }
 
   void RunLine(const std::string& text, int line) {
@@ -510,10 +518,10 @@ int RunMapProcess(const std::vector<std::string>& args) {
       server.UnloadPlugin();
     } else if (message.starts_with("L ")) {
       runner.RunLine(rest, line);
-    } else if (message.starts_with("S ")) {
+    } else if (message.starts_with("S ") || message.starts_with("O ")) {
       int32_t seconds = kSwitchSyncSeconds;
       ParseInt(rest, seconds);
-      runner.SyncQuietly(seconds, line);
+      runner.SyncQuietly(seconds, line, message.starts_with("O "));
     }
     server.events().Clear();
     std::cout.flush();

@@ -19,6 +19,7 @@ inline constexpr char kMapModeArg[] = "--map-process";
 //   K JSON           the keys a `config FILE` line sets (ClusterKeys::ToJson)
 //   L LINE TEXT      runs a script line
 //   S LINE SECONDS   syncs quietly, as before a switch of maps; only an error is reported
+//   O LINE SECONDS   waits quietly until the plug-in has found the database gone (db_stop)
 //   U                unloads the plug-in (the end of the run)
 // At the end of its input it unloads the plug-in and exits 0.
 int RunMapProcess(const std::vector<std::string>& args);

@@ -99,30 +99,37 @@ void OnlyInACluster(ScriptContext&, const Statement& s) {
 
 std::string SyncOutcome::Describe(int seconds) const {
   switch (state) {
-    case State::kInSync:
-      return "in sync";
+    case State::kReached:
+      return goal == SyncGoal::kInSync ? "in sync" : "the database is unreachable";
     case State::kNothing:
       return "nothing to sync: " + status;
     case State::kTimedOut:
       break;
   }
-  return "the map did not sync within " + std::to_string(seconds) + " s: " + status;
+  return (goal == SyncGoal::kInSync ? "the map did not sync within "
+                                    : "the map did not find the database gone within ") +
+         std::to_string(seconds) + " s: " + status;
 }
 
-SyncOutcome SyncCluster(ScriptContext& c, std::chrono::milliseconds limit) {
+SyncOutcome SyncCluster(ScriptContext& c, std::chrono::milliseconds limit, SyncGoal goal) {
   using Clock = std::chrono::steady_clock;
   using State = SyncOutcome::State;
-  if (!c.server.plugin_loaded()) return {State::kNothing, "the plug-in is not loaded"};
-  if (!HasClusterCommand(c)) return {State::kNothing, "the plug-in has no tw.cluster command"};
+  if (!c.server.plugin_loaded()) return {goal, State::kNothing, "the plug-in is not loaded"};
+  if (!HasClusterCommand(c))
+    return {goal, State::kNothing, "the plug-in has no tw.cluster command"};
   const auto deadline = Clock::now() + limit;
   const std::optional<std::string> requested = StatusLine(Ask(c, "tw.cluster sync"));
-  if (requested && requested->starts_with("no cluster:")) return {State::kNothing, *requested};
+  if (requested && requested->starts_with("no cluster:"))
+    return {goal, State::kNothing, *requested};
   std::string status = "no answer from tw.cluster";
   for (;;) {
     if (const auto line = StatusLine(Ask(c, "tw.cluster"))) status = *line;
-    if (status.starts_with("no cluster:")) return {State::kNothing, status};
-    if (status.ends_with("in sync")) return {State::kInSync, "in sync"};
-    if (Clock::now() >= deadline) return {State::kTimedOut, status};
+    if (status.starts_with("no cluster:")) return {goal, State::kNothing, status};
+    const bool reached = goal == SyncGoal::kInSync
+                             ? status.ends_with("in sync")
+                             : status.find(": unreachable since ") != std::string::npos;
+    if (reached) return {goal, State::kReached, goal == SyncGoal::kInSync ? "in sync" : status};
+    if (Clock::now() >= deadline) return {goal, State::kTimedOut, status};
     std::this_thread::sleep_for(15ms);
   }
 }
@@ -146,9 +153,13 @@ std::vector<Verb> ClusterVerbs() {
                  "@TheIsland tame alice wild_rex1", OnlyInACluster),
       ClusterRow("db_stop",
                  "stops the private database (`--private-db`, or a config without `Cluster`): an "
-                 "outage. Until `db_start`, switching maps does not sync.",
+                 "outage. Each map then waits, at most 10 s, until it has found the database "
+                 "gone, so that what follows does not depend on timing. Until `db_start`, "
+                 "switching maps does not sync.",
                  "db_stop", OnlyInACluster),
-      ClusterRow("db_start", "starts the private database again, then syncs every map.", "db_start",
+      ClusterRow("db_start",
+                 "starts the private database again, then syncs every map twice: each writes "
+                 "what it kept meanwhile, then reads what the others wrote.", "db_start",
                  OnlyInACluster),
   };
 }

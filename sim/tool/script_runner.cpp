@@ -45,11 +45,12 @@ bool ScriptRunner::RunLine(std::string_view text, int line) {
   return error.empty();
 }
 
-std::string ScriptRunner::SyncQuietly(int seconds, int line) {
+std::string ScriptRunner::SyncQuietly(int seconds, int line, bool outage) {
   context_.server.events().line = line;
   std::string error;
   try {
-    const SyncOutcome outcome = SyncCluster(context_, std::chrono::seconds(seconds));
+    const SyncOutcome outcome = SyncCluster(context_, std::chrono::seconds(seconds),
+                                            outage ? SyncGoal::kUnreachable : SyncGoal::kInSync);
     if (outcome.state == SyncOutcome::State::kTimedOut) error = outcome.Describe(seconds);
   } catch (const std::exception& e) {
     error = e.what();

@@ -86,9 +86,10 @@ class ScriptRunner {
   Item* FindItem(std::string_view name) const { return Find(context_.items, name); }
   // A map of a cluster rehearsal: `config FILE` lines set these keys in the copy.
   void SetClusterKeys(ClusterKeys keys) { context_.settings.cluster_keys = std::move(keys); }
-  // Syncs the map with the cluster, as the `sync` line does, without reporting it; what went
-  // wrong (reported as the line's error too), or empty. Neither sets the scene nor boots.
-  std::string SyncQuietly(int seconds, int line);
+  // Syncs the map with the cluster, as the `sync` line does, without reporting it (or, with
+  // `outage`, waits until the plug-in has found the database unreachable); what went wrong
+  // (reported as the line's error too), or empty. Neither sets the scene nor boots.
+  std::string SyncQuietly(int seconds, int line, bool outage = false);
   // Whether any line has failed so far.
   bool failed() const { return failed_; }
   // Whether a load of the plug-in (by `load`, or at boot) has failed so far.
