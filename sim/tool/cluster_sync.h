@@ -27,7 +27,7 @@ struct SyncOutcome {
 };
 
 // Asks the plug-in for an immediate exchange with the database (`tw.cluster sync` on the console,
-// as an admin types it; over RCON when the world has no player), then asks `tw.cluster` about every
+// as an admin types it; over RCON without a living player), then asks `tw.cluster` about every
 // 15 ms of real time until its first line says "in sync" (or "unreachable since"), for at most
 // `limit`. The questions and their answers are not reported; an exception that escapes into the
 // game still is.

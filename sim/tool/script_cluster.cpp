@@ -24,11 +24,16 @@ bool SameName(std::string_view a, std::string_view b) {
   });
 }
 
-// The player who types the console commands: the first admin by name, else the first player.
+// The player who types the console commands: the first living admin by name, else the first
+// living player (the plug-in answers no dead one); null when there is none.
 ShooterPlayerController* Typist(ScriptContext& c) {
-  for (const auto& [name, player] : c.players)
+  ShooterPlayerController* typist = nullptr;
+  for (const auto& [name, player] : c.players) {
+    if (player->dead) continue;
     if (c.server.InGroup(player->steam_id, "Admins")) return player;
-  return c.players.empty() ? nullptr : c.players.begin()->second;
+    if (typist == nullptr) typist = player;
+  }
+  return typist;
 }
 
 // The lines the plug-in answers `text` with, asked without reporting anything but a crash.
@@ -137,9 +142,9 @@ SyncOutcome SyncCluster(ScriptContext& c, std::chrono::milliseconds limit, SyncG
 std::vector<Verb> ClusterVerbs() {
   return {
       ActionRow("sync [SECONDS]",
-                "`tw.cluster sync` on the console (as the first admin, else the first player, "
-                "types it; over RCON without players), then `tw.cluster` about every 15 ms until "
-                "it says `in sync`",
+                "`tw.cluster sync` on the console (as the first living admin, else the first "
+                "living player, types it; over RCON without one), then `tw.cluster` about every "
+                "15 ms until it says `in sync`",
                 "sync 5", Sync,
                 "waits, at most SECONDS (10) of real time, until the map has written its changes "
                 "and read the other maps'; a `sync` event says `in sync`, or `nothing to sync` "
@@ -159,8 +164,8 @@ std::vector<Verb> ClusterVerbs() {
                  "db_stop", OnlyInACluster),
       ClusterRow("db_start",
                  "starts the private database again, then syncs every map twice: each writes "
-                 "what it kept meanwhile, then reads what the others wrote.", "db_start",
-                 OnlyInACluster),
+                 "what it kept meanwhile, then reads what the others wrote.",
+                 "db_start", OnlyInACluster),
   };
 }
 
