@@ -108,7 +108,7 @@ case "${1:-}" in
     # The cluster's threads and its database layer under ThreadSanitizer: only their tests.
     step "configuring build-tsan/" cmake -S . -B build-tsan -G Ninja -DTW_TSAN=ON \
       -DTW_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1
-    step "building build-tsan/" cmake --build build-tsan --target tw_cluster_tests \
+    step "building build-tsan/" cmake --build build-tsan --target tw_cluster_tests tw_cluster_plugin_tests \
       tw_cluster_sync_tests
     step "testing build-tsan/" ctest --test-dir build-tsan --output-on-failure -j2 -L cluster
     # Only the fuzz targets and what they read, with clang; each runs for 17 seconds.

@@ -97,8 +97,11 @@ PrivateMariaDb::PrivateMariaDb() {
   directory_ = pattern;
   socket_ = directory_ + "/sock";
   try {
+    // A temporary directory of its own: servers made at the same time share no file names.
+    std::filesystem::create_directory(directory_ + "/tmp");
     Run({"mariadb-install-db", "--no-defaults", "--datadir=" + directory_ + "/data",
-         "--auth-root-authentication-method=normal", "--skip-test-db", "--user=" + CurrentUser()},
+         "--tmpdir=" + directory_ + "/tmp", "--auth-root-authentication-method=normal",
+         "--skip-test-db", "--user=" + CurrentUser()},
         directory_ + "/install.log");
     Start();
   } catch (...) {
@@ -120,11 +123,11 @@ PrivateMariaDb::~PrivateMariaDb() {
 
 void PrivateMariaDb::Start() {
   if (running()) return;
-  pid_ = Spawn(
-      {"mariadbd", "--no-defaults", "--datadir=" + directory_ + "/data", "--socket=" + socket_,
-       "--skip-networking", "--user=" + CurrentUser(), "--pid-file=" + directory_ + "/pid",
-       "--log-error=" + directory_ + "/err.log", "--innodb-buffer-pool-size=16M"},
-      directory_ + "/server.log");
+  pid_ = Spawn({"mariadbd", "--no-defaults", "--datadir=" + directory_ + "/data",
+                "--socket=" + socket_, "--tmpdir=" + directory_ + "/tmp", "--skip-networking",
+                "--user=" + CurrentUser(), "--pid-file=" + directory_ + "/pid",
+                "--log-error=" + directory_ + "/err.log", "--innodb-buffer-pool-size=16M"},
+               directory_ + "/server.log");
   WaitUntilReady();
 }
 
