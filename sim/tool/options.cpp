@@ -104,7 +104,7 @@ const std::vector<Option>& Table() {
       {"--cluster", "MAPS",
        "rehearse a cluster of MAPS (NAME,NAME[,...]): one server process per\n"
        "map, in DIR/NAME/, its config's \"Cluster\" keys made that map's;\n"
-       "@NAME LINE runs a line on one map, other lines on every map",
+       "@MAP LINE runs a line on one map, other lines on every map",
        [](Options& options, std::string_view, const Value& value) {
          options.cluster = {*value};  // the names are checked with the whole line
        }},
