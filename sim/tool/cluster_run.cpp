@@ -292,7 +292,9 @@ class ClusterRun {
       fs::create_directories(path.parent_path());
       nlohmann::ordered_json doc = config;
       ApplyClusterKeys(doc, mine);
-      std::ofstream(path, std::ios::binary | std::ios::trunc) << doc.dump(2) << "\n";
+      std::ofstream out(path, std::ios::binary | std::ios::trunc);
+      out << doc.dump(2) << "\n";
+      if (!out.flush()) throw std::runtime_error("cannot write " + path.string());
       maps_.push_back(std::make_unique<MapProcess>(
           name,
           std::vector<std::string>{"tamewarden-sim", kMapModeArg, name, dir.string(),
@@ -470,9 +472,17 @@ class ClusterRun {
         if (std::ranges::find(involved, map) == involved.end()) involved.push_back(map);
       Sync(involved, line);
     }
+    // A sync line may take its SECONDS on top of the line's own time.
+    Clock::duration limit = kMessageLimit;
+    if (word == "sync") {
+      const std::vector<Token> words = Tokenize(body, error);
+      int32_t seconds = kSwitchSyncSeconds;
+      if (words.size() > 1) ParseInt(Unquote(words[1].raw), seconds);
+      limit += std::chrono::seconds(std::max(seconds, 0));
+    }
     for (MapProcess* map : targets) {
       if (GameLoop::stopped()) return;
-      Send(*map, fmt::format("L {} {}", line, body), line, kMessageLimit);
+      Send(*map, fmt::format("L {} {}", line, body), line, limit);
     }
     previous_ = targets;
   }
