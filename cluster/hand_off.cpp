@@ -116,7 +116,8 @@ bool HandOff::Flush() {
   if (local_.empty()) return true;
   std::unique_lock lock(mutex_, std::try_to_lock);
   if (!lock.owns_lock()) return false;
-  const bool urgent = local_.sync_request != 0 || !local_.forgets.empty() || local_.snapshot;
+  const bool urgent = local_.sync_request != 0 || !local_.forgets.empty() || local_.snapshot ||
+                      (wake_on_changes_ && !local_.changes.empty());
   shared_out_.Append(std::move(local_));
   shared_rows_seen_ = shared_out_.rows();
   local_ = Outgoing();
@@ -193,12 +194,15 @@ std::vector<LogLine> HandOff::TakeLinesBlocking() {
 
 // ---- Worker thread.
 
-void HandOff::Sleep(std::chrono::steady_clock::time_point deadline) {
+void HandOff::Sleep(std::chrono::steady_clock::time_point deadline, bool on_changes) {
   std::unique_lock lock(mutex_);
+  wake_on_changes_ = on_changes;
   wake_.wait_until(lock, deadline, [&] {
     return stopping_.load(std::memory_order_relaxed) || shared_out_.sync_request != 0 ||
-           !shared_out_.forgets.empty() || shared_out_.snapshot;
+           !shared_out_.forgets.empty() || shared_out_.snapshot ||
+           (on_changes && !shared_out_.changes.empty());
   });
+  wake_on_changes_ = false;
 }
 
 Outgoing HandOff::TakeOutgoing() {

@@ -107,8 +107,9 @@ class HandOff {
 
   // ---- Worker thread.
 
-  // Sleeps until `deadline`, a sync request or stop.
-  void Sleep(std::chrono::steady_clock::time_point deadline);
+  // Sleeps until `deadline`, a sync request or stop; with `on_changes`, also until changes are
+  // handed over.
+  void Sleep(std::chrono::steady_clock::time_point deadline, bool on_changes = false);
   bool stopping() const { return stopping_.load(std::memory_order_acquire); }
   // Takes what the game thread handed over; drops the maps it forgets from what the game has
   // not taken yet.
@@ -137,6 +138,7 @@ class HandOff {
   ReadResult shared_read_;
   std::vector<LogLine> shared_lines_;
   bool snapshot_wanted_ = false;
+  bool wake_on_changes_ = false;  // the worker sleeps until changes come
   WorkerStatus shared_status_;
   bool status_changed_ = false;
   bool done_ = false;

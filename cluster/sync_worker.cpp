@@ -140,10 +140,16 @@ void SyncWorker::Stopped(std::string_view why) noexcept {
 void SyncWorker::Loop() {
   const auto& cluster = params_.connection.cluster_name;
   auto backoff = params_.backoff_first;
+  // Reads come once an interval (or at a request), while changes are written as they come, at
+  // most one write per gap: another map then counts a change within about one of its intervals,
+  // whatever the phases of the two workers.
+  const auto gap = std::min(params_.sync_interval, kChangesGap);
+  auto next_cycle = SteadyClock::now();
   PublishStatus();
   while (true) {
-    Take();
+    bool cycle = Take();
     if (hand_off_.stopping()) break;
+    if (SteadyClock::now() >= next_cycle) cycle = true;
     if (!connected_) {
       const Outcome outcome = Safely([&] { return backend_->Connect(params_.connection); });
       if (!outcome.ok()) {
@@ -166,16 +172,19 @@ void SyncWorker::Loop() {
       status_.state = LinkState::kConnected;
       status_.reason.clear();
       PublishStatus();
+      cycle = true;
     }
-    if (!Cycle()) {
+    if (!(cycle ? Cycle() : WriteChanges())) {
       Lost(failure_);
       PublishStatus();
       hand_off_.Sleep(SteadyClock::now() + backoff);
       backoff = std::min(backoff * 2, params_.backoff_max);
       continue;
     }
+    if (cycle) next_cycle = SteadyClock::now() + params_.sync_interval;
     PublishStatus();
-    hand_off_.Sleep(SteadyClock::now() + params_.sync_interval);
+    hand_off_.Sleep(std::min(SteadyClock::now() + gap, next_cycle));
+    hand_off_.Sleep(next_cycle, /*on_changes=*/true);
   }
   // Stopping: what is pending is written while the database answers (until Stop interrupts).
   Take();
@@ -188,9 +197,10 @@ void SyncWorker::Loop() {
   PublishStatus();
 }
 
-void SyncWorker::Take() {
+bool SyncWorker::Take() {
   Outgoing taken = hand_off_.TakeOutgoing();
-  if (taken.empty()) return;
+  if (taken.empty()) return false;
+  const bool asked = taken.sync_request != 0 || taken.snapshot || !taken.forgets.empty();
   if (taken.snapshot) {
     snapshot_ = std::move(taken.snapshot);
     pending_.clear();  // the snapshot holds them
@@ -203,6 +213,7 @@ void SyncWorker::Take() {
   taken_seq_ = std::max(taken_seq_, taken.seq);
   request_taken_ = std::max(request_taken_, taken.sync_request);
   PublishStatus();  // what the game handed over is now counted here
+  return asked;
 }
 
 bool SyncWorker::WriteAll() {
@@ -252,9 +263,14 @@ bool SyncWorker::WriteAll() {
   return true;
 }
 
-bool SyncWorker::Cycle() {
+bool SyncWorker::WriteChanges() {
   if (!WriteAll()) return false;
   status_.written_seq = taken_seq_;
+  return true;
+}
+
+bool SyncWorker::Cycle() {
+  if (!WriteChanges()) return false;
   // The read begins after every request taken so far.
   const uint64_t request = request_taken_;
   ReadResult read;

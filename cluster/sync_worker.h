@@ -23,7 +23,8 @@
 
 struct ClusterParams {
   ConnectionParams connection;
-  std::chrono::milliseconds sync_interval{500};  // between a write-and-read and the next
+  // Between a write-and-read and the next; changes handed over meanwhile are written at once.
+  std::chrono::milliseconds sync_interval{500};
   std::chrono::milliseconds backoff_first{500};  // before the first reconnect, then doubled
   std::chrono::milliseconds backoff_max{30000};
   std::chrono::milliseconds stop_bound{2000};  // the longest Stop takes
@@ -60,6 +61,9 @@ std::string DescribeState(const ClusterStatus& status);
 
 class SyncWorker {
  public:
+  // The least time between two writes of changes (or the interval, when shorter).
+  static constexpr std::chrono::milliseconds kChangesGap{20};
+
   // Starts the thread, which connects at once.
   SyncWorker(ClusterParams params, std::unique_ptr<ClusterBackend> backend, SyncHooks hooks);
   ~SyncWorker();  // Stop()
@@ -117,7 +121,11 @@ class SyncWorker {
   void Run();
   void Loop();
   void Stopped(std::string_view why) noexcept;
-  void Take();
+  // Takes what the game handed over; true when it asks for a write-and-read at once (a sync
+  // request, a snapshot or a forget).
+  bool Take();
+  // Writes what is pending; Cycle writes it and reads the other maps.
+  bool WriteChanges();
   bool Cycle();
   bool WriteAll();
   void Absorb(ReadResult& read);

@@ -409,6 +409,77 @@ TEST(ClusterSyncWorker, RequestSyncWaitsForAReadBegunAfterIt) {
   EXPECT_FALSE(InSync(worker));  // posted, not yet written
 }
 
+// Changes are written as soon as they are handed over, not at the next interval, while reads stay
+// one an interval: a burst takes a few writes, and a write that fails is retried after a
+// reconnect, which reads everything again.
+TEST(ClusterSyncWorker, ChangesAreWrittenAtOnceAndReadsWaitForTheInterval) {
+  auto db = std::make_shared<FakeDb>();
+  Game game;
+  auto* backend = new FakeBackend(db);
+  SyncWorker worker(Params("Island", 1h), std::unique_ptr<ClusterBackend>(backend), game.Hooks());
+  ASSERT_TRUE(PumpUntil(worker, game, [&] { return InSync(worker); }));
+  const int reads = backend->Calls(kRead);
+
+  game.Set(worker, 1, "Rex", 1);
+  ASSERT_TRUE(PumpUntil(worker, game, [&] { return db->LiveRows("Island") == game.own; }));
+  const std::size_t writes = backend->Writes().size();
+  const auto burst = Clock::now();
+  for (int count = 2; count <= 200; ++count) {
+    game.Set(worker, 1 + count % 5, "Raptor", count);
+    std::this_thread::sleep_for(500us);
+  }
+  ASSERT_TRUE(PumpUntil(worker, game, [&] { return db->LiveRows("Island") == game.own; }));
+  const auto took = Clock::now() - burst;
+  // At most one write per gap while the changes came, and a last one after them.
+  EXPECT_LE(backend->Writes().size() - writes, took / SyncWorker::kChangesGap + 2);
+  EXPECT_EQ(backend->Calls(kRead), reads);
+  EXPECT_TRUE(InSync(worker));
+
+  backend->FailWith("Lost connection to server during query");
+  game.Set(worker, 2, "Rex", 7);
+  ASSERT_TRUE(
+      PumpUntil(worker, game, [&] { return worker.Status().state == LinkState::kUnreachable; }));
+  // Meanwhile changes keep coming: reconnects still wait for the backoff (at most 40 ms here).
+  const int connects = backend->Calls(kConnect);
+  const auto outage = Clock::now();
+  for (int count = 1; count <= 200; ++count) {
+    game.Set(worker, 3, "Rex", count);
+    std::this_thread::sleep_for(1ms);
+  }
+  EXPECT_LE(backend->Calls(kConnect) - connects, (Clock::now() - outage) / 40ms + 5);
+  backend->FailWith("");
+  ASSERT_TRUE(PumpUntil(worker, game, [&] { return InSync(worker); }));
+  EXPECT_EQ(db->LiveRows("Island"), game.own);
+  EXPECT_GT(backend->Calls(kRead), reads);       // the reconnect's full read
+  EXPECT_TRUE(backend->Writes().back().second);  // and the whole state after it
+}
+
+// The worker's sleep ends at changes handed over only when it waits for them.
+TEST(ClusterHandOff, ChangesEndOnlyASleepThatWaitsForThem) {
+  HandOff hand_off;
+  const auto post_later = [&] {
+    return std::thread([&] {
+      std::this_thread::sleep_for(20ms);
+      const CountRow row{1, "Rex", 1};
+      hand_off.Post({&row, 1});
+      while (!hand_off.Flush()) std::this_thread::yield();  // the sleeper may hold the lock
+    });
+  };
+  auto start = Clock::now();
+  std::thread poster = post_later();
+  hand_off.Sleep(start + 300ms);
+  poster.join();
+  EXPECT_GE(Clock::now() - start, 300ms);
+  EXPECT_EQ(hand_off.TakeOutgoing().changes.size(), 1u);
+
+  start = Clock::now();
+  poster = post_later();
+  hand_off.Sleep(start + 60s, /*on_changes=*/true);
+  poster.join();
+  EXPECT_LT(Clock::now() - start, 10s);
+  EXPECT_EQ(hand_off.TakeOutgoing().changes.size(), 1u);
+}
+
 // Stop is bounded against a backend that never answers, wherever it hangs, and meanwhile the
 // game thread's calls return: posting, the timer, taking results, status, requests.
 TEST(ClusterSyncWorker, StopIsBoundedAndTheGameNeverWaits) {

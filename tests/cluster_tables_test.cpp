@@ -431,7 +431,8 @@ struct MapUnderTest {
   std::unique_ptr<SyncWorker> worker;
 
   void Start(std::string_view database,
-             std::string password = std::string(PrivateMariaDb::kPassword)) {
+             std::string password = std::string(PrivateMariaDb::kPassword),
+             std::chrono::milliseconds interval = std::chrono::milliseconds(50)) {
     ClusterParams params;
     params.connection.socket = server->socket();
     params.connection.user = PrivateMariaDb::kUser;
@@ -440,7 +441,7 @@ struct MapUnderTest {
     params.connection.cluster_name = "main";
     params.connection.server_name = name;
     params.connection.connect_timeout = params.connection.io_timeout = std::chrono::seconds(2);
-    params.sync_interval = std::chrono::milliseconds(50);
+    params.sync_interval = interval;
     params.backoff_first = std::chrono::milliseconds(50);
     params.backoff_max = std::chrono::milliseconds(200);
     SyncHooks hooks;
@@ -585,6 +586,57 @@ TEST(MariaDbBackend, TwoMapsShareCountsThroughAnOutageAndForget) {
   const auto read = reader.ReadAllOthers();
   ASSERT_EQ(read.changed.size(), 1u);
   EXPECT_EQ(read.changed[0].map, "TheIsland");
+}
+
+// A map whose own interval is an hour still writes a change at once: another map, reading every
+// 200 ms, counts it within about that, whatever the writer's phase.
+TEST(MariaDbBackend, AChangeIsCountedElsewhereWithinTheReadersInterval) {
+  server->CreateDatabase("prompt");
+  MapUnderTest island{"TheIsland"};
+  MapUnderTest ragnarok{"Ragnarok"};
+  island.Start("prompt", std::string(PrivateMariaDb::kPassword), std::chrono::hours(1));
+  ragnarok.Start("prompt", std::string(PrivateMariaDb::kPassword), std::chrono::milliseconds(200));
+  ASSERT_TRUE(Synced({&island, &ragnarok}));
+  for (int32_t count = 1; count <= 3; ++count) {
+    island.Post(7, kRex, count);
+    const auto posted = std::chrono::steady_clock::now();
+    ASSERT_TRUE(
+        Until({&island, &ragnarok}, [&] { return ragnarok.Of("TheIsland", 7, kRex) == count; }));
+    // Generous over 200 ms for a loaded machine, far below the writer's hour.
+    EXPECT_LT(std::chrono::steady_clock::now() - posted, std::chrono::seconds(3));
+  }
+}
+
+// Three maps, a team one place below a limit in the cluster, each map checking its own count
+// plus the others' as last read, and each gaining before any of them reads again: each grants
+// one place, refuses at once after it, and counts every map's gain after one of its reads.
+TEST(MariaDbBackend, ThreeMapsGainingAtOnceEachGrantOnceAndThenCountAll) {
+  server->CreateDatabase("race");
+  const std::string password(PrivateMariaDb::kPassword);
+  MapUnderTest island{"TheIsland"}, ragnarok{"Ragnarok"}, aberration{"Aberration"};
+  MapUnderTest* const maps[] = {&island, &ragnarok, &aberration};
+  for (MapUnderTest* map : maps) {
+    map->Start("race", password, std::chrono::milliseconds(100));
+    map->Post(7, kRex, 13);
+  }
+  ASSERT_TRUE(Synced({&island, &ragnarok, &aberration}));
+  const auto in_cluster = [](const MapUnderTest& map) {
+    int32_t sum = map.own.at({7, kRex});
+    for (const auto& [other, counts] : map.others) sum += map.Of(other, 7, kRex);
+    return sum;
+  };
+  constexpr int32_t kLimit = 40;
+  for (MapUnderTest* map : maps) ASSERT_EQ(in_cluster(*map), kLimit - 1) << map->name;
+  for (MapUnderTest* map : maps) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      if (in_cluster(*map) < kLimit) map->Post(7, kRex, map->own.at({7, kRex}) + 1);
+    }
+    EXPECT_EQ(map->own.at({7, kRex}), 14) << map->name;
+  }
+  ASSERT_TRUE(Until({&island, &ragnarok, &aberration}, [&] {
+    return std::all_of(std::begin(maps), std::end(maps),
+                       [&](MapUnderTest* map) { return in_cluster(*map) == kLimit + 2; });
+  }));
 }
 
 TEST(MariaDbBackend, AWrongPasswordIsReportedWithoutIt) {
