@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The project's two jobs, each doing its own set-up on a fresh Debian machine:
 #   ./project.sh run [ARGS...]   build, then run the stand-in server (ARGS go to tamewarden-sim;
-#                                without ARGS it runs the demo, examples/demo.tws)
+#                                without ARGS it runs the demo, examples/demo.tws; --cluster
+#                                alone rehearses the two-map cluster, examples/cluster/)
 #   ./project.sh test            build, run every test, then run them again under ASan and UBSan,
 #                                then the cluster's tests under ThreadSanitizer, then run each
 #                                fuzz target for a bounded time
@@ -91,6 +92,9 @@ case "${1:-}" in
     shift
     install_missing "${packages[@]}"
     build build
+    if [ "$*" = --cluster ]; then
+      exec build/sim/tamewarden-sim --cluster TheIsland,Ragnarok examples/cluster/rehearsal.tws
+    fi
     exec build/sim/tamewarden-sim "${@:-examples/demo.tws}"
     ;;
   test)
@@ -112,7 +116,7 @@ case "${1:-}" in
     step "fuzzing" ctest --test-dir build-fuzz --output-on-failure -j2
     ;;
   *)
-    sed -n '2,7p' "$0" >&2
+    sed -n '2,8p' "$0" >&2
     exit 2
     ;;
 esac

@@ -31,7 +31,7 @@
 #include "cluster/sync_worker.h"
 #include "counting/dino_count_store.h"
 #include "counting/recount.h"
-#include "tests/support/private_mariadb.h"
+#include "sim/tool/private_mariadb.h"
 
 namespace {
 

@@ -51,6 +51,13 @@ class CommandLine(unittest.TestCase):
                 "--rcon-ban-seconds wants a number of seconds from 0",
             ("--check", "--json"): "--check runs no server",
             ("--strict",): "--strict is only used with --check",
+            ("--cluster", "Alone"): "--cluster: a cluster needs two maps or more",
+            ("--cluster", "A,B,A"): "--cluster: the map A is named twice",
+            ("--cluster", "A,B/C"): "--cluster: bad map name \"B/C\"",
+            ("--private-db",): "--private-db is only used with --cluster",
+            ("--cluster", "A,B", "--rcon-port", "0", "--rcon-password", "pw"):
+                "--rcon-port serves one server",
+            ("--check", "--cluster", "A,B"): "--check runs no server",
         }
         for args, message in cases.items():
             with self.subTest(args=args):

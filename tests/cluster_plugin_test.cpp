@@ -14,7 +14,7 @@
 
 #include "cluster/mariadb_backend.h"
 #include "sim/game/actions.h"
-#include "tests/support/private_mariadb.h"
+#include "sim/tool/private_mariadb.h"
 #include "tests/support/sim_test.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include "cluster/database.h"
 #include "cluster/mariadb_backend.h"
 #include "cluster/sync_worker.h"
-#include "tests/support/private_mariadb.h"
+#include "sim/tool/private_mariadb.h"
 
 namespace cluster {
 void PrintTo(const CountRow& row, std::ostream* out) {

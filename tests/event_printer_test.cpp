@@ -1,4 +1,5 @@
 // How tamewarden-sim shows events: readable lines, and JSON with the kind first.
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,7 @@ TEST(EventPrinter, DescribesEveryKindOfEvent) {
       {{{"event", "error"}, {"line", 12}, {"text", "no player \"zed\""}},
        R"(error on line 12: no player "zed")"},
       {{{"event", "crash"}, {"function", "F.G"}, {"text", "boom"}}, R"(CRASH in "F.G": "boom")"},
+      {{{"event", "sync"}, {"text", "in sync"}}, "sync: in sync"},
       {{{"event", "novel"}, {"x", 1}}, R"({"event":"novel","x":1})"},
   };
   for (const Case& c : cases) EXPECT_EQ(EventPrinter::Describe(c.event), c.text) << c.event;
@@ -134,6 +136,23 @@ TEST(EventPrinter, JsonPutsTheKindFirstAndSurvivesBadUtf8) {
   const json event = {{"event", "chat"}, {"a", 1}, {"text", std::string("bad \xff byte")}};
   EXPECT_EQ(EventPrinter::Json(event),
             "{\"event\":\"chat\",\"a\":1,\"text\":\"bad \xEF\xBF\xBD byte\"}");
+}
+
+// In a cluster each event names its map: a prefix on every line of its text, a field in JSON.
+TEST(EventPrinter, AnEventOfAMapNamesIt) {
+  const json event = {{"event", "help"}, {"map", "TheIsland"}, {"text", "one\ntwo\n"}};
+  for (const bool as_json : {false, true}) {
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    EventPrinter(out, {.json = as_json}).Print(event);
+    std::rewind(out);
+    char buffer[256] = {};
+    const std::string printed(buffer, std::fread(buffer, 1, sizeof buffer - 1, out));
+    std::fclose(out);
+    EXPECT_EQ(printed, as_json ? R"({"event":"help","map":"TheIsland","text":"one\ntwo\n"})"
+                                 "\n"
+                               : "    [TheIsland] one\n    two\n");
+  }
 }
 
 }  // namespace

@@ -6,12 +6,14 @@ usage: scenario_test.py SIM SCRIPT EXPECTED
 EXPECTED holds one JSON object per line; blank lines and lines starting with # are skipped.
 An object with "event" is an expected event; {"exit": N} sets the expected exit status
 (default 0); {"compare": [KIND, ...]} compares kinds that no expected event mentions, so that
-none may appear. The events compared are those of the kinds EXPECTED mentions, plus "error"
-and "crash", which must never appear unless expected. They must come in the same order, and each
-expected object must match the fields it names (numbers to within 1e-6); other fields, other
-kinds and lines that are not JSON (the plug-in's diagnostics) are ignored. The temporary server
-directory a run makes is written $SERVER_DIR in the events compared, and a recount's time
-("in 3 ms"), which varies from run to run, is written "in # ms".
+none may appear; {"args": [...]} gives the tool options before SCRIPT (such as --cluster). The
+events compared are those of the kinds EXPECTED mentions, plus "error" and "crash", which must
+never appear unless expected. They must come in the same order, and each expected object must
+match the fields it names (numbers to within 1e-6); other fields, other kinds and lines that
+are not JSON (the plug-in's diagnostics) are ignored. In the events compared, the temporary
+server directory a run makes is written $SERVER_DIR and a private database's directory
+$DB_DIR; a recount's time ("in 3 ms"), which varies from run to run, is written "in # ms", a
+cluster's outage "unreachable since TIME: REASON" and a map's last write "last wrote TIME".
 """
 
 import json
@@ -20,10 +22,11 @@ import subprocess
 import sys
 
 SERVER_DIR = re.compile(r'(?:/[\w.+-]+)*/tamewarden-sim-[A-Za-z0-9]{6}')
+DB_DIR = re.compile(r'(?:/[\w.+-]+)*/tw-mariadb-[A-Za-z0-9]{6}')
 
 
 def load_expected(path):
-    events, status, kinds = [], 0, {"error", "crash"}
+    events, status, kinds, args = [], 0, {"error", "crash"}, []
     with open(path, encoding="utf-8") as lines:
         for number, line in enumerate(lines, 1):
             line = line.strip()
@@ -39,15 +42,20 @@ def load_expected(path):
             else:
                 status = item.get("exit", status)
                 kinds.update(item.get("compare", []))
-    return events, status, kinds
+                args += item.get("args", [])
+    return events, status, kinds, args
 
 
 RECOUNT_TIME = re.compile(r"\bin \d+ ms\b")
+UNREACHABLE = re.compile(r"\bunreachable since \d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}: [^\n]*")
+LAST_WROTE = re.compile(r"\blast wrote \d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\b")
 
 
 def masked(event):
     if isinstance(event.get("text"), str):
-        event["text"] = RECOUNT_TIME.sub("in # ms", event["text"])
+        text = RECOUNT_TIME.sub("in # ms", event["text"])
+        text = UNREACHABLE.sub("unreachable since TIME: REASON", text)
+        event["text"] = LAST_WROTE.sub("last wrote TIME", text)
     return event
 
 
@@ -67,13 +75,14 @@ def matches(expected, actual):
 
 def main():
     sim, script, expected_path = sys.argv[1:4]
-    expected, status, kinds = load_expected(expected_path)
-    run = subprocess.run([sim, "--json", script], stdin=subprocess.DEVNULL,
+    expected, status, kinds, args = load_expected(expected_path)
+    run = subprocess.run([sim, "--json", *args, script], stdin=subprocess.DEVNULL,
                          capture_output=True, text=True, timeout=120)
     actual = []
     for line in run.stdout.splitlines():
         if line.startswith("{"):
-            event = masked(json.loads(SERVER_DIR.sub("$SERVER_DIR", line)))
+            line = DB_DIR.sub("$DB_DIR", SERVER_DIR.sub("$SERVER_DIR", line))
+            event = masked(json.loads(line))
             if event.get("event") in kinds:
                 actual.append(event)
 

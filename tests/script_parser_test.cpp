@@ -102,6 +102,13 @@ const std::vector<Good> kGoodLines = {
     {R"(rcon "")", "rcon", {""}},
     {"truth", "truth", {}},
     {"\ttruth 200001\r", "truth", {"200001"}},
+    {"sync", "sync", {}},
+    {"sync 5", "sync", {"5"}},
+    {"db_stop", "db_stop", {}},
+    {"db_start", "db_start", {}},
+    // The line after @MAP is read by the map that runs it, so here it may name anything.
+    {"@TheIsland tame nobody nothing", "@MAP", {"TheIsland", "tame nobody nothing"}},
+    {"@Map_2.b-c  chat alice \"hi # there\"", "@MAP", {"Map_2.b-c", "chat alice \"hi # there\""}},
 };
 
 TEST(ScriptParser, ReadsEveryFormOfLine) {
@@ -178,6 +185,10 @@ const std::vector<Bad> kBadLines = {
     {"config a.json b.json", "unexpected \"b.json\"; usage: config FILE"},
     {"chat alice \"unterminated", "unterminated quote"},
     {"chat alice", "missing TEXT; usage: chat PLAYER TEXT"},
+    {"sync soon", "\"soon\" is no whole number"},
+    {"db_stop now", "unexpected \"now\"; usage: db_stop"},
+    {"@TheIsland", "missing LINE; usage: @MAP LINE"},
+    {"@The/Island tame alice rex1", "bad map name \"The/Island\""},
 };
 
 TEST(ScriptParser, ReportsWhatIsWrongWithALine) {

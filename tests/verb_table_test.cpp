@@ -67,7 +67,7 @@ TEST(OptionTable, EveryOptionTheHelpShowsIsOneTheParserTakes) {
       EXPECT_EQ(error, "");
     }
   }
-  EXPECT_EQ(names, 14);
+  EXPECT_EQ(names, 16);
 }
 
 }  // namespace

@@ -28,13 +28,14 @@ enum class EventKind {
   kWorld,          // what `world` shows
   kRconBan,        // an RCON address was banned, or its ban ended
   kCrash,          // an exception escaped into the game
+  kSync,           // a `sync` line: the map's cluster state after it
 };
 
-inline constexpr std::array<std::string_view, 15> kEventNames = {
+inline constexpr std::array<std::string_view, 16> kEventNames = {
     "result", "notification", "chat",  "server_message", "rcon",  "unequip",  "log",   "truth",
-    "load",   "unload",       "error", "help",           "world", "rcon_ban", "crash",
+    "load",   "unload",       "error", "help",           "world", "rcon_ban", "crash", "sync",
 };
-static_assert(kEventNames.size() == static_cast<std::size_t>(EventKind::kCrash) + 1);
+static_assert(kEventNames.size() == static_cast<std::size_t>(EventKind::kSync) + 1);
 
 constexpr std::string_view EventName(EventKind kind) {
   return kEventNames[static_cast<std::size_t>(kind)];

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -23,8 +24,13 @@ class EventLog {
   // The events of one kind, by its name, in order.
   std::vector<nlohmann::json> Of(std::string_view kind) const;
   void Clear() { events_.clear(); }
-  // Called with every event as it is added, such as to print it at once.
-  void SetListener(Listener listener) { listener_ = std::move(listener); }
+  // Forgets the events from index `from` on, such as those of questions asked quietly.
+  void EraseFrom(std::size_t from) {
+    if (from < events_.size()) events_.resize(from);
+  }
+  // Called with every event as it is added, such as to print it at once. Returns the one it
+  // replaces, so that a caller can silence the log for a while and put it back.
+  Listener SetListener(Listener listener) { return std::exchange(listener_, std::move(listener)); }
 
   // The script line being run, reported with results and errors; 0 outside a script.
   int line = 0;

@@ -1,5 +1,6 @@
 #include "sim/tool/cluster_config.h"
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -10,12 +11,10 @@ namespace {
 
 bool IsMapName(std::string_view name) {
   if (name.empty() || name.size() > 64) return false;
-  for (const char c : name) {
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                    c == '_' || c == '.' || c == '-';
-    if (!ok) return false;
-  }
-  return true;
+  return std::ranges::all_of(name, [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '.' || c == '-';
+  });
 }
 
 }  // namespace
@@ -45,16 +44,20 @@ std::vector<std::string> ParseMapNames(std::string_view list, std::string& error
 }
 
 nlohmann::json ClusterKeys::ToJson() const {
-  return {{"fallback", nlohmann::json(fallback)}, {"forced", nlohmann::json(forced)}};
+  // Through text, so that each side keeps the members in the order they were written.
+  return {{"fallback", fallback.dump()}, {"defaults", defaults.dump()}, {"forced", forced.dump()}};
 }
 
 ClusterKeys ClusterKeys::FromJson(const nlohmann::json& json) {
   ClusterKeys keys;
-  // Through text, so that the members keep the order they were written in.
-  if (json.contains("fallback"))
-    keys.fallback = nlohmann::ordered_json::parse(json.at("fallback").dump());
-  if (json.contains("forced"))
-    keys.forced = nlohmann::ordered_json::parse(json.at("forced").dump());
+  const auto read = [&](const char* key, nlohmann::ordered_json& into) {
+    if (!json.is_object() || !json.contains(key) || !json[key].is_string()) return;
+    auto parsed = nlohmann::ordered_json::parse(json[key].get<std::string>(), nullptr, false);
+    if (parsed.is_object()) into = std::move(parsed);
+  };
+  read("fallback", keys.fallback);
+  read("defaults", keys.defaults);
+  read("forced", keys.forced);
   return keys;
 }
 
@@ -65,6 +68,8 @@ bool ApplyClusterKeys(nlohmann::ordered_json& config, const ClusterKeys& keys) {
     config["Cluster"] = keys.fallback;
     section = config.find("Cluster");
   }
+  for (const auto& [key, value] : keys.defaults.items())
+    if (!section->contains(key)) (*section)[key] = value;
   for (const auto& [key, value] : keys.forced.items()) (*section)[key] = value;
   return true;
 }

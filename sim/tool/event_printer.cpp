@@ -172,6 +172,7 @@ std::string EventPrinter::Describe(const json& event, bool verbose) {
     return "CRASH" + (function != event.end() ? " in " + Dump(*function) : std::string()) + ": " +
            Text(event, "text");
   }
+  if (kind == kSync) return "sync: " + event.value("text", std::string());
   return Dump(event);
 }
 
@@ -204,7 +205,11 @@ void EventPrinter::Print(const json& event) {
       Write(Json(event));
       return;
     }
-    std::string text = "    " + Describe(event, settings_.verbose);
+    // In a cluster every event names the map it happened on.
+    const auto map = event.find("map");
+    const std::string prefix =
+        map != event.end() && map->is_string() ? "[" + map->get<std::string>() + "] " : "";
+    std::string text = "    " + prefix + Describe(event, settings_.verbose);
     for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 5))
       text.insert(at + 1, "    ");
     const std::string_view colour = settings_.colour ? ColourOf(event) : "";

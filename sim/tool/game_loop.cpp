@@ -35,6 +35,8 @@ void GameLoop::CatchStopSignals() {
 
 bool GameLoop::stopped() { return stop_signal != 0; }
 
+const sigset_t* GameLoop::WaitMask() { return &wait_mask; }
+
 std::optional<std::string> GameLoop::NextLine() {
   for (;;) {
     Poll(false, false);  // what came in over the network runs between lines

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <poll.h>
+#include <signal.h>
 
 #include "sim/tool/line_source.h"
 #include "sim/tool/rcon_server.h"
@@ -27,6 +28,9 @@ class GameLoop {
   static void CatchStopSignals();
   // SIGINT or SIGTERM has come.
   static bool stopped();
+  // The signal mask for a wait that a stop signal should end (for ppoll): the stop signals let
+  // through.
+  static const sigset_t* WaitMask();
 
   // The next script line, serving RCON while none is ready (and between lines of a script
   // read whole). Nothing at the end of the input or once stopped.

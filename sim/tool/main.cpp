@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "sim/server.h"
+#include "sim/tool/cluster_run.h"
 #include "sim/tool/config_checker.h"
 #include "sim/tool/embedded.h"
 #include "sim/tool/event_printer.h"
@@ -181,6 +182,14 @@ int Run(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string_view(argv[1]) == kMapModeArg) {
+    try {
+      return RunMapProcess(std::vector<std::string>(argv + 2, argv + argc));
+    } catch (const std::exception& e) {
+      std::cerr << "tamewarden-sim: " << e.what() << "\n";
+      return 2;
+    }
+  }
   std::string error;
   const std::optional<Options> options =
       ParseOptions(std::vector<std::string>(argv + 1, argv + argc), TW_DEFAULT_PLUGIN, error);
@@ -192,6 +201,7 @@ int main(int argc, char** argv) {
   try {
     if (options->check) return Check(*options);
     GameLoop::CatchStopSignals();
+    if (!options->cluster.empty()) return RunCluster(*options, std::string(kDefaultConfig));
     return Run(*options);
   } catch (const std::exception& e) {
     std::cerr << "tamewarden-sim: " << e.what() << "\n";

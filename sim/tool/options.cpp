@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "sim/tool/cluster_config.h"
 #include "sim/tool/script_tokens.h"
 #include "sim/tool/script_verbs.h"
 
@@ -100,6 +101,17 @@ const std::vector<Option>& Table() {
        }},
       {"--strict", "", "with --check, exit with status 1 on warnings too",
        Switch(&Options::strict)},
+      {"--cluster", "MAPS",
+       "rehearse a cluster of MAPS (NAME,NAME[,...]): one server process per\n"
+       "map, in DIR/NAME/, its config's \"Cluster\" keys made that map's;\n"
+       "@MAP LINE runs a line on one map, other lines on every map",
+       [](Options& options, std::string_view, const Value& value) {
+         options.cluster = {*value};  // the names are checked with the whole line
+       }},
+      {"--private-db", "",
+       "with --cluster, start a private MariaDB for the run even when the\n"
+       "config names a database (without a \"Cluster\" section it always does)",
+       Switch(&Options::private_db)},
       {"-h, --help", "", "show this text", Switch(&Options::help)},
   };
   return table;
@@ -146,13 +158,22 @@ Options Parse(const std::vector<std::string>& args, const std::filesystem::path&
     option->set(options, name, value);
   }
   if (options.help) return options;
+  if (!options.cluster.empty()) {
+    std::string error;
+    options.cluster = ParseMapNames(options.cluster.front(), error);
+    if (!error.empty()) throw UsageError("--cluster: " + error);
+  }
   if (options.strict && !options.check) throw UsageError("--strict is only used with --check");
+  if (options.private_db && options.cluster.empty())
+    throw UsageError("--private-db is only used with --cluster");
   if (options.check) {
-    if (options.rcon_port || !rcon_options.empty() || options.json)
+    if (options.rcon_port || !rcon_options.empty() || options.json || !options.cluster.empty())
       throw UsageError(
           "--check runs no server: it takes only --server-dir, --strict and the file to check");
     return options;  // the checker itself reports a file it cannot read
   }
+  if (!options.cluster.empty() && options.rcon_port)
+    throw UsageError("--rcon-port serves one server; a --cluster rehearsal has several");
   if (options.rcon_port && options.rcon_password.empty())
     throw UsageError("--rcon-port needs --rcon-password with a password that is not empty");
   if (!options.rcon_port && !rcon_options.empty())
@@ -190,6 +211,7 @@ std::string HelpText() {
     options += fmt::format("  {:<23}{}\n", usage, help);
   }
   return R"(Usage: tamewarden-sim [OPTIONS] [SCRIPT]
+       tamewarden-sim --cluster NAME,NAME[,...] [--private-db] [OPTIONS] [SCRIPT]
        tamewarden-sim --check [--strict] [--server-dir DIR] [FILE]
 
 The stand-in game server: it loads the Tamewarden plug-in, runs the script's lines against

@@ -23,6 +23,9 @@ struct Options {
   bool check = false;   // check a configuration instead of running a server
   bool strict = false;  // with check: warnings fail too
   bool help = false;
+  // A cluster rehearsal: one server process per map, in this order.
+  std::vector<std::string> cluster;
+  bool private_db = false;  // with cluster: a private database even when the config names one
 };
 
 // Reads the command line (without the program name). On a bad option sets `error` and returns

@@ -39,6 +39,7 @@ const Placeholder kPlaceholders[] = {
     {"\"...\"", Value::kText},
     {"TEXT", Value::kRest},
     {"PATH", Value::kRest},
+    {"LINE", Value::kRest},
 };
 
 }  // namespace

@@ -137,7 +137,15 @@ Parsed ScriptParser::Parse(std::string_view line) {
   if (!error.empty()) return {std::nullopt, error};
   if (tokens.empty()) return {};
 
-  const std::string verb_word = Unquote(tokens[0].raw);
+  std::string verb_word = Unquote(tokens[0].raw);
+  // "@MAP LINE": the map's name is written onto the verb.
+  std::string map;
+  if (verb_word.size() > 1 && verb_word.front() == '@') {
+    map = verb_word.substr(1);
+    if (!IsName(map))
+      return {std::nullopt, "bad map name \"" + map + "\" (letters, digits, _ - . only)"};
+    verb_word = "@MAP";
+  }
   const auto found = Grammars().find(verb_word);
   if (found == Grammars().end())
     return {std::nullopt,
@@ -149,6 +157,7 @@ Parsed ScriptParser::Parse(std::string_view line) {
   Statement statement;
   statement.verb = &verb;
   std::size_t slot = 0;
+  if (!map.empty()) statement.args.push_back(map);
   for (std::size_t i = 1; i < tokens.size(); ++i) {
     const Token& token = tokens[i];
     if (slot < grammar.slots.size() && TakesRestOfLine(grammar.slots[slot].placeholder)) {

@@ -3,6 +3,8 @@
 #include <exception>
 #include <sstream>
 
+#include "sim/tool/cluster_sync.h"
+
 namespace sim::tool {
 
 ScriptRunner::ScriptRunner(Server& server, RunnerSettings settings)
@@ -41,6 +43,21 @@ bool ScriptRunner::RunLine(std::string_view text, int line) {
   if (!error.empty()) ReportError(line, error);
   context_.server.events().line = 0;
   return error.empty();
+}
+
+std::string ScriptRunner::SyncQuietly(int seconds, int line, bool outage) {
+  context_.server.events().line = line;
+  std::string error;
+  try {
+    const SyncOutcome outcome = SyncCluster(context_, std::chrono::seconds(seconds),
+                                            outage ? SyncGoal::kUnreachable : SyncGoal::kInSync);
+    if (outcome.state == SyncOutcome::State::kTimedOut) error = outcome.Describe(seconds);
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+  if (!error.empty()) ReportError(line, error);
+  context_.server.events().line = 0;
+  return error;
 }
 
 void ScriptRunner::ReportError(int line, const std::string& text) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "sim/server.h"
+#include "sim/tool/cluster_config.h"
 #include "sim/tool/script_parser.h"
 
 namespace sim::tool {
@@ -18,6 +20,8 @@ struct RunnerSettings {
   std::filesystem::path plugin;      // the library that `load` attaches
   std::filesystem::path script_dir;  // where `config FILE` finds a relative FILE
   std::string default_world;         // the script that sets the scene when a script sets none
+  // A map of a cluster rehearsal: what `config FILE` sets in the copy's "Cluster" section.
+  std::optional<ClusterKeys> cluster_keys;
 };
 
 // A line that cannot run; the runner reports its text as the line's "error" event.
@@ -80,6 +84,12 @@ class ScriptRunner {
   }
   Dino* FindDino(std::string_view name) const { return Find(context_.dinos, name); }
   Item* FindItem(std::string_view name) const { return Find(context_.items, name); }
+  // A map of a cluster rehearsal: `config FILE` lines set these keys in the copy.
+  void SetClusterKeys(ClusterKeys keys) { context_.settings.cluster_keys = std::move(keys); }
+  // Syncs the map with the cluster, as the `sync` line does, without reporting it (or, with
+  // `outage`, waits until the plug-in has found the database unreachable); what went wrong
+  // (reported as the line's error too), or empty. Neither sets the scene nor boots.
+  std::string SyncQuietly(int seconds, int line, bool outage = false);
   // Whether any line has failed so far.
   bool failed() const { return failed_; }
   // Whether a load of the plug-in (by `load`, or at boot) has failed so far.

@@ -29,11 +29,17 @@ Verb ShowRow(std::string usage, std::string summary, std::string example, VerbFu
           std::nullopt,     BootRule::kNone, needs_scene};
 }
 
+Verb ClusterRow(std::string usage, std::string summary, std::string example, VerbFunction run) {
+  return {std::move(usage), VerbKind::kCluster, std::move(summary), "", std::move(example), run,
+          std::nullopt,     BootRule::kNone};
+}
+
 const std::vector<Verb>& Verbs() {
   static const std::vector<Verb> verbs = [] {
     std::vector<Verb> all = WorldVerbs();
     std::ranges::move(ActionVerbs(), std::back_inserter(all));
     std::ranges::move(ShowVerbs(), std::back_inserter(all));
+    std::ranges::move(ClusterVerbs(), std::back_inserter(all));
     return all;
   }();
   return verbs;
@@ -77,7 +83,9 @@ constexpr const char* kHeadings[] = {
     "World lines (they set the scene; no hook runs):",
     "Actions (each runs game functions through the hook table):",
     "Lines that show (the game is not touched):",
+    "Cluster lines (with --cluster; sync runs on a single server too):",
 };
+constexpr int kKinds = static_cast<int>(std::size(kHeadings));
 
 }  // namespace
 
@@ -90,7 +98,7 @@ const Verb* FindVerb(std::string_view name) {
 
 std::string VerbOverview() {
   std::string text;
-  for (int kind = 0; kind < 3; ++kind) {
+  for (int kind = 0; kind < kKinds; ++kind) {
     text += kHeadings[kind];
     text += "\n";
     for (const Verb& verb : Verbs()) {
@@ -110,7 +118,7 @@ std::string VerbHelp(const Verb& verb) {
 
 std::string VerbTablesMarkdown() {
   std::string text;
-  for (int kind = 0; kind < 3; ++kind) {
+  for (int kind = 0; kind < kKinds; ++kind) {
     const bool actions = kind == static_cast<int>(VerbKind::kAction);
     text += actions ? "| Line | Game functions | Example |\n|---|---|---|\n"
                     : "| Line | Example |\n|---|---|\n";

@@ -18,9 +18,10 @@ struct Statement;
 enum class Thing { kPlayer, kDino, kStructure, kItem, kActor };
 
 enum class VerbKind {
-  kWorld,   // sets the scene; no hook runs
-  kAction,  // runs game functions through the hook table
-  kShow,    // shows something (help, the world); the game is not touched
+  kWorld,    // sets the scene; no hook runs
+  kAction,   // runs game functions through the hook table
+  kShow,     // shows something (help, the world); the game is not touched
+  kCluster,  // drives the maps of a cluster rehearsal (--cluster)
 };
 
 // How an action stands to the boot: the first action other than load, unload or start starts
@@ -52,14 +53,17 @@ Verb ActionRow(std::string usage, std::string functions, std::string example, Ve
                std::string summary = "", BootRule boot = BootRule::kNeeds);
 Verb ShowRow(std::string usage, std::string summary, std::string example, VerbFunction run,
              bool needs_scene);
+Verb ClusterRow(std::string usage, std::string summary, std::string example, VerbFunction run);
 
-// Every verb: world lines, then actions, then the lines that show, in the README's order.
+// Every verb: world lines, then actions, then the lines that show, then the cluster's lines, in
+// the README's order.
 const std::vector<Verb>& Verbs();
 // Each kind's rows, defined beside their functions (script_world.cpp, script_actions.cpp,
 // script_show.cpp).
 std::vector<Verb> WorldVerbs();
 std::vector<Verb> ActionVerbs();
 std::vector<Verb> ShowVerbs();
+std::vector<Verb> ClusterVerbs();  // script_cluster.cpp
 // The verb named `name`, or null.
 const Verb* FindVerb(std::string_view name);
 
@@ -67,7 +71,7 @@ const Verb* FindVerb(std::string_view name);
 std::string VerbOverview();
 // `help VERB`: usage, what it does, the game functions and the example, without Markdown.
 std::string VerbHelp(const Verb& verb);
-// The README's three tables of script lines, as Markdown rows under their headings.
+// The README's four tables of script lines, as Markdown rows under their headings.
 std::string VerbTablesMarkdown();
 
 }  // namespace sim::tool

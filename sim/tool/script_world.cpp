@@ -105,6 +105,13 @@ void Config(ScriptContext& c, const Statement& s) {
   std::filesystem::copy_file(file, c.server.ConfigPath(),
                              std::filesystem::copy_options::overwrite_existing, error);
   if (error) throw LineError("cannot copy " + file.string() + ": " + error.message());
+  if (c.settings.cluster_keys) {
+    try {
+      ApplyClusterKeysToFile(c.server.ConfigPath(), *c.settings.cluster_keys);
+    } catch (const std::runtime_error& e) {
+      throw LineError(e.what());
+    }
+  }
 }
 
 void ConfigDelete(ScriptContext& c, const Statement&) {
@@ -174,7 +181,9 @@ std::vector<Verb> WorldVerbs() {
       WorldRow("actor NAME", "an actor that is no creature.", "actor rock", AddActor,
                Thing::kActor),
       WorldRow("null_actor", "a null slot in the level's actor array.", "null_actor", NullActor),
-      WorldRow("config FILE", "copy FILE (relative to the script) to the plug-in's config path.",
+      WorldRow("config FILE",
+               "copy FILE (relative to the script) to the plug-in's config path; with "
+               "`--cluster`, with the map's cluster keys set as in its first config.",
                "config demo_config.json", Config),
       WorldRow("config_delete", "remove the plug-in's config file.", "config_delete", ConfigDelete),
       WorldRow("aim PLAYER DINO|STRUCTURE|none", "what the player's `GetAimedActor` returns.",

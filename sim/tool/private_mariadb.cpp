@@ -1,4 +1,4 @@
-#include "tests/support/private_mariadb.h"
+#include "sim/tool/private_mariadb.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -31,8 +31,21 @@ std::string CurrentUser() {
   return getuid() == 0 ? "root" : std::to_string(getuid());
 }
 
-// Starts `argv` with its output appended to `log`; returns its pid.
+// Starts `argv` with its output appended to `log`; returns its pid. It runs in a process group
+// of its own with no signal blocked, so that a Ctrl-C at the terminal reaches only the program
+// that started it, which then shuts it down in order.
 pid_t Spawn(const std::vector<std::string>& argv, const std::string& log) {
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none, defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  for (const int signal : {SIGINT, SIGTERM, SIGPIPE}) sigaddset(&defaults, signal);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setflags(&attributes,
+                           POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -42,8 +55,9 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::string& log) {
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
   pid_t pid = -1;
-  const int error = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  const int error = posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
   if (error != 0) throw std::runtime_error(argv[0] + ": " + std::strerror(error));
   return pid;
 }
