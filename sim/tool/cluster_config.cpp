@@ -1,5 +1,7 @@
 #include "sim/tool/cluster_config.h"
 
+#include "base/config_check.h"
+
 #include <algorithm>
 #include <fstream>
 #include <set>
@@ -7,17 +9,6 @@
 #include <stdexcept>
 
 namespace sim::tool {
-namespace {
-
-bool IsMapName(std::string_view name) {
-  if (name.empty() || name.size() > 64) return false;
-  return std::ranges::all_of(name, [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-           c == '.' || c == '-';
-  });
-}
-
-}  // namespace
 
 std::vector<std::string> ParseMapNames(std::string_view list, std::string& error) {
   std::vector<std::string> names;
@@ -25,7 +16,7 @@ std::vector<std::string> ParseMapNames(std::string_view list, std::string& error
   for (std::size_t at = 0; at <= list.size();) {
     const std::size_t comma = std::min(list.find(',', at), list.size());
     const std::string name(list.substr(at, comma - at));
-    if (!IsMapName(name)) {
+    if (!::IsMapName(name)) {
       error = "bad map name \"" + name + "\" (1 to 64 letters, digits, _ . -)";
       return {};
     }
