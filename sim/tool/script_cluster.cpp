@@ -36,13 +36,13 @@ ShooterPlayerController* Typist(ScriptContext& c) {
   return typist;
 }
 
-// The lines the plug-in answers `text` with, asked without reporting anything but a crash.
+// The lines the plug-in answers `text` with, asked without reporting its answer.
 std::vector<std::string> Ask(ScriptContext& c, const std::string& text) {
   EventLog& events = c.server.events();
   const std::size_t before = events.all().size();
   EventLog::Listener listener = events.SetListener(nullptr);
   std::string answer;
-  std::vector<nlohmann::json> crashes;
+  std::vector<nlohmann::json> kept;
   try {
     if (ShooterPlayerController* typist = Typist(c)) {
       c.server.Console(*typist, text);
@@ -56,16 +56,19 @@ std::vector<std::string> Ask(ScriptContext& c, const std::string& text) {
   for (std::size_t i = before; i < events.all().size(); ++i) {
     const nlohmann::json& event = events.all()[i];
     const auto kind = EventKindOf(event);
-    if (kind == EventKind::kCrash) crashes.push_back(event);
+    // What the plug-in logs meanwhile (such as its link's lines, written at these commands) is
+    // reported, as are crashes; only the answers are the asker's.
+    if (kind == EventKind::kCrash || kind == EventKind::kLog) kept.push_back(event);
     if ((kind == EventKind::kChat || kind == EventKind::kServerMessage) &&
         event.value("text", nlohmann::json()).is_string())
       answer += event["text"].get<std::string>() + "\n";
   }
   events.EraseFrom(before);
   events.SetListener(std::move(listener));
-  for (nlohmann::json& crash : crashes) {
-    crash.erase("event");
-    c.Report(EventKind::kCrash, std::move(crash));
+  for (nlohmann::json& event : kept) {
+    const EventKind kind = *EventKindOf(event);
+    event.erase("event");
+    c.Report(kind, std::move(event));
   }
   std::vector<std::string> lines;
   std::istringstream in(answer);
