@@ -1,5 +1,7 @@
 #include "cluster/database.h"
 
+#include <dlfcn.h>
+
 #include <errmsg.h>
 #include <mysql.h>
 #include <mysqld_error.h>
@@ -36,6 +38,12 @@ void InitClientLibrary() {
     if (mysql_library_init(0, nullptr, nullptr) != 0) {
       throw DatabaseError("the database client library could not be initialised");
     }
+    // The client library keeps process-wide state from its first initialisation on, which it
+    // never frees (other libraries of the server may use it too): it stays loaded after this
+    // plug-in is unloaded, instead of going with it and being set up anew at the next load.
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&mysql_init), &info) != 0 && info.dli_fname != nullptr)
+      dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
   });
 }
 
