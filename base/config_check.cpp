@@ -353,7 +353,7 @@ class Checker {
       case Type::kSyncInterval:
         Require(IsWholeIn(value, 50, 60000), name, value,
                 std::string("a whole number of milliseconds from 50 to 60000, the time between "
-                            "two exchanges with the database") +
+                            "two reads of the other maps' counts") +
                     (LooksNumeric(value) ? ": write it without the quotes" : ", such as 500"));
         return;
       case Type::kSecret:

@@ -37,7 +37,7 @@ enum class Type {
   kColour,
   kName,          // a name other maps see: 1 to 64 letters, digits, '_', '.' or '-'
   kPort,          // a TCP port: a whole number from 1 to 65535
-  kSyncInterval,  // milliseconds between two exchanges with the database: 50 to 60000
+  kSyncInterval,  // milliseconds between two reads of the other maps' counts: 50 to 60000
   kSecret,        // a text whose value no finding, log line or answer ever shows
 };
 
