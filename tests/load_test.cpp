@@ -353,7 +353,12 @@ TEST_F(Load, StatusSaysWhatRunsAndWhatTheLoadAdded) {
 
   auto& admin = game().AddPlayer({"admin", 100001, 1, 0});
   EXPECT_TRUE(server().Console(admin, "tw.status"));
-  EXPECT_EQ(Events("chat").back()["text"], status);
+  // The same answer in chat, but for the link's state, which may have moved on meanwhile.
+  const auto without_link = [](std::string text) {
+    const std::size_t at = text.find("\nCluster \"");
+    return at == std::string::npos ? text : text.erase(at, text.find('\n', at + 1) - at);
+  };
+  EXPECT_EQ(without_link(Events("chat").back()["text"]), without_link(status));
 }
 
 }  // namespace
