@@ -266,6 +266,9 @@ class ClusterRun {
     // Every map starts from one config: the server directory's, else the shipped one.
     const fs::path first = sim::Server::ConfigPathIn(base_);
     const std::string text = fs::exists(first) ? ReadFile(first) : default_config;
+    config_shown_ = (fs::exists(first) ? first.string() : "examples/config.json (built in)") +
+                    " with each map's cluster keys, copied to " +
+                    sim::Server::ConfigPathIn(base_ / "MAP").string();
     nlohmann::ordered_json config = nlohmann::ordered_json::parse(text, nullptr, false);
     if (config.is_discarded() || !config.is_object())
       throw std::runtime_error("the config " + (fs::exists(first) ? first.string() : "built in") +
@@ -373,11 +376,12 @@ class ClusterRun {
   std::unique_ptr<LineSource> OpenScript() {
     if (options_.script && *options_.script != "-") return TextLines(ReadFile(*options_.script));
     if (isatty(STDIN_FILENO)) {
-      return TerminalLines(STDIN_FILENO, isatty(STDOUT_FILENO) ? STDOUT_FILENO : STDERR_FILENO,
-                           "tw> ",
-                           [this](const std::vector<std::string>& words, std::string_view partial) {
-                             return completion_.Candidates(words, partial);
-                           });
+      return TerminalLines(
+          STDIN_FILENO, isatty(STDOUT_FILENO) ? STDOUT_FILENO : STDERR_FILENO, "tw> ",
+          [this](const std::vector<std::string>& words, std::string_view partial) {
+            return completion_.Candidates(words, partial);
+          },
+          PromptBanner(config_shown_));
     }
     return StreamLines(STDIN_FILENO);
   }
@@ -491,6 +495,7 @@ class ClusterRun {
   RemoveAtExit remove_;  // destroyed last: the maps and the database live in it
   fs::path base_;
   fs::path script_dir_;
+  std::string config_shown_;  // the config, as the prompt's banner names it
   EventPrinter printer_;
   ScriptParser completion_;
   std::unique_ptr<PrivateMariaDb> db_;

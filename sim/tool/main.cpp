@@ -60,28 +60,16 @@ bool WantColour() {
   return isatty(STDOUT_FILENO) && (no_colour == nullptr || *no_colour == '\0');
 }
 
-// The line a person at the prompt sees first: which build runs, with which config, and how to
-// get help.
-std::string Banner(const std::string& config) {
-  std::string build = __DATE__;  // "Dec  8 2026"
-  if (const auto twice = build.find("  "); twice != std::string::npos) build.erase(twice, 1);
-  return "tamewarden-sim (build " + build + "), config " + config +
-         "; type help for help, Ctrl-D to quit\n";
-}
-
 std::unique_ptr<LineSource> OpenScript(const Options& options, const ScriptRunner& runner,
                                        const std::string& config) {
   if (options.script && *options.script != "-") return TextLines(ReadFile(*options.script));
   if (isatty(STDIN_FILENO)) {
-    const int out = isatty(STDOUT_FILENO) ? STDOUT_FILENO : STDERR_FILENO;
-    const std::string banner = Banner(config);
-    // A terminal that takes no output shows no prompt either: nothing to do if this fails.
-    [[maybe_unused]] const ssize_t written = write(out, banner.data(), banner.size());
     return TerminalLines(
-        STDIN_FILENO, out, "tw> ",
+        STDIN_FILENO, isatty(STDOUT_FILENO) ? STDOUT_FILENO : STDERR_FILENO, "tw> ",
         [&runner](const std::vector<std::string>& words, std::string_view partial) {
           return runner.Candidates(words, partial);
-        });
+        },
+        PromptBanner(config));
   }
   return StreamLines(STDIN_FILENO);
 }
