@@ -332,9 +332,12 @@ class ClusterRun {
     if (source_) source_->AfterOutput();
   }
 
+  // A line typed at the prompt has no place in a file: its errors carry no line number.
+  bool Typed() const { return source_ != nullptr && source_->typed(); }
+
   void Report(int line, const std::string& text, const std::string& map = "") {
     failed_ = true;
-    json event = {{"event", "error"}, {"line", line}, {"text", text}};
+    json event = {{"event", "error"}, {"line", Typed() ? 0 : line}, {"text", text}};
     if (!map.empty()) event["map"] = map;
     Print([&] { printer_.Print(event); });
   }
@@ -355,6 +358,7 @@ class ClusterRun {
     if (kind == EventKind::kError || kind == EventKind::kCrash ||
         (kind == EventKind::kLoad && !event.value("ok", false)))
       failed_ = true;
+    if (kind == EventKind::kError && Typed()) event["line"] = 0;
     Print([&] { printer_.Print(event); });
   }
 
