@@ -154,27 +154,28 @@ class CommandLine(unittest.TestCase):
             sim.stdin.close()
             sim.wait(timeout=60)
 
-    def test_the_prompt_completes_colours_and_helps(self):
-        def session(steps, env):
-            """At a terminal, waits for each pattern in what the tool shows after the last keys
-            typed, then types the next keys; returns everything shown."""
-            main, secondary = pty.openpty()
-            sim = subprocess.Popen([SIM], stdin=secondary, stdout=secondary, stderr=secondary,
-                                   env={**os.environ, **env}, close_fds=True)
-            os.close(secondary)
-            shown, since = b"", 0
-            for pattern, keys in steps:
-                deadline = time.monotonic() + 30
-                while not re.search(pattern.encode(), shown[since:], re.S):
-                    self.assertLess(time.monotonic(), deadline, shown.decode(errors="replace"))
-                    if select.select([main], [], [], 0.1)[0]:
-                        shown += os.read(main, 4096)
-                since = len(shown)
-                os.write(main, keys.encode())
-            self.assertEqual(sim.wait(timeout=30), 0)
-            os.close(main)
-            return shown.decode(errors="replace")
+    def session(self, steps, env, status=0):
+        """At a terminal, waits for each pattern in what the tool shows after the last keys
+        typed, then types the next keys; returns everything shown."""
+        main, secondary = pty.openpty()
+        sim = subprocess.Popen([SIM], stdin=secondary, stdout=secondary, stderr=secondary,
+                               env={**os.environ, **env}, close_fds=True)
+        os.close(secondary)
+        shown, since = b"", 0
+        for pattern, keys in steps:
+            deadline = time.monotonic() + 30
+            while not re.search(pattern.encode(), shown[since:], re.S):
+                self.assertLess(time.monotonic(), deadline, shown.decode(errors="replace"))
+                if select.select([main], [], [], 0.1)[0]:
+                    shown += os.read(main, 4096)
+            since = len(shown)
+            os.write(main, keys.encode())
+        self.assertEqual(sim.wait(timeout=30), status)
+        os.close(main)
+        return shown.decode(errors="replace")
 
+    def test_the_prompt_completes_colours_and_helps(self):
+        session = self.session
         steps = [("tw> ", "he\t"), ("help ", "\r"), ("Type help VERB.*tw> ", "ta\t"),
                  ("tame ", "alice wild_r\t"), ("wild_rex2.*tw> ", "ex1\r"),
                  ("TameDino.*tw> ", "\x04")]
@@ -182,6 +183,23 @@ class CommandLine(unittest.TestCase):
         self.assertIn("wild_raptor1  wild_raptor2", shown)  # the names that fit, listed
         self.assertIn("\x1b[32m    result APrimalDinoCharacter.TameDino", shown)
         self.assertNotIn("\x1b[32m", session(steps, {"NO_COLOR": "1"}))
+
+    def test_the_prompt_opens_with_a_banner_and_errors_name_no_line(self):
+        banner = (r"tamewarden-sim \(build [A-Z][a-z]{2} \d{1,2} \d{4}\), config /\S+ "
+                  r"\(examples/config.json, built in\); type help for help, Ctrl-D to quit\r?\n")
+        steps = [(banner + ".*tw> ", "tame alice nessie\r"),
+                 ('error: no dino "nessie".*tw> ', "dino d kind=Rexx\r"),
+                 ("Rex_Character_BP.*tw> ", "\x04")]
+        shown = self.session(steps, {"NO_COLOR": "1"}, status=1)
+        self.assertEqual(len(re.findall(banner, shown)), 1, shown)
+        self.assertIn('error: no dino "nessie"', shown)
+        self.assertIn('error: kind=: no creature named "Rexx"', shown)
+        self.assertIn("  Rex: /Game/PrimalEarth/Dinos/Rex/Rex_Character_BP.Rex_Character_BP", shown)
+        self.assertNotIn("on line", shown)
+        # A script is no person at a terminal: no banner, and its errors keep their lines.
+        piped = run(stdin="tame alice nessie\n")
+        self.assertNotIn("type help for help", piped.stdout + piped.stderr)
+        self.assertIn('error on line 1: no dino "nessie"', piped.stdout)
 
     def test_check_prints_one_line_per_finding_and_a_summary(self):
         summary = re.compile(r"^(\d+) errors?, (\d+) warnings?$")

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """tamewarden-sim --cluster as a process: a map's server that dies is reported as an error naming
 the map and the run ends with status 1 instead of hanging; a stop signal ends every map and the
-private database, and the temporary directories go.
+private database, and the temporary directories go; at a terminal, the prompt opens with a banner
+and typed lines' errors carry no line number.
 
 usage: cluster_test.py SIM
 """
@@ -9,6 +10,8 @@ usage: cluster_test.py SIM
 import glob
 import json
 import os
+import pty
+import re
 import select
 import signal
 import subprocess
@@ -130,6 +133,32 @@ class MapProcesses(unittest.TestCase):
             for pid in maps:  # reaped, so gone
                 self.assertFalse(os.path.exists(f"/proc/{pid}"))
             self.assertEqual(os.listdir(tmpdir), [])
+
+    def test_at_a_terminal_the_prompt_has_a_banner_and_errors_name_no_line(self):
+        main, secondary = pty.openpty()
+        sim = subprocess.Popen([SIM, "--cluster", "Alpha,Beta"], stdin=secondary,
+                               stdout=secondary, stderr=secondary, close_fds=True,
+                               env=dict(os.environ, NO_COLOR="1"))
+        os.close(secondary)
+        shown, since = b"", 0
+        # A map's error (relayed) and the rehearsal's own (an unknown map).
+        for pattern, keys in [(r"with each map's cluster keys.*tw> ", "tame alice nessie\r"),
+                              (r'no dino "nessie".*tw> ', "@Gamma truth\r"),
+                              (r'no map "Gamma".*tw> ', "\x04")]:
+            deadline = time.monotonic() + 60
+            while not re.search(pattern.encode(), shown[since:], re.S):
+                self.assertLess(time.monotonic(), deadline, shown.decode(errors="replace"))
+                if select.select([main], [], [], 0.1)[0]:
+                    shown += os.read(main, 4096)
+            since = len(shown)
+            os.write(main, keys.encode())
+        self.assertEqual(sim.wait(timeout=60), 1)
+        os.close(main)
+        text = shown.decode(errors="replace")
+        self.assertEqual(text.count("type help for help"), 1)
+        self.assertIn('error: no dino "nessie"', text)
+        self.assertIn('error: no map "Gamma"', text)
+        self.assertNotIn("on line", text)
 
 
 if __name__ == "__main__":

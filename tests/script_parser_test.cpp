@@ -1,4 +1,5 @@
 // Reading script lines: every form of line, its values, and what makes a line wrong.
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -173,7 +174,8 @@ const std::vector<Bad> kBadLines = {
     {"player p2 id=1 id=2", "id= given twice"},
     {"player p/2 id=1", "bad name \"p/2\""},
     {"player none id=1", "bad name \"none\""},
-    {"dino d kind=Rex", "kind=: \"Rex\" is no path like /Game/Dir/Name.Name"},
+    {"dino d kind=zzqqxx",
+     "kind=: no creature named \"zzqqxx\" and no path like /Game/Dir/Name.Name"},
     {"dino d", "missing kind=KIND or fullname=\"...\""},
     {"dino d kind=/Game/A/B.B fullname=\"B_C x\"", "give only one of kind=KIND"},
     {"dino d kind=/Game/A/B.B at=1,2", "at=: \"1,2\" is no location X,Y,Z"},
@@ -218,6 +220,117 @@ TEST(ScriptParser, ALineWithAnErrorDefinesNothing) {
   EXPECT_EQ(parser.Parse("tame p3 rex1").error, "no player \"p3\"");
   EXPECT_EQ(parser.Parse("player p3 id=3").error, "");
   EXPECT_EQ(parser.Parse("tame p3 rex1").error, "");
+}
+
+// A creature or item may be named by its display name or class name, letter case ignored, or by
+// its path; the line then holds the path. Names that fit no entry, or more than one, are errors
+// listing the closest entries.
+TEST(ScriptParser, KindNamesBecomeTheirPaths) {
+  const std::string raptor =
+      "/Game/PrimalEarth/Dinos/Raptor/Raptor_Character_BP.Raptor_Character_BP";
+  const std::string tek_rex =
+      "/Game/PrimalEarth/Dinos/Rex/BionicRex_Character_BP.BionicRex_Character_BP";
+  const std::string pod =
+      "/Game/Extinction/CoreBlueprints/Weapons/"
+      "PrimalItem_WeaponEmptyCryopod.PrimalItem_WeaponEmptyCryopod";
+  struct Case {
+    std::string line;
+    std::string key;  // an option's key, or "" for the second argument
+    std::string value;
+  };
+  const std::vector<Case> cases = {
+      {"dino d kind=Rex", "kind", kp},
+      {"dino d kind=rex", "kind", kp},
+      {"dino d kind=rex_character_bp", "kind", kp},
+      {"dino d kind=REX_CHARACTER_BP team=1", "kind", kp},
+      {"dino d kind=\"tek rex\"", "kind", tek_rex},
+      {"dino d kind=" + kp, "kind", kp},
+      {"dino d kind=/Game/Not/Listed.Listed", "kind", "/Game/Not/Listed.Listed"},
+      {"cryopod c holds=Rex,raptor_character_bp,/Game/A/B.B", "holds",
+       kp + "," + raptor + ",/Game/A/B.B"},
+      {"soultrap t holds=Raptor", "holds", raptor},
+      {"item i kind=\"Empty Cryopod\"", "kind", pod},
+      {"item i kind=primalitem_weaponemptycryopod spawns=Rex", "spawns", kp},
+      {"request_download alice Raptor", "", raptor},
+      {"download alice \"TEK REX\"", "", tek_rex},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    ScriptParser parser = KnowingParser();
+    const auto parsed = parser.Parse(c.line);
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_EQ(c.key.empty() ? parsed.statement->args.at(1) : parsed.statement->Option(c.key),
+              c.value);
+  }
+
+  struct Wrong {
+    std::string line;
+    std::vector<std::string> said;  // in this order
+  };
+  const std::vector<Wrong> wrongs = {
+      {"dino d kind=Rexx",
+       {"kind=: no creature named \"Rexx\" and no path like /Game/Dir/Name.Name; the closest:",
+        "\n  Rex: " + kp}},
+      {"dino d kind=polar_bear",
+       {"kind=: \"polar_bear\" names more than one creature; give its path:",
+        "\n  Dire Polar Bear (Ragnarok): /Game/Mods/Ragnarok/Custom_Assets/Dinos/Polar_Bear/"
+        "Polar_Bear.Polar_Bear",
+        "\n  Dire Polar Bear (Valguero): /Game/Mods/Valguero/"}},
+      {"cryopod c holds=Rex,Raptr",
+       {"holds=: no creature named \"Raptr\"", "\n  Raptor: " + raptor}},
+      {"request_download alice saurus", {"no creature named \"saurus\"", "saurus"}},
+      {"item i kind=Cryopod", {"kind=: no item named \"Cryopod\"", "\n  Empty Cryopod: " + pod}},
+      {"item i kind=Rex", {"kind=: no item named \"Rex\""}},  // a creature is no item
+  };
+  for (const Wrong& wrong : wrongs) {
+    SCOPED_TRACE(wrong.line);
+    ScriptParser parser = KnowingParser();
+    const auto parsed = parser.Parse(wrong.line);
+    EXPECT_FALSE(parsed.statement);
+    std::size_t at = 0;
+    for (const std::string& part : wrong.said) {
+      at = parsed.error.find(part, at);
+      ASSERT_NE(at, std::string::npos) << parsed.error << "\n  wanted: " << part;
+    }
+    // At most five entries are listed, one a line, each with its path.
+    EXPECT_LE(std::count(parsed.error.begin(), parsed.error.end(), '\n'), 5);
+    for (std::size_t line = parsed.error.find('\n'); line != std::string::npos;
+         line = parsed.error.find('\n', line + 1)) {
+      const std::string entry =
+          parsed.error.substr(line + 1, parsed.error.find('\n', line + 1) - line - 1);
+      EXPECT_TRUE(entry.starts_with("  ") && entry.find(": /Game/") != std::string::npos) << entry;
+    }
+  }
+  // "saurus" is in many names: five of them, with their paths.
+  ScriptParser parser;
+  const std::string error = parser.Parse("dino d kind=saurus").error;
+  EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 5) << error;
+}
+
+// count=N makes NAME1 ... NAMEN, and only when none of them exists yet.
+TEST(ScriptParser, CountMakesNumberedCreatures) {
+  ScriptParser parser = KnowingParser();
+  const auto parsed = parser.Parse("dino pack kind=Raptor team=7 count=3");
+  ASSERT_EQ(parsed.error, "");
+  EXPECT_EQ(parsed.statement->Option("count"), "3");
+  for (const char* name : {"pack1", "pack2", "pack3"})
+    EXPECT_TRUE(parser.Knows(Thing::kDino, name)) << name;
+  for (const char* name : {"pack", "pack0", "pack4"})
+    EXPECT_FALSE(parser.Knows(Thing::kDino, name)) << name;
+  EXPECT_EQ(parser.Parse("dino pack kind=Rex count=5").error,
+            "a dino named \"pack1\" already exists");
+  EXPECT_FALSE(parser.Knows(Thing::kDino, "pack5"));  // the failed line made none
+  const std::vector<std::pair<std::string, std::string>> counts = {
+      {"0", "count=: \"0\" is not within 1 to 100000"},
+      {"-2", "count=: \"-2\" is not within 1 to 100000"},
+      {"100001", "count=: \"100001\" is not within 1 to 100000"},
+      {"many", "count=: \"many\" is no whole number"},
+      {"100000", ""},
+  };
+  for (const auto& [count, error] : counts)
+    EXPECT_EQ(parser.Parse("dino herd" + count + " kind=Rex count=" + count).error, error) << count;
+  EXPECT_TRUE(parser.Knows(Thing::kDino, "herd100000100000"));
+  EXPECT_EQ(parser.Parse("structure s count=2").error.substr(0, 21), "unknown option count=");
 }
 
 }  // namespace

@@ -50,6 +50,30 @@ TEST_F(Runner, ErrorsCarryTheirLineAndTheRunGoesOn) {
   EXPECT_TRUE(runner_.failed());
 }
 
+TEST_F(Runner, ATypedLinesErrorCarriesNoLineNumber) {
+  EXPECT_FALSE(runner_.RunLine("tame alice nessie", 7, /*typed=*/true));
+  EXPECT_TRUE(runner_.RunLine("tame alice wild", 8, /*typed=*/true));
+  ASSERT_EQ(Events("error").size(), 1u);
+  EXPECT_EQ(Events("error")[0]["line"], 0);
+  EXPECT_EQ(Events("result").back()["line"], 8);  // the line's other events keep it
+}
+
+TEST_F(Runner, CountMakesThatManyCreaturesAlike) {
+  ASSERT_TRUE(RunLines({"player bo id=100009 tribe=200009",
+                        "dino pack kind=raptor team=200009 at=1,2,3 dead count=3",
+                        "dino herd kind=Rex count=100000", "aim bo pack2"}));
+  for (const char* name : {"pack1", "pack2", "pack3"}) {
+    const auto* dino = runner_.FindDino(name);
+    ASSERT_NE(dino, nullptr) << name;
+    EXPECT_EQ(dino->targeting_team, 200009);
+    EXPECT_TRUE(dino->dead());
+    EXPECT_NE(sim::FromHost<sim::Class>(dino->cls)->kind_path.find(kRaptorPath), std::string::npos);
+  }
+  EXPECT_EQ(runner_.FindDino("pack"), nullptr);
+  EXPECT_EQ(runner_.FindDino("pack4"), nullptr);
+  EXPECT_NE(runner_.FindDino("herd100000"), nullptr);
+}
+
 TEST_F(Runner, LinesThatCannotRunSayWhyAndChangeNothing) {
   ASSERT_TRUE(
       RunLines({std::string("cryopod full holds=") + kRexPath, "cryopod empty", "destroy wild"}));

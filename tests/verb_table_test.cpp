@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include "sim/tool/options.h"
 #include "sim/tool/script_grammar.h"
 #include "sim/tool/script_parser.h"
+#include "sim/tool/script_tokens.h"
 
 namespace {
 
@@ -34,6 +36,43 @@ TEST(VerbTable, EveryRowIsWholeAndItsExampleIsAGoodLine) {
     EXPECT_EQ(parsed.error, "");
     ASSERT_TRUE(parsed.statement);
     EXPECT_EQ(parsed.statement->verb, &verb);
+  }
+}
+
+// `help VERB` stands alone: it says what the line does, names every argument of its usage and
+// holds an example, and no row's text leans on another row.
+TEST(VerbTable, EveryHelpStandsAlone) {
+  std::vector<std::string> names;
+  for (const Verb& verb : Verbs()) names.emplace_back(verb.name());
+  for (const Verb& verb : Verbs()) {
+    SCOPED_TRACE(verb.usage);
+    const std::string help = sim::tool::VerbHelp(verb);
+    const std::string body = help.substr(help.find('\n') + 1);  // without the usage line
+    EXPECT_FALSE(verb.summary.empty());
+    EXPECT_NE(body.find("  example: " + verb.example + "\n"), std::string::npos) << help;
+    const auto& grammar = sim::tool::Grammars().at(verb.name());
+    std::vector<std::string> arguments(grammar.flags.begin(), grammar.flags.end());
+    for (const std::string& key : grammar.OptionKeys()) arguments.push_back(key);
+    for (const auto& slot : grammar.slots) {
+      // "DINO|STRUCTURE|none" names three; "KIND[,KIND...]" one.
+      for (std::string word : sim::tool::Split(slot.placeholder, '|'))
+        arguments.push_back(word.substr(0, word.find('[')));
+    }
+    if (verb.name() == "@MAP") arguments.emplace_back("MAP");
+    for (const std::string& argument : arguments)
+      EXPECT_NE(body.find(argument), std::string::npos) << argument << " unexplained:\n" << help;
+    if (arguments.empty()) {
+      EXPECT_NE(verb.summary.find("Takes no arguments"), std::string::npos) << help;
+    }
+    for (const std::string& text : {verb.summary, verb.functions}) {
+      for (const char* leaning : {"the same", "as above", "see ", "as `"})
+        EXPECT_EQ(text.find(leaning), std::string::npos) << leaning << " in: " << text;
+      for (const std::string& other : names) {
+        if (other != verb.name()) {
+          EXPECT_EQ(text.find("`" + other + "`"), std::string::npos) << other << " in: " << text;
+        }
+      }
+    }
   }
 }
 

@@ -266,6 +266,9 @@ class ClusterRun {
     // Every map starts from one config: the server directory's, else the shipped one.
     const fs::path first = sim::Server::ConfigPathIn(base_);
     const std::string text = fs::exists(first) ? ReadFile(first) : default_config;
+    config_shown_ = (fs::exists(first) ? first.string() : "examples/config.json (built in)") +
+                    " with each map's cluster keys, copied to " +
+                    sim::Server::ConfigPathIn(base_ / "MAP").string();
     nlohmann::ordered_json config = nlohmann::ordered_json::parse(text, nullptr, false);
     if (config.is_discarded() || !config.is_object())
       throw std::runtime_error("the config " + (fs::exists(first) ? first.string() : "built in") +
@@ -329,9 +332,12 @@ class ClusterRun {
     if (source_) source_->AfterOutput();
   }
 
+  // A line typed at the prompt has no place in a file: its errors carry no line number.
+  bool Typed() const { return source_ != nullptr && source_->typed(); }
+
   void Report(int line, const std::string& text, const std::string& map = "") {
     failed_ = true;
-    json event = {{"event", "error"}, {"line", line}, {"text", text}};
+    json event = {{"event", "error"}, {"line", Typed() ? 0 : line}, {"text", text}};
     if (!map.empty()) event["map"] = map;
     Print([&] { printer_.Print(event); });
   }
@@ -352,6 +358,7 @@ class ClusterRun {
     if (kind == EventKind::kError || kind == EventKind::kCrash ||
         (kind == EventKind::kLoad && !event.value("ok", false)))
       failed_ = true;
+    if (kind == EventKind::kError && Typed()) event["line"] = 0;
     Print([&] { printer_.Print(event); });
   }
 
@@ -373,11 +380,12 @@ class ClusterRun {
   std::unique_ptr<LineSource> OpenScript() {
     if (options_.script && *options_.script != "-") return TextLines(ReadFile(*options_.script));
     if (isatty(STDIN_FILENO)) {
-      return TerminalLines(STDIN_FILENO, isatty(STDOUT_FILENO) ? STDOUT_FILENO : STDERR_FILENO,
-                           "tw> ",
-                           [this](const std::vector<std::string>& words, std::string_view partial) {
-                             return completion_.Candidates(words, partial);
-                           });
+      return TerminalLines(
+          STDIN_FILENO, isatty(STDOUT_FILENO) ? STDOUT_FILENO : STDERR_FILENO, "tw> ",
+          [this](const std::vector<std::string>& words, std::string_view partial) {
+            return completion_.Candidates(words, partial);
+          },
+          PromptBanner(config_shown_));
     }
     return StreamLines(STDIN_FILENO);
   }
@@ -491,6 +499,7 @@ class ClusterRun {
   RemoveAtExit remove_;  // destroyed last: the maps and the database live in it
   fs::path base_;
   fs::path script_dir_;
+  std::string config_shown_;  // the config, as the prompt's banner names it
   EventPrinter printer_;
   ScriptParser completion_;
   std::unique_ptr<PrivateMariaDb> db_;

@@ -59,12 +59,20 @@ class Stream final : public LineSource {
 
 class Terminal final : public LineSource {
  public:
-  Terminal(int in_fd, int out_fd, std::string prompt, Completer completer)
-      : in_fd_(in_fd), editor_(in_fd, out_fd, std::move(prompt), std::move(completer)) {}
+  Terminal(int in_fd, int out_fd, std::string prompt, Completer completer, std::string banner)
+      : in_fd_(in_fd),
+        out_fd_(out_fd),
+        banner_(std::move(banner)),
+        editor_(in_fd, out_fd, std::move(prompt), std::move(completer)) {}
   std::optional<std::string> TakeLine() override { return std::exchange(line_, std::nullopt); }
   bool ended() const override { return ended_ && !line_; }
   int fd() const override { return ended_ ? -1 : in_fd_; }
   void Waiting() override {
+    if (!banner_.empty()) {
+      // A terminal that takes no output shows no prompt either: nothing to do if this fails.
+      [[maybe_unused]] const ssize_t written = write(out_fd_, banner_.data(), banner_.size());
+      banner_.clear();
+    }
     if (!editor_.editing() && !editor_.Begin()) ended_ = true;
   }
   void OnReadable() override {
@@ -84,6 +92,8 @@ class Terminal final : public LineSource {
 
  private:
   int in_fd_;
+  int out_fd_;
+  std::string banner_;  // until it is shown
   LineEditor editor_;
   std::optional<std::string> line_;
   bool ended_ = false;
@@ -99,8 +109,16 @@ std::unique_ptr<LineSource> TextLines(std::string text) {
 std::unique_ptr<LineSource> StreamLines(int fd) { return std::make_unique<Stream>(fd); }
 
 std::unique_ptr<LineSource> TerminalLines(int in_fd, int out_fd, std::string prompt,
-                                          Completer completer) {
-  return std::make_unique<Terminal>(in_fd, out_fd, std::move(prompt), std::move(completer));
+                                          Completer completer, std::string banner) {
+  return std::make_unique<Terminal>(in_fd, out_fd, std::move(prompt), std::move(completer),
+                                    std::move(banner));
+}
+
+std::string PromptBanner(std::string_view config) {
+  std::string build = __DATE__;  // "Dec  8 2026"
+  if (const auto twice = build.find("  "); twice != std::string::npos) build.erase(twice, 1);
+  return "tamewarden-sim (build " + build + "), config " + std::string(config) +
+         "; type help for help, Ctrl-D to quit\n";
 }
 
 }  // namespace sim::tool

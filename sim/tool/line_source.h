@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "sim/tool/line_editor.h"
 
@@ -36,8 +37,12 @@ std::unique_ptr<LineSource> TextLines(std::string text);
 // Lines from a pipe or file descriptor, taken as they arrive, up to its end.
 std::unique_ptr<LineSource> StreamLines(int fd);
 // Lines typed on a terminal, with a prompt, line editing and Tab completion; `out_fd` shows
-// the editing.
+// the editing, and `banner` (a whole line) before the first prompt.
 std::unique_ptr<LineSource> TerminalLines(int in_fd, int out_fd, std::string prompt,
-                                          Completer completer);
+                                          Completer completer, std::string banner = "");
+
+// The line a person at the prompt sees first: the tool's build, the config it runs (`config`
+// describes it) and how to get help.
+std::string PromptBanner(std::string_view config);
 
 }  // namespace sim::tool

@@ -60,14 +60,16 @@ bool WantColour() {
   return isatty(STDOUT_FILENO) && (no_colour == nullptr || *no_colour == '\0');
 }
 
-std::unique_ptr<LineSource> OpenScript(const Options& options, const ScriptRunner& runner) {
+std::unique_ptr<LineSource> OpenScript(const Options& options, const ScriptRunner& runner,
+                                       const std::string& config) {
   if (options.script && *options.script != "-") return TextLines(ReadFile(*options.script));
   if (isatty(STDIN_FILENO)) {
     return TerminalLines(
         STDIN_FILENO, isatty(STDOUT_FILENO) ? STDOUT_FILENO : STDERR_FILENO, "tw> ",
         [&runner](const std::vector<std::string>& words, std::string_view partial) {
           return runner.Candidates(words, partial);
-        });
+        },
+        PromptBanner(config));
   }
   return StreamLines(STDIN_FILENO);
 }
@@ -128,7 +130,9 @@ int Run(const Options& options) {
     print([&] { printer.Print(event); });
   });
   ScriptRunner runner(server, {fs::absolute(options.plugin), script_dir, kDefaultWorld});
-  source = OpenScript(options, runner);
+  source = OpenScript(
+      options, runner,
+      server.ConfigPath().string() + (temporary ? " (examples/config.json, built in)" : ""));
 
   std::unique_ptr<RconServer> rcon;
   if (options.rcon_port) {
@@ -165,7 +169,7 @@ int Run(const Options& options) {
   GameLoop loop(*source, rcon.get());
   for (int line = 1; auto text = loop.NextLine(); ++line) {
     if (!source->typed() && WorthEchoing(*text)) printer.Echo(line, *text);
-    runner.RunLine(*text, line);
+    runner.RunLine(*text, line, source->typed());
     server.events().Clear();
   }
   // A script stopped by a signal did not run every line; typed input may end either way.

@@ -154,20 +154,21 @@ std::vector<Verb> ClusterVerbs() {
                 "without the plug-in or without a cluster; an error when the time runs out, with "
                 "the plug-in's status line."),
       ClusterRow("@MAP LINE",
-                 "runs LINE on that map only; any other line runs on every map. Lines that make a "
-                 "creature, structure, item or actor belong on one map and need it. Before a line "
-                 "runs on other maps than the line before, those maps sync (as `sync`), unless the "
-                 "database is stopped.",
+                 "runs the script line LINE on the map MAP only; any other line runs on every "
+                 "map. Lines that make a creature, structure, item or actor belong on one map and "
+                 "need it. Before a line runs on other maps than the line before, those maps sync "
+                 "(each writes its changes and reads the others'), unless the database is "
+                 "stopped.",
                  "@TheIsland tame alice wild_rex1", OnlyInACluster),
       ClusterRow("db_stop",
                  "stops the private database (`--private-db`, or a config without `Cluster`): an "
                  "outage. Each map then waits, at most 10 s, until it has found the database "
-                 "gone, so that what follows does not depend on timing. Until `db_start`, "
-                 "switching maps does not sync.",
+                 "gone, so that what follows does not depend on timing. Until the database "
+                 "starts again, switching maps does not sync. Takes no arguments.",
                  "db_stop", OnlyInACluster),
       ClusterRow("db_start",
                  "starts the private database again, then syncs every map twice: each writes "
-                 "what it kept meanwhile, then reads what the others wrote.",
+                 "what it kept meanwhile, then reads what the others wrote. Takes no arguments.",
                  "db_start", OnlyInACluster),
   };
 }

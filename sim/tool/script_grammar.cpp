@@ -33,6 +33,7 @@ const Placeholder kPlaceholders[] = {
     {"groups=G[,G...]", Value::kText},
     {"type=N", Value::kByte},
     {"consumable=N", Value::kByte},
+    {"count=N", Value::kCount},
     {"VERB", Value::kVerb},
     {"FILE", Value::kText},
     {"COMMAND", Value::kText},

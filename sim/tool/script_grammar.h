@@ -15,6 +15,9 @@
 // stands for. Within the tool only.
 namespace sim::tool {
 
+// The most things one line may make (`count=N`).
+constexpr int32_t kMostMade = 100'000;
+
 // What a placeholder of a usage text stands for, and so how its value is checked.
 enum class Value {
   kName,    // a new thing's name
@@ -25,7 +28,8 @@ enum class Value {
   kVector,  // X,Y,Z
   kInt,     // a 32-bit whole number
   kSteamId,
-  kByte,  // 0 to 255
+  kByte,   // 0 to 255
+  kCount,  // how many things one line makes: 1 to kMostMade
   kVerb,
   kText,  // one word, anything
   kRest,  // the rest of the line, anything

@@ -23,6 +23,11 @@ std::string Suggestion(std::string_view word, const std::vector<std::string>& ca
   return nearest.empty() ? "" : "; did you mean " + nearest + std::string(suffix) + "?";
 }
 
+std::string Exists(Thing thing, std::string_view shown) {
+  return std::string(thing == Thing::kItem || thing == Thing::kActor ? "an " : "a ") +
+         ThingWord(thing) + " named " + std::string(shown) + " already exists";
+}
+
 bool IsPath(std::string_view text) {
   std::string package, object;
   return SplitObjectPath(text, package, object);
@@ -60,19 +65,29 @@ std::vector<std::string> ScriptParser::Names(Thing thing) const {
 
 namespace {
 
-// Checks one value against its placeholder; empty when it is good.
+// A blueprint path as written, or the path of the creature or item `text` names in the rule's
+// list; empty with `error` set when it is neither.
+std::string PathOf(const Placeholder& rule, const std::string& text, std::string& error) {
+  if (IsPath(text)) return text;
+  if (text.empty() || rule.known == nullptr) {
+    error = "\"" + text + "\" is no path like /Game/Dir/Name.Name";
+    return "";
+  }
+  const std::vector<GameName>* known = rule.known();
+  return FindGameName(text, *known, known == &KnownItems() ? "item" : "creature", error);
+}
+
+// Checks one value against its placeholder; empty when it is good. A creature's or item's name
+// becomes its path.
 std::string CheckValue(const ScriptParser& parser, const Verb& verb, std::string_view key,
-                       std::string_view placeholder, std::string_view value) {
+                       std::string_view placeholder, std::string& value) {
   const std::string shown = "\"" + std::string(value) + "\"";
   const Placeholder* rule = FindPlaceholder(key, placeholder);
   switch (rule == nullptr ? Value::kText : rule->value) {
     case Value::kName: {
       if (!IsName(value)) return "bad name " + shown + " (letters, digits, _ - . only)";
       const Thing thing = verb.makes.value_or(Thing::kActor);
-      if (parser.Knows(thing, value))
-        return std::string(thing == Thing::kItem || thing == Thing::kActor ? "an " : "a ") +
-               ThingWord(thing) + " named " + shown + " already exists";
-      return "";
+      return parser.Knows(thing, value) ? Exists(thing, shown) : "";
     }
     case Value::kThing:
       if (parser.Knows(rule->thing, value)) return "";
@@ -86,12 +101,21 @@ std::string CheckValue(const ScriptParser& parser, const Verb& verb, std::string
       for (std::string& name : parser.Names(Thing::kStructure)) names.push_back(std::move(name));
       return "no dino or structure " + shown + Suggestion(value, names);
     }
-    case Value::kPath:
-      return IsPath(value) ? "" : shown + " is no path like /Game/Dir/Name.Name";
-    case Value::kPaths:
-      for (const std::string& path : Split(value, ','))
-        if (!IsPath(path)) return "\"" + path + "\" is no path like /Game/Dir/Name.Name";
+    case Value::kPath: {
+      std::string error;
+      value = PathOf(*rule, value, error);
+      return error;
+    }
+    case Value::kPaths: {
+      std::string paths, error;
+      for (const std::string& part : Split(value, ',')) {
+        const std::string path = PathOf(*rule, part, error);
+        if (!error.empty()) return error;
+        paths += (paths.empty() ? "" : ",") + path;
+      }
+      value = paths;
       return "";
+    }
     case Value::kVector: {
       float x, y, z;
       return ParseVector(value, x, y, z) ? "" : shown + " is no location X,Y,Z";
@@ -108,6 +132,13 @@ std::string CheckValue(const ScriptParser& parser, const Verb& verb, std::string
       int32_t number;
       if (!ParseInt(value, number)) return shown + " is no whole number";
       return number < 0 || number > 255 ? shown + " is not within 0 to 255" : "";
+    }
+    case Value::kCount: {
+      int32_t number;
+      if (!ParseInt(value, number)) return shown + " is no whole number";
+      return number < 1 || number > kMostMade
+                 ? shown + " is not within 1 to " + std::to_string(kMostMade)
+                 : "";
     }
     case Value::kVerb:
       return FindVerb(value) != nullptr ? "" : "no line " + shown + Suggestion(value, VerbNames());
@@ -168,7 +199,7 @@ Parsed ScriptParser::Parse(std::string_view line) {
     const std::size_t eq = token.raw.find('=');
     if (eq != std::string::npos && IsLower(token.raw.substr(0, eq)) && !grammar.options.empty()) {
       const std::string key = token.raw.substr(0, eq);
-      const std::string value = Unquote(token.raw.substr(eq + 1));
+      std::string value = Unquote(token.raw.substr(eq + 1));
       const std::string* placeholder = grammar.OptionPlaceholder(key);
       if (placeholder == nullptr) {
         return {std::nullopt,
@@ -177,10 +208,10 @@ Parsed ScriptParser::Parse(std::string_view line) {
       if (statement.options.contains(key)) return {std::nullopt, key + "= given twice"};
       if (std::string bad = CheckValue(*this, verb, key, *placeholder, value); !bad.empty())
         return {std::nullopt, key + "=: " + bad};
-      statement.options.emplace(key, value);
+      statement.options.emplace(key, std::move(value));
       continue;
     }
-    const std::string value = Unquote(token.raw);
+    std::string value = Unquote(token.raw);
     const bool slots_done = slot >= grammar.slots.size() || grammar.slots[slot].optional;
     if (slots_done && grammar.flags.contains(value)) {
       statement.flags.insert(value);
@@ -190,7 +221,7 @@ Parsed ScriptParser::Parse(std::string_view line) {
     if (std::string bad = CheckValue(*this, verb, "", grammar.slots[slot].placeholder, value);
         !bad.empty())
       return {std::nullopt, bad};
-    statement.args.push_back(value);
+    statement.args.push_back(std::move(value));
     ++slot;
   }
   if (slot < grammar.slots.size() && !grammar.slots[slot].optional)
@@ -206,7 +237,21 @@ Parsed ScriptParser::Parse(std::string_view line) {
     if (given > 1) return {std::nullopt, "give only one of " + wanted};
   }
 
-  if (verb.makes) Declare(*verb.makes, statement.args.at(0));
+  if (verb.makes) {
+    // With count=N the line makes NAME1 ... NAMEN rather than NAME.
+    const std::string& name = statement.args.at(0);
+    int32_t count = 0;
+    if (!ParseInt(statement.Option("count"), count)) {
+      Declare(*verb.makes, name);
+    } else {
+      for (int32_t i = 1; i <= count; ++i) {
+        const std::string made = name + std::to_string(i);
+        if (Knows(*verb.makes, made))
+          return {std::nullopt, Exists(*verb.makes, "\"" + made + "\"")};
+      }
+      for (int32_t i = 1; i <= count; ++i) Declare(*verb.makes, name + std::to_string(i));
+    }
+  }
   return {std::move(statement), ""};
 }
 

@@ -23,7 +23,7 @@ std::vector<std::string> ScriptRunner::Candidates(const std::vector<std::string>
   return found;
 }
 
-bool ScriptRunner::RunLine(std::string_view text, int line) {
+bool ScriptRunner::RunLine(std::string_view text, int line, bool typed) {
   context_.server.events().line = line;
   std::string error;
   try {
@@ -40,7 +40,7 @@ bool ScriptRunner::RunLine(std::string_view text, int line) {
   } catch (const std::exception& e) {
     error = e.what();
   }
-  if (!error.empty()) ReportError(line, error);
+  if (!error.empty()) ReportError(typed ? 0 : line, error);
   context_.server.events().line = 0;
   return error.empty();
 }

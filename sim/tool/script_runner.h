@@ -73,8 +73,9 @@ class ScriptRunner {
   ScriptRunner(const ScriptRunner&) = delete;
   ScriptRunner& operator=(const ScriptRunner&) = delete;
 
-  // Parses and runs one line. False when it failed.
-  bool RunLine(std::string_view text, int line);
+  // Parses and runs one line. False when it failed. A line typed at the prompt has no place in
+  // a file, so its error event carries line 0 (its other events keep `line`).
+  bool RunLine(std::string_view text, int line, bool typed = false);
   // An RCON command from a network client, run as an `rcon` line would be, outside any line.
   // Its answers, joined.
   std::string RunRcon(const std::string& text, int32_t id);

@@ -69,12 +69,15 @@ void ShowWorld(ScriptContext& c, const Statement&) {
 
 std::vector<Verb> ShowVerbs() {
   return {
-      ShowRow("help [VERB]", "every line, or what one line does.", "help tame", Help, false),
+      ShowRow("help [VERB]",
+              "lists every kind of script line; with VERB, what that line does, its arguments "
+              "and an example.",
+              "help tame", Help, false),
       ShowRow("world",
-              "the plug-in's state and every player (name, id, tribe, team, groups, dead), "
-              "creature (name, kind, team, dead, location), structure and item. Like an action it "
-              "sets the scene first (the default world when the script defines none) but boots "
-              "nothing.",
+              "shows the plug-in's state and every player (name, id, tribe, team, groups, dead), "
+              "creature (name, kind, team, dead, location), structure and item. The scene is set "
+              "first (the default world when the script has made no player or creature), but "
+              "neither the server nor the plug-in starts. Takes no arguments.",
               "world", ShowWorld, true),
   };
 }

@@ -51,9 +51,14 @@ void AddDino(ScriptContext& c, const Statement& s) {
   Game& game = c.server.game();
   Class& kind = s.options.contains("fullname") ? game.CreatureClassNamed(s.Option("fullname"))
                                                : *game.CreatureClass(s.Option("kind"));
-  Dino& dino = game.AddDino(s.args.at(0), kind, IntOption(s, "team"), Location(s));
-  dino.set_dead(s.Has("dead"));
-  c.dinos.emplace(dino.name, &dino);
+  const std::string& name = s.args.at(0);
+  const int32_t count = IntOption(s, "count");
+  for (int32_t i = count == 0 ? 0 : 1; i <= count; ++i) {
+    Dino& dino = game.AddDino(count == 0 ? name : name + std::to_string(i), kind,
+                              IntOption(s, "team"), Location(s));
+    dino.set_dead(s.Has("dead"));
+    c.dinos.emplace(dino.name, &dino);
+  }
 }
 
 void AddStructure(ScriptContext& c, const Statement& s) {
@@ -147,53 +152,73 @@ void ServerState(ScriptContext& c, const Statement& s) {
 std::vector<Verb> WorldVerbs() {
   return {
       WorldRow("player NAME id=N [steam=N] [tribe=N] [groups=G[,G...]] [admin] [dead]",
-               fmt::format("a connected player (controller, player state, body). The controller's "
+               fmt::format("a connected player NAME (controller, player state and body) with "
+                           "player id `id`. `tribe` is the id of the player's tribe; the player's "
                            "team (`AActor.TargetingTeam`) is the tribe id, else the player id. "
-                           "Without `steam=` the Steam id is {} + id. `groups` puts the player in "
-                           "those permission groups; `admin` is short for the \"Admins\" group.",
+                           "`steam` is the Steam id (default {} + id). `groups` puts the player "
+                           "in those permission groups; `admin` is short for the \"Admins\" "
+                           "group. `dead`: the player starts dead.",
                            kSteamIdBase),
                "player frank id=100006 tribe=200002 groups=VIP admin", Player, Thing::kPlayer),
-      WorldRow("dino NAME kind=KIND|fullname=\"...\" [team=N] [dead] [at=X,Y,Z]",
-               "a creature in the level; `team` sets its targeting and taming team (default 0, "
-               "wild). With `fullname=\"...\"` instead of `kind=`, the full name of its class's "
-               "default object is exactly the text given.",
-               fmt::format("dino rex1 kind={} team=200001 at=100,0,0", kRexPath), AddDino,
-               Thing::kDino),
-      WorldRow("structure NAME [at=X,Y,Z]", "a structure in the level, such as a cloning chamber.",
+      WorldRow("dino NAME kind=KIND|fullname=\"...\" [team=N] [dead] [at=X,Y,Z] [count=N]",
+               "a creature NAME in the level. `kind` is its species: a creature's name from the "
+               "built-in list (`Rex`) or its class name (`Rex_Character_BP`), letter case "
+               "ignored, or a blueprint path. With `fullname=\"...\"` instead, the full name of "
+               "its class's default object is exactly the text given. `team` is its targeting "
+               "and taming team (default 0: wild). `dead`: it lies dead. `at` is its location. "
+               "`count=N` makes N alike creatures named NAME1 to NAMEN (N from 1 to 100000).",
+               "dino rex kind=Rex team=200001 at=100,0,0 count=3", AddDino, Thing::kDino),
+      WorldRow("structure NAME [at=X,Y,Z]",
+               "a structure NAME in the level, such as a cloning chamber; `at` is its location.",
                "structure chamber at=5000,0,0", AddStructure, Thing::kStructure),
       WorldRow("cryopod NAME [holds=KIND[,KIND...]]",
-               "an empty cryopod whose custom item data holds the kinds' classes (none without "
-               "`holds`).",
-               fmt::format("cryopod pod holds={}", kRexPath), Cryopod, Thing::kItem),
+               "an empty cryopod NAME. With `holds`, its custom item data holds the classes of "
+               "those creature kinds (each a name from the built-in list or a path); without, "
+               "none.",
+               "cryopod pod holds=Rex", Cryopod, Thing::kItem),
       WorldRow("soultrap NAME [holds=KIND]",
-               "a soul trap storing the path (without `Blueprint'...'`) as its eleventh custom "
-               "data string (empty without `holds`).",
+               "a soul trap NAME. With `holds`, the creature kind's path (from a name in the "
+               "built-in list or a path, without `Blueprint'...'`) is its eleventh custom data "
+               "string, as a trap holding such a creature keeps it; without, that string is empty.",
                "soultrap trap holds=/Game/PrimalEarth/Dinos/Giganotosaurus/"
                "Gigant_Character_BP.Gigant_Character_BP",
                SoulTrap, Thing::kItem),
       WorldRow("item NAME kind=ITEMPATH [type=N] [consumable=N] [spawns=KIND]",
-               "any item; type 4 with consumable 3 spawns a creature. With `spawns`, a use the "
-               "game allows puts that creature in the level for the player's team.",
+               "any item NAME. `kind` is its item class: an item's name from the built-in list, "
+               "its class name or a blueprint path. `type` and `consumable` are its item type and "
+               "consumable type (0 to 255); type 4 with consumable 3 spawns a creature. With "
+               "`spawns`, a use the game allows puts a creature of that kind (a name or a path) "
+               "in the level for the player's team.",
                "item kit kind=/Game/Extinction/CoreBlueprints/Items/"
                "PrimalItem_Spawner_Mek.PrimalItem_Spawner_Mek type=4 consumable=3 "
                "spawns=/Game/Extinction/Dinos/Mek/Mek_Character_BP.Mek_Character_BP",
                AddItem, Thing::kItem),
-      WorldRow("actor NAME", "an actor that is no creature.", "actor rock", AddActor,
-               Thing::kActor),
-      WorldRow("null_actor", "a null slot in the level's actor array.", "null_actor", NullActor),
+      WorldRow("actor NAME", "an actor NAME in the level that is no creature, such as a rock.",
+               "actor rock", AddActor, Thing::kActor),
+      WorldRow("null_actor",
+               "an empty (null) slot in the level's actor array, which the plug-in must step "
+               "over. Takes no arguments.",
+               "null_actor", NullActor),
       WorldRow("config FILE",
-               "copy FILE (relative to the script) to the plug-in's config path; with "
-               "`--cluster`, with the map's cluster keys set as in its first config.",
+               "copies FILE (a path relative to the script) to the plug-in's config path, for "
+               "the next load or reload to read; with `--cluster`, with the map's cluster keys "
+               "set as in its first config.",
                "config demo_config.json", Config),
-      WorldRow("config_delete", "remove the plug-in's config file.", "config_delete", ConfigDelete),
-      WorldRow("aim PLAYER DINO|STRUCTURE|none", "what the player's `GetAimedActor` returns.",
+      WorldRow("config_delete",
+               "removes the plug-in's config file, so that the next load or reload finds none. "
+               "Takes no arguments.",
+               "config_delete", ConfigDelete),
+      WorldRow("aim PLAYER DINO|STRUCTURE|none",
+               "what PLAYER looks at, as the player's `GetAimedActor` answers: the creature DINO, "
+               "the structure STRUCTURE, or nothing with `none`.",
                "aim alice rex1", Aim),
       WorldRow("kill_player PLAYER",
-               "the player dies: `IsPlayerDead` answers true, the body is dead.", "kill_player bob",
+               "PLAYER dies: `IsPlayerDead` answers true and the body is dead.", "kill_player bob",
                KillPlayer),
-      WorldRow("revive PLAYER", "the player and the body live again.", "revive bob", Revive),
-      WorldRow("server_state N", "what `GetServerState` answers (1: running).", "server_state 1",
-               ServerState),
+      WorldRow("revive PLAYER", "PLAYER and the body live again after a death.", "revive bob",
+               Revive),
+      WorldRow("server_state N", "sets what `GetServerState` answers to N (1: running).",
+               "server_state 1", ServerState),
   };
 }
 
