@@ -1,5 +1,6 @@
-// The verb table drives the parser, --help and the README, and the option table the command
-// line and --help: every row must be whole and agree with what the others show.
+// The verb table drives the parser, --help and the tool's reference (docs/tamewarden-sim.md), and
+// the option table the command line and --help: every row must be whole and agree with what the
+// others show.
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -76,17 +77,17 @@ TEST(VerbTable, EveryHelpStandsAlone) {
   }
 }
 
-TEST(VerbTable, TheReadmeShowsEveryRowAsTheTableMakesIt) {
-  std::ifstream file(std::string(TW_SOURCE_DIR) + "/README.md");
+TEST(VerbTable, TheReferenceShowsEveryRowAsTheTableMakesIt) {
+  std::ifstream file(std::string(TW_SOURCE_DIR) + "/docs/tamewarden-sim.md");
   ASSERT_TRUE(file);
   const std::string readme((std::istreambuf_iterator<char>(file)), {});
   const std::string tables = sim::tool::VerbTablesMarkdown();
-  // Each table, header to blank line, stands in the README exactly as generated.
+  // Each table, header to blank line, stands in the reference exactly as generated.
   for (std::size_t at = 0; at < tables.size();) {
     const std::size_t end = tables.find("\n\n", at);
     const std::string table = tables.substr(at, end + 2 - at);
     EXPECT_NE(readme.find(table), std::string::npos)
-        << "the README's table differs from the verb table; it should read:\n"
+        << "the reference's table differs from the verb table; it should read:\n"
         << table;
     at = end + 2;
   }

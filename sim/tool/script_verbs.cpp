@@ -1,5 +1,6 @@
 // The table of script verbs, made of each kind's rows. The usage texts are the grammar: the parser
-// reads them, and the README, --help and the prompt's help show them as they are.
+// reads them, and the tool's reference (docs/tamewarden-sim.md), --help and the prompt's help show
+// them as they are.
 #include "sim/tool/script_verbs.h"
 
 #include <algorithm>

@@ -7,8 +7,9 @@
 
 // The script language's verbs, one row each: the usage text the parser reads as the grammar,
 // what the line does, the game functions an action runs, an example, and the function that runs
-// the line. The parser, --help, the prompt's `help` and the README's tables all come from this
-// table, so a new verb costs one row and its function, side by side in the file of its kind.
+// the line. The parser, --help, the prompt's `help` and the reference's tables
+// (docs/tamewarden-sim.md) all come from this table, so a new verb costs one row and its function,
+// side by side in the file of its kind.
 namespace sim::tool {
 
 struct ScriptContext;
@@ -34,8 +35,8 @@ using VerbFunction = void (*)(ScriptContext&, const Statement&);
 struct Verb {
   std::string usage;  // such as "tame PLAYER DINO"; the first word is the verb
   VerbKind kind;
-  std::string summary;    // what the line does, as `help VERB` and the README say it
-  std::string functions;  // actions: the game functions they run, as the README names them
+  std::string summary;    // what the line does, as `help VERB` and the reference say it
+  std::string functions;  // actions: the game functions they run, as the reference names them
   std::string example;    // a line as a script writes it
   VerbFunction run;
   std::optional<Thing> makes = std::nullopt;  // the kind of thing whose NAME it defines
@@ -56,7 +57,7 @@ Verb ShowRow(std::string usage, std::string summary, std::string example, VerbFu
 Verb ClusterRow(std::string usage, std::string summary, std::string example, VerbFunction run);
 
 // Every verb: world lines, then actions, then the lines that show, then the cluster's lines, in
-// the README's order.
+// the reference's order.
 const std::vector<Verb>& Verbs();
 // Each kind's rows, defined beside their functions (script_world.cpp, script_actions.cpp,
 // script_show.cpp).
@@ -71,7 +72,7 @@ const Verb* FindVerb(std::string_view name);
 std::string VerbOverview();
 // `help VERB`: usage, what it does, the game functions and the example, without Markdown.
 std::string VerbHelp(const Verb& verb);
-// The README's four tables of script lines, as Markdown rows under their headings.
+// The reference's four tables of script lines, as Markdown rows under their headings.
 std::string VerbTablesMarkdown();
 
 }  // namespace sim::tool
