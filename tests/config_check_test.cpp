@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "base/config_check.h"
+#include "base/config_schema.h"
 #include "base/spelling.h"
 #include "tests/support/sim_test.h"
 
@@ -440,6 +442,34 @@ TEST(ConfigCheck, EveryShippedConfigurationHasNoErrors) {
     }
   }
   EXPECT_GT(checked, 10);
+}
+
+// The README's annotated configuration, without its notes, passes the check without a finding
+// and names every key the plug-in reads in each section, so the README cannot fall behind.
+TEST(ConfigCheck, TheReadmesAnnotatedConfigurationIsWholeAndClean) {
+  std::ifstream in(std::filesystem::path(TW_SOURCE_DIR) / "README.md");
+  const std::string readme((std::istreambuf_iterator<char>(in)), {});
+  const std::size_t start = readme.find("```jsonc\n");
+  ASSERT_NE(start, std::string::npos);
+  const std::size_t end = readme.find("\n```", start);
+  std::istringstream block(readme.substr(start + 9, end - start - 9));
+  std::string text;
+  for (std::string line; std::getline(block, line);) {
+    if (const std::size_t note = line.find("  //"); note != std::string::npos) line.erase(note);
+    text += line + "\n";
+  }
+  const json config = json::parse(text, nullptr, /*allow_exceptions=*/false);
+  ASSERT_FALSE(config.is_discarded()) << text;
+  for (const Finding& finding : CheckConfig(config)) ADD_FAILURE() << FormatFinding(finding);
+  const auto names_every = [](const json& section, const auto& keys, const char* where) {
+    for (const auto& key : keys) {
+      EXPECT_TRUE(section.contains(std::string(key.name))) << where << "." << key.name;
+    }
+  };
+  names_every(config, config_schema::kTopLevelKeys, "(top level)");
+  names_every(config["General"], config_schema::kGeneralKeys, "General");
+  names_every(config["Messages"], config_schema::kMessagesKeys, "Messages");
+  names_every(config["Cluster"], config_schema::kClusterKeys, "Cluster");
 }
 
 TEST(ConfigCheck, NearestNameCatchesSlipsOnly) {
