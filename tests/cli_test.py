@@ -79,8 +79,9 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(result.returncode, 0)
         summary = "    log info [Tamewarden] Config: 8 kinds, 4 item mappings, 0 warnings"
         recount = "    log info [Tamewarden] Recount ({}): 9 creatures of 3 teams in # ms, {}"
-        answer = ("    rcon answer to request 1: "
-                  "\"Reloaded config\\nConfig: 8 kinds, 4 item mappings, 0 warnings\"")
+        # An answer of several lines: one line each, under the event.
+        answer = ["    rcon answer to request 1:", "      Reloaded config",
+                  "      Config: 8 kinds, 4 item mappings, 0 warnings"]
         # A recount's time varies: masked.
         masked = [re.sub(r"\bin \d+ ms\b", "in # ms", line) for line in result.stdout.splitlines()]
         self.assertEqual(masked, [
@@ -90,7 +91,7 @@ class CommandLine(unittest.TestCase):
             summary,
             "    plug-in loaded: 12 commands, 16 hooks",
             recount.format("reload", "0 team counts corrected"),
-            answer,
+            *answer,
             "    log info [Tamewarden] Reloaded Config",
             summary,
             "    plug-in unloaded",
@@ -103,7 +104,7 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(lines[32], "      InstallHook AShooterCharacter.OnWeaponEquipped")
         self.assertEqual(lines[33:35], ["      AddOnTimerCallback Tamewarden.Recount",
                                         "      AddOnTimerCallback Tamewarden.Cluster"])
-        self.assertEqual(lines[36], answer)
+        self.assertEqual(lines[36:39], answer)
 
     def test_the_temporary_server_directory_is_removed_at_exit(self):
         result = run(stdin="truth\n")

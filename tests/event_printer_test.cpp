@@ -33,7 +33,7 @@ TEST(EventPrinter, DescribesEveryKindOfEvent) {
         {"color", {1.0, 0.0, 0.0, 1.0}},
         {"scale", 1.2999999523162842},
         {"time", 6.0}},
-       R"(notification to bob: "Limit\nreached" (colour 1,0,0,1, scale 1.3, 6 s))"},
+       "notification to bob (colour 1,0,0,1, scale 1.3, 6 s):\n  Limit\n  reached"},
       {{{"event", "chat"}, {"player", "bob"}, {"sender", "Tamewarden"}, {"text", "Rex: 1/2"}},
        R"(chat to bob from Tamewarden: "Rex: 1/2")"},
       {{{"event", "server_message"},

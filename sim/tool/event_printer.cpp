@@ -44,13 +44,31 @@ std::string ShortKind(std::string path) {
   return dot == std::string::npos ? path : path.substr(dot + 1);
 }
 
+// An answer's text after its heading: one line as the quoted string it is, several lines (as
+// /limits answers) one per line, indented under the heading, with the details before the colon.
+std::string WithText(const json& event, const std::string& heading, const std::string& details) {
+  const auto it = event.find("text");
+  if (it == event.end() || !it->is_string() ||
+      it->get_ref<const std::string&>().find('\n') == std::string::npos)
+    return heading + ": " + Text(event, "text") + details;
+  std::string text = it->get<std::string>();
+  while (text.ends_with('\n')) text.pop_back();
+  std::string shown = heading + details + ":";
+  for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+    end = text.find('\n', start);
+    shown += "\n  " + text.substr(start, end == std::string::npos ? end : end - start);
+  }
+  return shown;
+}
+
 std::string DescribeResult(const json& event) {
   std::string text = "result " + event.value("function", std::string("?")) + ": game function " +
                      (event.value("called", false) ? "ran" : "skipped");
   if (const auto it = event.find("value"); it != event.end()) {
     text += ", returned " + (it->is_string() ? it->get<std::string>() : Dump(*it));
   }
-  return text;
+  // Said in words too, for a reader without colour.
+  return text + (event.value("refused", false) ? " (refused)" : "");
 }
 
 std::string DescribeTruth(const json& event) {
@@ -129,18 +147,20 @@ std::string EventPrinter::Describe(const json& event, bool verbose) {
   const auto kind = EventKindOf(event);
   if (kind == kResult) return DescribeResult(event);
   if (kind == kNotification)
-    return fmt::format("notification to {}: {} (colour {}, scale {}, {} s)", Name(event, "player"),
-                       Text(event, "text"), Colour(event.value("color", json())),
-                       Number(event.value("scale", json())), Number(event.value("time", json())));
+    return WithText(event, "notification to " + Name(event, "player"),
+                    fmt::format(" (colour {}, scale {}, {} s)", Colour(event.value("color", json())),
+                                Number(event.value("scale", json())),
+                                Number(event.value("time", json()))));
   if (kind == kChat)
-    return fmt::format("chat to {} from {}: {}", Name(event, "player"), Name(event, "sender"),
-                       Text(event, "text"));
+    return WithText(event,
+                    fmt::format("chat to {} from {}", Name(event, "player"), Name(event, "sender")),
+                    "");
   if (kind == kServerMessage)
-    return fmt::format("server message to {}: {} (colour {})", Name(event, "player"),
-                       Text(event, "text"), Colour(event.value("color", json())));
+    return WithText(event, "server message to " + Name(event, "player"),
+                    " (colour " + Colour(event.value("color", json())) + ")");
   if (kind == kRcon)
-    return fmt::format("rcon answer to request {}: {}{}", Text(event, "id"), Text(event, "text"),
-                       event.value("type", 0) == 0 ? "" : " (type " + Text(event, "type") + ")");
+    return WithText(event, "rcon answer to request " + Text(event, "id"),
+                    event.value("type", 0) == 0 ? "" : " (type " + Text(event, "type") + ")");
   if (kind == kUnequip)
     return fmt::format("unequip: {} puts away {}", Name(event, "player"), Name(event, "item"));
   if (kind == kLog)
@@ -187,6 +207,9 @@ std::string EventPrinter::Json(const json& event) {
 std::string_view EventPrinter::ColourOf(const json& event) {
   const auto kind = EventKindOf(event);
   if (kind == kResult) {
+    if (const auto refused = event.find("refused"); refused != event.end() && refused->is_boolean())
+      return *refused ? "31" : "32";
+    // Without the member, as in an event made by hand: a skip or a no.
     const auto value = event.find("value");
     const bool refused =
         !event.value("called", true) || (value != event.end() && value->is_boolean() && !*value);

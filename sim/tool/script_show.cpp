@@ -8,7 +8,7 @@ nlohmann::json Location(const Actor& actor) {
   const auto* root = FromHost<SceneComponent>(actor.root_component);
   if (root == nullptr) return nullptr;
   const FVector& at = root->relative_location;
-  return {at.X, at.Y, at.Z};
+  return {EventFloat(at.X), EventFloat(at.Y), EventFloat(at.Z)};
 }
 
 // An item's blueprint path, "/Game/.../X.X", from its class's default object
