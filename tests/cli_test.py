@@ -18,6 +18,8 @@ import unittest
 
 SIM = None
 SANITIZED = False  # built with the sanitizers
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
 
 
 def run(*args, stdin=""):
@@ -253,6 +255,88 @@ class CommandLine(unittest.TestCase):
             self.assertIn("error: General: ", wrong_type.stdout)
             self.assertEqual(wrong_type.returncode, 1)
             self.assertEqual(summary.match(wrong_type.stdout.splitlines()[-1]).group(1), "1")
+
+
+def at_terminal(args, env):
+    """Runs the tool with its standard output at a terminal; what it showed there, with the
+    carriage returns the terminal adds taken out."""
+    main, secondary = pty.openpty()
+    sim = subprocess.Popen([SIM, *args], stdin=subprocess.DEVNULL, stdout=secondary,
+                           stderr=subprocess.DEVNULL, env={**os.environ, **env}, close_fds=True)
+    os.close(secondary)
+    shown = b""
+    while True:
+        try:
+            chunk = os.read(main, 65536)
+        except OSError:  # the other end closed
+            break
+        if not chunk:
+            break
+        shown += chunk
+    sim.wait(timeout=60)
+    os.close(main)
+    return shown.decode(errors="replace").replace("\r\n", "\n")
+
+
+# The members each kind of event carries in --json besides "event" and "line" (the docs' list).
+EVENT_FIELDS = {
+    "result": {"function", "called", "refused"},
+    "notification": {"player", "text", "color", "scale", "time"},
+    "chat": {"player", "sender", "text"},
+    "server_message": {"player", "text", "color"},
+    "rcon": {"id", "type", "text"},
+    "unequip": {"player", "item"},
+    "log": {"level", "logger", "text"},
+    "truth": {"team", "total", "kinds"},
+    "load": {"ok"},
+    "unload": set(),
+    "error": {"text"},
+    "help": {"text"},
+    "world": {"loaded", "players", "dinos", "structures", "items"},
+    "rcon_ban": {"address", "failures", "seconds"},
+    "crash": {"text"},
+    "sync": {"text"},
+}
+
+
+class Output(unittest.TestCase):
+    def test_every_json_event_carries_its_line_and_fields_and_short_floats(self):
+        scripts = [os.path.join(folder, name)
+                   for folder in (os.path.join(ROOT, "examples", "scenarios"),
+                                  os.path.join(HERE, "scenarios"))
+                   for name in sorted(os.listdir(folder))
+                   if name.endswith(".tws") and not name.startswith("cluster")]
+        seen = set()
+        for script in scripts:
+            with self.subTest(script=os.path.basename(script)):
+                stdout = run("--json", script).stdout
+                # A float is written as the float it was, not as the double nearest it.
+                self.assertNotRegex(stdout, r"\d\.\d*0000\d")
+                for event in events(stdout):
+                    kind = event["event"]
+                    seen.add(kind)
+                    self.assertIn(kind, EVENT_FIELDS)
+                    self.assertIsInstance(event.get("line"), int, event)
+                    self.assertLessEqual(EVENT_FIELDS[kind], event.keys(), event)
+        self.assertGreaterEqual(len(seen), 13)
+
+    def test_text_at_a_terminal_reads_as_the_golden_file_with_and_without_colour(self):
+        """A refused cryopod and soul trap in red, allowed results green, /limits answered one
+        line per line. The golden file writes the terminal's colour codes as ESC; regenerate it
+        with TW_REGENERATE=1."""
+        script = os.path.join(ROOT, "examples", "scenarios", "cryopods_and_soul_traps.tws")
+        golden = os.path.join(HERE, "golden", "cryopods_and_soul_traps.txt")
+        def shown(no_colour):
+            text = at_terminal([script], {"NO_COLOR": no_colour})
+            return re.sub(r"\bin \d+ ms\b", "in # ms", text).replace("\x1b", "ESC")
+        coloured = shown("")
+        if os.environ.get("TW_REGENERATE"):
+            with open(golden, "w", encoding="utf-8") as out:
+                out.write(coloured)
+        with open(golden, encoding="utf-8") as expected:
+            wanted = expected.read()
+        self.assertEqual(coloured, wanted)
+        self.assertEqual(shown("1"), re.sub(r"ESC\[[\d;]*m", "", wanted))
 
 
 if __name__ == "__main__":

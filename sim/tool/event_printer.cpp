@@ -147,14 +147,13 @@ std::string EventPrinter::Describe(const json& event, bool verbose) {
   const auto kind = EventKindOf(event);
   if (kind == kResult) return DescribeResult(event);
   if (kind == kNotification)
-    return WithText(event, "notification to " + Name(event, "player"),
-                    fmt::format(" (colour {}, scale {}, {} s)", Colour(event.value("color", json())),
-                                Number(event.value("scale", json())),
-                                Number(event.value("time", json()))));
+    return WithText(
+        event, "notification to " + Name(event, "player"),
+        fmt::format(" (colour {}, scale {}, {} s)", Colour(event.value("color", json())),
+                    Number(event.value("scale", json())), Number(event.value("time", json()))));
   if (kind == kChat)
-    return WithText(event,
-                    fmt::format("chat to {} from {}", Name(event, "player"), Name(event, "sender")),
-                    "");
+    return WithText(
+        event, fmt::format("chat to {} from {}", Name(event, "player"), Name(event, "sender")), "");
   if (kind == kServerMessage)
     return WithText(event, "server message to " + Name(event, "player"),
                     " (colour " + Colour(event.value("color", json())) + ")");
