@@ -81,6 +81,9 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(result.returncode, 0)
         summary = "    log info [Tamewarden] Config: 8 kinds, 4 item mappings, 0 warnings"
         recount = "    log info [Tamewarden] Recount ({}): 9 creatures of 3 teams in # ms, {}"
+        # The first action sums up the default world.
+        world = ("    world: 5 players, 2 tribes; creatures: 2 of team 100003, 3 of team 200001, "
+                 "4 of team 200002, 14 wild")
         # An answer of several lines: one line each, under the event.
         answer = ["    rcon answer to request 1:", "      Reloaded config",
                   "      Config: 8 kinds, 4 item mappings, 0 warnings"]
@@ -88,6 +91,7 @@ class CommandLine(unittest.TestCase):
         masked = [re.sub(r"\bin \d+ ms\b", "in # ms", line) for line in result.stdout.splitlines()]
         self.assertEqual(masked, [
             "   2> rcon tw.reload",
+            world,
             "    result AShooterGameMode.InitGame: game function ran",
             recount.format("load", "the first count since the plug-in loaded"),
             summary,
@@ -101,12 +105,12 @@ class CommandLine(unittest.TestCase):
         # --verbose lists the twelve commands, sixteen hooks and the two timers the plug-in
         # registered.
         lines = run("--verbose", stdin="rcon tw.reload\n").stdout.splitlines()
-        self.assertEqual(lines[4:6], ["    plug-in loaded: 12 commands, 16 hooks",
+        self.assertEqual(lines[5:7], ["    plug-in loaded: 12 commands, 16 hooks",
                                       "      RegisterChatCommand /limits"])
-        self.assertEqual(lines[32], "      InstallHook AShooterCharacter.OnWeaponEquipped")
-        self.assertEqual(lines[33:35], ["      AddOnTimerCallback Tamewarden.Recount",
+        self.assertEqual(lines[33], "      InstallHook AShooterCharacter.OnWeaponEquipped")
+        self.assertEqual(lines[34:36], ["      AddOnTimerCallback Tamewarden.Recount",
                                         "      AddOnTimerCallback Tamewarden.Cluster"])
-        self.assertEqual(lines[36:39], answer)
+        self.assertEqual(lines[37:40], answer)
 
     def test_the_temporary_server_directory_is_removed_at_exit(self):
         result = run(stdin="truth\n")
@@ -319,6 +323,16 @@ class Output(unittest.TestCase):
                     self.assertIsInstance(event.get("line"), int, event)
                     self.assertLessEqual(EVENT_FIELDS[kind], event.keys(), event)
         self.assertGreaterEqual(len(seen), 13)
+
+    def test_set_up_lines_are_echoed_only_when_verbose(self):
+        script = "player p id=100001 tribe=200001\ndino d kind=/Game/A/B.B team=200001\ntruth\n"
+        for args, echoed in (((), False), (("--verbose",), True)):
+            with self.subTest(args=args):
+                lines = run(*args, stdin=script).stdout.splitlines()
+                self.assertEqual("   1> player p id=100001 tribe=200001" in lines, echoed)
+                at = lines.index("   3> truth")
+                self.assertEqual(lines[at + 1],
+                                 "    world: 1 player, 1 tribe; creatures: 1 of team 200001")
 
     def test_text_at_a_terminal_reads_as_the_golden_file_with_and_without_colour(self):
         """A refused cryopod and soul trap in red, allowed results green, /limits answered one

@@ -245,6 +245,10 @@ void EventPrinter::Echo(int line, std::string_view text) {
   if (!settings_.json) Write(fmt::format("{:>4}> {}", line, text));
 }
 
+void EventPrinter::Note(std::string_view text) {
+  if (!settings_.json) Write(fmt::format("    {}", text));
+}
+
 void EventPrinter::Write(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), out_);
   std::fputc('\n', out_);

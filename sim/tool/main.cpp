@@ -129,6 +129,7 @@ int Run(const Options& options) {
   });
   ScriptRunner runner(server, {fs::absolute(options.plugin), script_dir, kDefaultWorld});
   source = OpenScript(options, runner);
+  runner.OnSceneSet([&](const std::string& summary) { print([&] { printer.Note(summary); }); });
 
   std::unique_ptr<RconServer> rcon;
   if (options.rcon_port) {
@@ -164,7 +165,10 @@ int Run(const Options& options) {
 
   GameLoop loop(*source, rcon.get());
   for (int line = 1; auto text = loop.NextLine(); ++line) {
-    if (!source->typed() && WorthEchoing(*text)) printer.Echo(line, *text);
+    // The set-up's lines are many and show nothing; the first action sums up the world instead.
+    const Verb* verb = ScriptParser::VerbOf(*text);
+    const bool setup = verb != nullptr && verb->kind == VerbKind::kWorld && !options.verbose;
+    if (!source->typed() && WorthEchoing(*text) && !setup) printer.Echo(line, *text);
     runner.RunLine(*text, line);
     server.events().Clear();
   }

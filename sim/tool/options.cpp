@@ -76,7 +76,9 @@ const std::vector<Option>& Table() {
       {"--plugin", "PATH", "the plug-in library (default: the one built with this tool)",
        Text(&Options::plugin)},
       {"--json", "", "print each event as one JSON object per line", Switch(&Options::json)},
-      {"-v, --verbose", "", "a load lists every command and hook the plug-in registered",
+      {"-v, --verbose", "",
+       "echo the set-up's lines (player, dino, item...) too; a load lists\n"
+       "every command and hook the plug-in registered",
        Switch(&Options::verbose)},
       {"--rcon-port", "N",
        "also serve Source RCON on 127.0.0.1:N (0: any free port, reported\n"
