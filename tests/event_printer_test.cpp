@@ -57,6 +57,13 @@ TEST(EventPrinter, DescribesEveryKindOfEvent) {
         {"total", 3},
         {"kinds", {{"Blueprint'/Game/A/Rex.Rex'", 2}, {"Blueprint'/Game/B/Dodo.Dodo'", 1}}}},
        "truth: team 200001 owns 3 living tamed (Rex 2, Dodo 1)"},
+      // The config's display name where the kind has one.
+      {{{"event", "truth"},
+        {"team", 7},
+        {"total", 2},
+        {"kinds", {{"Blueprint'/Game/A/Rex.Rex'", 1}, {"Blueprint'/Game/B/Dodo.Dodo'", 1}}},
+        {"names", {{"Blueprint'/Game/A/Rex.Rex'", "Tyrant"}}}},
+       "truth: team 7 owns 2 living tamed (Tyrant 1, Dodo 1)"},
       {{{"event", "truth"}, {"team", 5}, {"total", 0}, {"kinds", json::object()}},
        "truth: team 5 owns 0 living tamed"},
       {{{"event", "load"}, {"ok", true}, {"error", nullptr}}, "plug-in loaded"},
@@ -88,10 +95,14 @@ TEST(EventPrinter, DescribesEveryKindOfEvent) {
            {"dead", true},
            {"destroyed", true}}}},
         {"structures", {{{"name", "hut"}, {"at", {5, 0, 0}}}}},
-        {"items", json::array()}},
+        {"items",
+         {{{"name", "pod"}, {"kind", "/Game/C/Pod.Pod"}, {"holds", {"Blueprint'/Game/A/Rex.Rex'"}}},
+          {{"name", "trap"}, {"kind", "/Game/C/Trap.Trap"}, {"holds", json::array()}}}},
+        {"names", {{"Blueprint'/Game/A/Rex.Rex'", "Tyrant"}}}},
        "plug-in loaded\nplayers (2):\n  ann: id 1, tribe 9, team 9, groups Admins\n"
-       "  ben: id 2, team 2, dead\ndinos (2):\n  rex: Rex, team 9, at 1,2,3\n"
-       "  dodo: Dodo, wild, dead, destroyed\nstructures (1):\n  hut: at 5,0,0\nitems (0)"},
+       "  ben: id 2, team 2, dead\ndinos (2):\n  rex: Tyrant, team 9, at 1,2,3\n"
+       "  dodo: Dodo, wild, dead, destroyed\nstructures (1):\n  hut: at 5,0,0\nitems (2):\n"
+       "  pod: Pod, holds Tyrant\n  trap: Trap, empty"},
       {{{"event", "load"}, {"ok", false}, {"error", "Can't open config.json"}},
        R"(plug-in failed to load: "Can't open config.json")"},
       {{{"event", "unload"}}, "plug-in unloaded"},

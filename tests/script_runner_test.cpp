@@ -185,7 +185,9 @@ TEST_F(Runner, TruthCountsLivingTamedCreaturesOfPlayerTeams) {
                                        {"line", 4},
                                        {"team", 200001},
                                        {"total", 1},
-                                       {"kinds", {{kRex, 1}}}}));
+                                       {"kinds", {{kRex, 1}}},
+                                       // as the default config names the kind
+                                       {"names", {{kRex, "Rex"}}}}));
   EXPECT_EQ(truths[1]["total"], 0);
   EXPECT_EQ(truths[1]["kinds"], nlohmann::json::object());
 }

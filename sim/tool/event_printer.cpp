@@ -61,6 +61,16 @@ std::string WithText(const json& event, const std::string& heading, const std::s
   return shown;
 }
 
+// A kind as the config names it ("names" maps paths to display names), else its path's last part.
+std::string KindName(const json& event, const std::string& path) {
+  const auto names = event.find("names");
+  if (names != event.end() && names->is_object()) {
+    const auto it = names->find(path);
+    if (it != names->end() && it->is_string()) return it->get<std::string>();
+  }
+  return ShortKind(path);
+}
+
 std::string DescribeResult(const json& event) {
   std::string text = "result " + event.value("function", std::string("?")) + ": game function " +
                      (event.value("called", false) ? "ran" : "skipped");
@@ -75,7 +85,7 @@ std::string DescribeTruth(const json& event) {
   std::string kinds;
   if (const auto it = event.find("kinds"); it != event.end() && it->is_object()) {
     for (const auto& [path, count] : it->items())
-      kinds += (kinds.empty() ? "" : ", ") + ShortKind(path) + " " + Dump(count);
+      kinds += (kinds.empty() ? "" : ", ") + KindName(event, path) + " " + Dump(count);
   }
   return fmt::format("truth: team {} owns {} living tamed{}", Text(event, "team"),
                      Text(event, "total"), kinds.empty() ? "" : " (" + kinds + ")");
@@ -123,10 +133,10 @@ std::string DescribeWorld(const json& event) {
     }
     return line + (p.value("dead", false) ? ", dead" : "");
   });
-  text += Section(event, "dinos", [](const json& d) {
+  text += Section(event, "dinos", [&event](const json& d) {
     const int team = d.value("team", 0);
     return fmt::format(
-        "{}: {}, {}{}{}{}", Name(d, "name"), ShortKind(d.value("kind", std::string())),
+        "{}: {}, {}{}{}{}", Name(d, "name"), KindName(event, d.value("kind", std::string())),
         team == 0 ? std::string("wild") : "team " + std::to_string(team),
         d.value("dead", false) ? ", dead" : "", d.value("destroyed", false) ? ", destroyed" : "",
         Location(d.value("at", json())));
@@ -135,8 +145,15 @@ std::string DescribeWorld(const json& event) {
     const std::string at = Location(s.value("at", json()));
     return Name(s, "name") + (at.empty() ? "" : ":" + at.substr(1));
   });
-  text += Section(event, "items", [](const json& i) {
-    return Name(i, "name") + ": " + ShortKind(i.value("kind", std::string()));
+  text += Section(event, "items", [&event](const json& i) {
+    std::string line = Name(i, "name") + ": " + ShortKind(i.value("kind", std::string()));
+    if (const auto held = i.find("holds"); held != i.end() && held->is_array()) {
+      std::string kinds;
+      for (const json& path : *held)
+        if (path.is_string()) kinds += (kinds.empty() ? "" : ", ") + KindName(event, path);
+      line += ", " + (kinds.empty() ? std::string("empty") : "holds " + kinds);
+    }
+    return line;
   });
   return text;
 }

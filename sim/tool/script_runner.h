@@ -58,6 +58,9 @@ struct ScriptContext {
   void LoadPlugin() {
     if (!server.LoadPlugin(settings.plugin).ok) load_failed = true;  // the "load" event tells why
   }
+  // The config's display names ("Name") of creature kinds, by their "Blueprint'...'" path; none
+  // when the config cannot be read.
+  nlohmann::json DisplayNames() const;
   void Report(EventKind kind, nlohmann::json fields) {
     server.events().Add(kind, std::move(fields));
   }
