@@ -334,6 +334,26 @@ class Output(unittest.TestCase):
                 self.assertEqual(lines[at + 1],
                                  "    world: 1 player, 1 tribe; creatures: 1 of team 200001")
 
+    def test_the_summary_ends_a_run_when_asked_and_marks_counts_that_differ(self):
+        """A creature added behind the plug-in's back (a world line after the load) makes its
+        team's counts differ from truth until the next recount."""
+        script = ("rcon tw.counts 200001\n"
+                  "dino extra kind=/Game/PrimalEarth/Dinos/Rex/Rex_Character_BP.Rex_Character_BP"
+                  " team=200001\ntame alice wild_rex1\nmultiuse bob wild_rex2 0\n")
+        golden = os.path.join(HERE, "golden", "summary.txt")
+        text = run("--summary", stdin=script).stdout
+        tables = text[text.index("\nrefusals"):]
+        if os.environ.get("TW_REGENERATE"):
+            with open(golden, "w", encoding="utf-8") as out:
+                out.write(tables)
+        with open(golden, encoding="utf-8") as expected:
+            self.assertEqual(tables, expected.read())
+        self.assertNotIn("refusals", run(stdin=script).stdout)  # not at a terminal: asked only
+        as_json = run("--json", "--summary", stdin=script)
+        self.assertEqual(as_json.stderr[as_json.stderr.index("\nrefusals"):], tables.replace(
+            "    plug-in unloaded\n", ""))
+        self.assertTrue(all(line.startswith("{") for line in as_json.stdout.splitlines()))
+
     def test_text_at_a_terminal_reads_as_the_golden_file_with_and_without_colour(self):
         """A refused cryopod and soul trap in red, allowed results green, /limits answered one
         line per line. The golden file writes the terminal's colour codes as ESC; regenerate it

@@ -21,6 +21,7 @@
 #include "sim/tool/line_source.h"
 #include "sim/tool/options.h"
 #include "sim/tool/rcon_server.h"
+#include "sim/tool/run_summary.h"
 #include "sim/tool/script_runner.h"
 
 namespace {
@@ -121,10 +122,13 @@ int Run(const Options& options) {
     if (source) source->AfterOutput();
   };
   int crashes = 0;
+  const bool summary = options.summary.value_or(!options.json && isatty(STDOUT_FILENO));
+  RunSummary refusals;
   sim::Server server(dir);
   if (temporary) std::ofstream(server.ConfigPath(), std::ios::binary) << kDefaultConfig;
   server.events().SetListener([&](const nlohmann::json& event) {
     if (sim::EventKindOf(event) == sim::EventKind::kCrash) ++crashes;
+    refusals.Observe(event);
     print([&] { printer.Print(event); });
   });
   ScriptRunner runner(server, {fs::absolute(options.plugin), script_dir, kDefaultWorld});
@@ -179,6 +183,17 @@ int Run(const Options& options) {
     loop.ServeUntilStopped();
   }
   rcon.reset();
+  if (summary) {
+    // Tables for a person: on stdout in text, on stderr beside --json's events.
+    ScriptContext names_from{server, {}};
+    const nlohmann::json names = names_from.DisplayNames();
+    const std::string tables =
+        "\n" + refusals.Refusals(names) + "\n" + RunSummary::Counts(server, names);
+    print([&] {
+      std::fputs(tables.c_str(), options.json ? stderr : stdout);
+      std::fflush(options.json ? stderr : stdout);
+    });
+  }
   server.UnloadPlugin();
   return runner.failed() || runner.load_failed() || crashes > 0 || cut_short ? 1 : 0;
 }
