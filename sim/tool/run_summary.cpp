@@ -12,7 +12,8 @@ using nlohmann::json;
 
 // "Tame refused for team 200001 (alice, Steam id 7656...): Blueprint'...' (kind limit 2/2)", or
 // "Merge refused for teams 200001 and 200002: all creatures (total limit 9/6)".
-const std::regex kRefusal(R"(^(.+?) refused for teams? (\d+(?: and \d+)?)(?: \([^)]*\))?: (.+) \(([^()]+)\)$)");
+const std::regex kRefusal(
+    R"(^(.+?) refused for teams? (\d+(?: and \d+)?)(?: \([^)]*\))?: (.+) \(([^()]+)\)$)");
 const std::regex kFigures(R"( \d+/\d+)");
 // A line of a counts answer: "Rex: 1/2"; the total's line has the same shape.
 const std::regex kCount(R"(^(.+): (\d+)/(\d+)$)");
@@ -59,8 +60,8 @@ std::string RunSummary::Refusals(const json& names) const {
   for (const auto& [key, times] : refusals_) {
     const auto& [road, team, kind, reason] = key;
     const std::string path = kind.starts_with("Blueprint'") ? kind : "";
-    rows.push_back({road, team, path.empty() ? kind : KindName(names, path), reason,
-                    std::to_string(times)});
+    rows.push_back(
+        {road, team, path.empty() ? kind : KindName(names, path), reason, std::to_string(times)});
   }
   return "refusals:\n" + Table(rows);
 }
@@ -94,9 +95,8 @@ std::string RunSummary::Counts(Server& server, const json& names) {
       std::smatch match;
       if (!std::regex_match(lines[i], match, kCount)) continue;
       // The last figures line is the team's total.
-      const bool total = std::none_of(lines.begin() + i + 1, lines.end(), [](const auto& l) {
-        return std::regex_match(l, kCount);
-      });
+      const bool total = std::none_of(lines.begin() + i + 1, lines.end(),
+                                      [](const auto& l) { return std::regex_match(l, kCount); });
       const std::string kind = total ? "" : match[1].str();
       const int counted = std::stoi(match[2]);
       const int seen = truth.contains(kind) ? truth[kind] : 0;
