@@ -27,6 +27,28 @@ std::string KindName(const json& names, const std::string& path) {
   return dot == std::string::npos ? name : name.substr(dot + 1);
 }
 
+// An RCON command's answer; its events are no part of the run, and a failure answers nothing.
+std::string AskQuietly(Server& server, const std::string& command) {
+  auto& events = server.events();
+  const std::size_t from = events.all().size();
+  struct Quiet {
+    EventLog& events;
+    EventLog::Listener listener;
+    std::size_t from;
+    ~Quiet() {
+      events.EraseFrom(from);
+      events.SetListener(std::move(listener));
+    }
+  } quiet{events, events.SetListener(nullptr), from};
+  std::string answer;
+  try {
+    for (const auto& reply : server.Rcon(command, 0)) answer += reply.text;
+  } catch (const std::exception&) {
+    answer.clear();
+  }
+  return answer;
+}
+
 }  // namespace
 
 std::string Table(const std::vector<std::vector<std::string>>& rows) {
@@ -76,15 +98,7 @@ std::string RunSummary::Counts(Server& server, const json& names) {
       truth[KindName(names, path)] += count;
       truth[""] += count;
     }
-    // Asked quietly: the answer's events are no part of the run.
-    auto& events = server.events();
-    const auto listener = events.SetListener(nullptr);
-    const std::size_t from = events.all().size();
-    std::string answer;
-    for (const auto& reply : server.Rcon("tw.counts " + std::to_string(team), 0))
-      answer += reply.text;
-    events.EraseFrom(from);
-    events.SetListener(listener);
+    const std::string answer = AskQuietly(server, "tw.counts " + std::to_string(team));
 
     std::vector<std::string> lines;
     for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
