@@ -188,9 +188,11 @@ TEST_F(AdminCommands, GetDinoBpAnswersThePathOfAnyAimedCreature) {
 
   const auto chats = Events("chat");
   ASSERT_EQ(chats.size(), 1u);
-  EXPECT_EQ(chats[0],
-            (nlohmann::json{
-                {"event", "chat"}, {"player", "admin"}, {"sender", "Tamewarden"}, {"text", kRex}}));
+  EXPECT_EQ(chats[0], (nlohmann::json{{"event", "chat"},
+                                      {"line", 0},
+                                      {"player", "admin"},
+                                      {"sender", "Tamewarden"},
+                                      {"text", kRex}}));
   EXPECT_EQ(LogTexts("info"), std::vector<std::string>{kRex});
   const sim::AimQuery& query = admin_.character->last_aim_query.value();
   EXPECT_EQ(query.channel, 6);

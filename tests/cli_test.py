@@ -18,6 +18,8 @@ import unittest
 
 SIM = None
 SANITIZED = False  # built with the sanitizers
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
 
 
 def run(*args, stdin=""):
@@ -79,18 +81,23 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(result.returncode, 0)
         summary = "    log info [Tamewarden] Config: 8 kinds, 4 item mappings, 0 warnings"
         recount = "    log info [Tamewarden] Recount ({}): 9 creatures of 3 teams in # ms, {}"
-        answer = ("    rcon answer to request 1: "
-                  "\"Reloaded config\\nConfig: 8 kinds, 4 item mappings, 0 warnings\"")
+        # The first action sums up the default world.
+        world = ("    world: 5 players, 2 tribes; creatures: 2 of team 100003, 3 of team 200001, "
+                 "4 of team 200002, 14 wild")
+        # An answer of several lines: one line each, under the event.
+        answer = ["    rcon answer to request 1:", "      Reloaded config",
+                  "      Config: 8 kinds, 4 item mappings, 0 warnings"]
         # A recount's time varies: masked.
         masked = [re.sub(r"\bin \d+ ms\b", "in # ms", line) for line in result.stdout.splitlines()]
         self.assertEqual(masked, [
             "   2> rcon tw.reload",
+            world,
             "    result AShooterGameMode.InitGame: game function ran",
             recount.format("load", "the first count since the plug-in loaded"),
             summary,
             "    plug-in loaded: 12 commands, 16 hooks",
             recount.format("reload", "0 team counts corrected"),
-            answer,
+            *answer,
             "    log info [Tamewarden] Reloaded Config",
             summary,
             "    plug-in unloaded",
@@ -98,12 +105,12 @@ class CommandLine(unittest.TestCase):
         # --verbose lists the twelve commands, sixteen hooks and the two timers the plug-in
         # registered.
         lines = run("--verbose", stdin="rcon tw.reload\n").stdout.splitlines()
-        self.assertEqual(lines[4:6], ["    plug-in loaded: 12 commands, 16 hooks",
+        self.assertEqual(lines[5:7], ["    plug-in loaded: 12 commands, 16 hooks",
                                       "      RegisterChatCommand /limits"])
-        self.assertEqual(lines[32], "      InstallHook AShooterCharacter.OnWeaponEquipped")
-        self.assertEqual(lines[33:35], ["      AddOnTimerCallback Tamewarden.Recount",
+        self.assertEqual(lines[33], "      InstallHook AShooterCharacter.OnWeaponEquipped")
+        self.assertEqual(lines[34:36], ["      AddOnTimerCallback Tamewarden.Recount",
                                         "      AddOnTimerCallback Tamewarden.Cluster"])
-        self.assertEqual(lines[36], answer)
+        self.assertEqual(lines[37:40], answer)
 
     def test_the_temporary_server_directory_is_removed_at_exit(self):
         result = run(stdin="truth\n")
@@ -270,6 +277,118 @@ class CommandLine(unittest.TestCase):
             self.assertIn("error: General: ", wrong_type.stdout)
             self.assertEqual(wrong_type.returncode, 1)
             self.assertEqual(summary.match(wrong_type.stdout.splitlines()[-1]).group(1), "1")
+
+
+def at_terminal(args, env):
+    """Runs the tool with its standard output at a terminal; what it showed there, with the
+    carriage returns the terminal adds taken out."""
+    main, secondary = pty.openpty()
+    sim = subprocess.Popen([SIM, *args], stdin=subprocess.DEVNULL, stdout=secondary,
+                           stderr=subprocess.DEVNULL, env={**os.environ, **env}, close_fds=True)
+    os.close(secondary)
+    shown = b""
+    while True:
+        try:
+            chunk = os.read(main, 65536)
+        except OSError:  # the other end closed
+            break
+        if not chunk:
+            break
+        shown += chunk
+    sim.wait(timeout=60)
+    os.close(main)
+    return shown.decode(errors="replace").replace("\r\n", "\n")
+
+
+# The members each kind of event carries in --json besides "event" and "line" (the docs' list).
+EVENT_FIELDS = {
+    "result": {"function", "called", "refused"},
+    "notification": {"player", "text", "color", "scale", "time"},
+    "chat": {"player", "sender", "text"},
+    "server_message": {"player", "text", "color"},
+    "rcon": {"id", "type", "text"},
+    "unequip": {"player", "item"},
+    "log": {"level", "logger", "text"},
+    "truth": {"team", "total", "kinds"},
+    "load": {"ok"},
+    "unload": set(),
+    "error": {"text"},
+    "help": {"text"},
+    "world": {"loaded", "players", "dinos", "structures", "items"},
+    "rcon_ban": {"address", "failures", "seconds"},
+    "crash": {"text"},
+    "sync": {"text"},
+}
+
+
+class Output(unittest.TestCase):
+    def test_every_json_event_carries_its_line_and_fields_and_short_floats(self):
+        scripts = [os.path.join(folder, name)
+                   for folder in (os.path.join(ROOT, "examples", "scenarios"),
+                                  os.path.join(HERE, "scenarios"))
+                   for name in sorted(os.listdir(folder))
+                   if name.endswith(".tws") and not name.startswith("cluster")]
+        seen = set()
+        for script in scripts:
+            with self.subTest(script=os.path.basename(script)):
+                stdout = run("--json", script).stdout
+                # A float is written as the float it was, not as the double nearest it.
+                self.assertNotRegex(stdout, r"\d\.\d*0000\d")
+                for event in events(stdout):
+                    kind = event["event"]
+                    seen.add(kind)
+                    self.assertIn(kind, EVENT_FIELDS)
+                    self.assertIsInstance(event.get("line"), int, event)
+                    self.assertLessEqual(EVENT_FIELDS[kind], event.keys(), event)
+        self.assertGreaterEqual(len(seen), 13)
+
+    def test_set_up_lines_are_echoed_only_when_verbose(self):
+        script = "player p id=100001 tribe=200001\ndino d kind=/Game/A/B.B team=200001\ntruth\n"
+        for args, echoed in (((), False), (("--verbose",), True)):
+            with self.subTest(args=args):
+                lines = run(*args, stdin=script).stdout.splitlines()
+                self.assertEqual("   1> player p id=100001 tribe=200001" in lines, echoed)
+                at = lines.index("   3> truth")
+                self.assertEqual(lines[at + 1],
+                                 "    world: 1 player, 1 tribe; creatures: 1 of team 200001")
+
+    def test_the_summary_ends_a_run_when_asked_and_marks_counts_that_differ(self):
+        """A creature added behind the plug-in's back (a world line after the load) makes its
+        team's counts differ from truth until the next recount."""
+        script = ("rcon tw.counts 200001\n"
+                  "dino extra kind=/Game/PrimalEarth/Dinos/Rex/Rex_Character_BP.Rex_Character_BP"
+                  " team=200001\ntame alice wild_rex1\nmultiuse bob wild_rex2 0\n")
+        golden = os.path.join(HERE, "golden", "summary.txt")
+        text = run("--summary", stdin=script).stdout
+        tables = text[text.index("\nrefusals"):]
+        if os.environ.get("TW_REGENERATE"):
+            with open(golden, "w", encoding="utf-8") as out:
+                out.write(tables)
+        with open(golden, encoding="utf-8") as expected:
+            self.assertEqual(tables, expected.read())
+        self.assertNotIn("refusals", run(stdin=script).stdout)  # not at a terminal: asked only
+        as_json = run("--json", "--summary", stdin=script)
+        self.assertEqual(as_json.stderr[as_json.stderr.index("\nrefusals"):], tables.replace(
+            "    plug-in unloaded\n", ""))
+        self.assertTrue(all(line.startswith("{") for line in as_json.stdout.splitlines()))
+
+    def test_text_at_a_terminal_reads_as_the_golden_file_with_and_without_colour(self):
+        """A refused cryopod and soul trap in red, allowed results green, /limits answered one
+        line per line. The golden file writes the terminal's colour codes as ESC; regenerate it
+        with TW_REGENERATE=1."""
+        script = os.path.join(ROOT, "examples", "scenarios", "cryopods_and_soul_traps.tws")
+        golden = os.path.join(HERE, "golden", "cryopods_and_soul_traps.txt")
+        def shown(no_colour):
+            text = at_terminal([script], {"NO_COLOR": no_colour})
+            return re.sub(r"\bin \d+ ms\b", "in # ms", text).replace("\x1b", "ESC")
+        coloured = shown("")
+        if os.environ.get("TW_REGENERATE"):
+            with open(golden, "w", encoding="utf-8") as out:
+                out.write(coloured)
+        with open(golden, encoding="utf-8") as expected:
+            wanted = expected.read()
+        self.assertEqual(coloured, wanted)
+        self.assertEqual(shown("1"), re.sub(r"ESC\[[\d;]*m", "", wanted))
 
 
 if __name__ == "__main__":

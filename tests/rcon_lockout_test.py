@@ -125,8 +125,8 @@ class Lockout(unittest.TestCase):
         self.assertEqual(self.sim.interrupt(), 0)
         self.assertEqual(self.ban_events(), [
             {"event": "rcon_ban", "address": "127.0.0.1", "failures": BAN_AFTER,
-             "seconds": BAN_SECONDS},
-            {"event": "rcon_ban", "address": "127.0.0.1", "failures": 0, "seconds": 0},
+             "seconds": BAN_SECONDS, "line": 0},
+            {"event": "rcon_ban", "address": "127.0.0.1", "failures": 0, "seconds": 0, "line": 0},
         ])
         stderr = "".join(self.sim.stderr)
         self.assertIn(f"RCON: 127.0.0.1 banned for {BAN_SECONDS} s after {BAN_AFTER} failed "

@@ -212,7 +212,7 @@ class RconPort(unittest.TestCase):
         # Runs last (by name): stop the server and check what it printed.
         self.assertEqual(self.sim.interrupt(), 0)
         events = self.sim.events()
-        self.assertEqual(events[-1], {"event": "unload"})
+        self.assertEqual(events[-1], {"event": "unload", "line": 0})
         self.assertFalse([e for e in events if e["event"] in ("error", "crash")])
         update = getattr(RconPort, "update_dinos", None)
         if update is not None:

@@ -205,9 +205,13 @@ TEST_F(Runner, TruthCountsLivingTamedCreaturesOfPlayerTeams) {
                 std::string("dino c kind=") + kDodoPath + " team=50000", "truth", "truth 123456"}));
   const auto truths = Events("truth");
   ASSERT_EQ(truths.size(), 2u);
-  EXPECT_EQ(
-      truths[0],
-      (nlohmann::json{{"event", "truth"}, {"team", 200001}, {"total", 1}, {"kinds", {{kRex, 1}}}}));
+  EXPECT_EQ(truths[0], (nlohmann::json{{"event", "truth"},
+                                       {"line", 4},
+                                       {"team", 200001},
+                                       {"total", 1},
+                                       {"kinds", {{kRex, 1}}},
+                                       // as the default config names the kind
+                                       {"names", {{kRex, "Rex"}}}}));
   EXPECT_EQ(truths[1]["total"], 0);
   EXPECT_EQ(truths[1]["kinds"], nlohmann::json::object());
 }

@@ -107,7 +107,7 @@ TEST(OptionTable, EveryOptionTheHelpShowsIsOneTheParserTakes) {
       EXPECT_EQ(error, "");
     }
   }
-  EXPECT_EQ(names, 16);
+  EXPECT_EQ(names, 18);
 }
 
 }  // namespace

@@ -11,6 +11,8 @@ namespace {
 struct Frame {
   std::string_view function;
   bool called = false;
+  bool own_yes = false;  // the game's own code answered true or a thing
+  bool unequipped = false;
 };
 
 std::vector<Frame>& Frames() {
@@ -18,16 +20,29 @@ std::vector<Frame>& Frames() {
   return frames;
 }
 
+Frame* Innermost(std::string_view function) {
+  auto& frames = Frames();
+  for (auto it = frames.rbegin(); it != frames.rend(); ++it)
+    if (it->function == function) return &*it;
+  return nullptr;
+}
+
+bool Yes(const nlohmann::json& value) {
+  return (value.is_boolean() && value.get<bool>()) || value.is_string();
+}
+
 }  // namespace
 
 void NoteCalled(std::string_view function) {
-  auto& frames = Frames();
-  for (auto it = frames.rbegin(); it != frames.rend(); ++it) {
-    if (it->function == function) {
-      it->called = true;
-      return;
-    }
-  }
+  if (Frame* frame = Innermost(function)) frame->called = true;
+}
+
+void NoteOwnAnswer(std::string_view function, const nlohmann::json& value) {
+  if (Frame* frame = Innermost(function)) frame->own_yes = Yes(value);
+}
+
+void NoteUnequipped() {
+  if (!Frames().empty()) Frames().back().unequipped = true;
 }
 
 CallFrame::CallFrame(std::string_view function) : function_(function) {
@@ -35,10 +50,14 @@ CallFrame::CallFrame(std::string_view function) : function_(function) {
 }
 
 CallFrame::~CallFrame() {
-  const bool called = Frames().back().called;
+  const Frame frame = Frames().back();
   Frames().pop_back();
-  nlohmann::json fields = {
-      {"line", Server::Current().events().line}, {"function", function_}, {"called", called}};
+  const bool refused =
+      !frame.called || frame.unequipped || (frame.own_yes && value_ && !Yes(*value_));
+  nlohmann::json fields = {{"line", Server::Current().events().line.load()},
+                           {"function", function_},
+                           {"called", frame.called},
+                           {"refused", refused}};
   if (value_) fields["value"] = *value_;
   Server::Current().events().Add(EventKind::kResult, std::move(fields));
 }

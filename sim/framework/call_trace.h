@@ -17,8 +17,15 @@ namespace sim {
 
 // Marks the innermost running call of `function` as having reached the game's own code.
 void NoteCalled(std::string_view function);
+// Notes what the game's own code of the innermost running call of `function` answered, so that a
+// detour that turns its yes into a no counts as a refusal.
+void NoteOwnAnswer(std::string_view function, const nlohmann::json& value);
+// The plug-in put away the item being equipped in the innermost running call: a refusal.
+void NoteUnequipped();
 
-// One game call in progress; reports a "result" event when it ends.
+// One game call in progress; reports a "result" event when it ends, "refused" saying whether the
+// plug-in turned the game's action down: skipped the function, turned its yes (or a spawned
+// creature) into a no (or null), or put away the item being equipped.
 class CallFrame {
  public:
   explicit CallFrame(std::string_view function);

@@ -5,7 +5,7 @@
 namespace sim {
 
 void EventLog::Add(EventKind kind, nlohmann::json fields) {
-  nlohmann::json event = {{"event", std::string(EventName(kind))}};
+  nlohmann::json event = {{"event", std::string(EventName(kind))}, {"line", line.load()}};
   event.update(fields);
   events_.push_back(std::move(event));
   if (listener_) listener_(events_.back());

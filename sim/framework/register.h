@@ -23,11 +23,17 @@ struct Hookable<Name, R(A...)> {
   // The function's address as the game calls it: always through the slot.
   static R Entry(A... args) { return slot(std::forward<A>(args)...); }
 
-  // The game's own function, noting for the call trace that it ran.
+  // The game's own function, noting for the call trace that it ran and what it answered.
   template <auto Implementation>
   static R Own(A... args) {
     NoteCalled(Name.view());
-    return Implementation(std::forward<A>(args)...);
+    if constexpr (std::is_void_v<R>) {
+      Implementation(std::forward<A>(args)...);
+    } else {
+      R result = Implementation(std::forward<A>(args)...);
+      NoteOwnAnswer(Name.view(), ResultValue(result));
+      return result;
+    }
   }
 };
 

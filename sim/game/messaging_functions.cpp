@@ -1,3 +1,4 @@
+#include "sim/framework/call_trace.h"
 #include "sim/framework/text.h"
 #include "sim/game/functions.h"
 #include "sim/server.h"
@@ -11,7 +12,9 @@ ShooterPlayerController& Player(AShooterPlayerController* controller, const char
   return *FromHost<ShooterPlayerController>(controller);
 }
 
-nlohmann::json Colour(const FLinearColor& c) { return {c.R, c.G, c.B, c.A}; }
+nlohmann::json Colour(const FLinearColor& c) {
+  return {EventFloat(c.R), EventFloat(c.G), EventFloat(c.B), EventFloat(c.A)};
+}
 
 }  // namespace
 
@@ -30,8 +33,8 @@ void ClientNotification(AShooterPlayerController* controller, FString* text, FLi
   Server::Current().events().Add(EventKind::kNotification, {{"player", player.name},
                                                             {"text", ToUtf8(*text)},
                                                             {"color", Colour(colour)},
-                                                            {"scale", scale},
-                                                            {"time", time}});
+                                                            {"scale", EventFloat(scale)},
+                                                            {"time", EventFloat(time)}});
 }
 
 void ClientChatMessage(AShooterPlayerController* controller, ChatMessageRecord message) {
@@ -60,6 +63,7 @@ void StartUnequip(AShooterWeapon* weapon) {
                             {"item", w->associated_item != nullptr
                                          ? nlohmann::json(FromHost<Item>(w->associated_item)->name)
                                          : nlohmann::json(nullptr)}});
+  NoteUnequipped();
   if (w->holder != nullptr && w->holder->weapon == w) w->holder->weapon = nullptr;
   w->holder = nullptr;
 }

@@ -71,6 +71,18 @@ bool WorthEchoing(const std::string& line) {
   return first != std::string::npos && line[first] != '#';
 }
 
+// A set-up line (player, dino, item...), which shows nothing unless --verbose asks for it; one
+// for a map ("@MAP dino ...") too.
+bool SetUp(std::string_view line) {
+  const auto first = line.find_first_not_of(" \t");
+  if (first != std::string_view::npos && line[first] == '@') {
+    const auto space = line.find_first_of(" \t", first);
+    line = space == std::string_view::npos ? std::string_view() : line.substr(space);
+  }
+  const Verb* verb = ScriptParser::VerbOf(line);
+  return verb != nullptr && verb->kind == VerbKind::kWorld;
+}
+
 timespec Timespec(Clock::duration left) {
   const auto ns =
       std::chrono::duration_cast<std::chrono::nanoseconds>(std::max(Clock::duration::zero(), left))
@@ -311,7 +323,8 @@ class ClusterRun {
     source_ = OpenScript();
     GameLoop loop(*source_, nullptr);
     for (int line = 1; auto text = loop.NextLine(); ++line) {
-      if (!source_->typed() && WorthEchoing(*text)) Print([&] { printer_.Echo(line, *text); });
+      if (!source_->typed() && WorthEchoing(*text) && (options_.verbose || !SetUp(*text)))
+        Print([&] { printer_.Echo(line, *text); });
       RunLine(*text, line);
       if (GameLoop::stopped()) break;
     }

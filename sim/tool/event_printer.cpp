@@ -44,20 +44,48 @@ std::string ShortKind(std::string path) {
   return dot == std::string::npos ? path : path.substr(dot + 1);
 }
 
+// An answer's text after its heading: one line as the quoted string it is, several lines (as
+// /limits answers) one per line, indented under the heading, with the details before the colon.
+std::string WithText(const json& event, const std::string& heading, const std::string& details) {
+  const auto it = event.find("text");
+  if (it == event.end() || !it->is_string() ||
+      it->get_ref<const std::string&>().find('\n') == std::string::npos)
+    return heading + ": " + Text(event, "text") + details;
+  std::string text = it->get<std::string>();
+  while (text.ends_with('\n')) text.pop_back();
+  std::string shown = heading + details + ":";
+  for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+    end = text.find('\n', start);
+    shown += "\n  " + text.substr(start, end == std::string::npos ? end : end - start);
+  }
+  return shown;
+}
+
+// A kind as the config names it ("names" maps paths to display names), else its path's last part.
+std::string KindName(const json& event, const std::string& path) {
+  const auto names = event.find("names");
+  if (names != event.end() && names->is_object()) {
+    const auto it = names->find(path);
+    if (it != names->end() && it->is_string()) return it->get<std::string>();
+  }
+  return ShortKind(path);
+}
+
 std::string DescribeResult(const json& event) {
   std::string text = "result " + event.value("function", std::string("?")) + ": game function " +
                      (event.value("called", false) ? "ran" : "skipped");
   if (const auto it = event.find("value"); it != event.end()) {
     text += ", returned " + (it->is_string() ? it->get<std::string>() : Dump(*it));
   }
-  return text;
+  // Said in words too, for a reader without colour.
+  return text + (event.value("refused", false) ? " (refused)" : "");
 }
 
 std::string DescribeTruth(const json& event) {
   std::string kinds;
   if (const auto it = event.find("kinds"); it != event.end() && it->is_object()) {
     for (const auto& [path, count] : it->items())
-      kinds += (kinds.empty() ? "" : ", ") + ShortKind(path) + " " + Dump(count);
+      kinds += (kinds.empty() ? "" : ", ") + KindName(event, path) + " " + Dump(count);
   }
   return fmt::format("truth: team {} owns {} living tamed{}", Text(event, "team"),
                      Text(event, "total"), kinds.empty() ? "" : " (" + kinds + ")");
@@ -105,10 +133,10 @@ std::string DescribeWorld(const json& event) {
     }
     return line + (p.value("dead", false) ? ", dead" : "");
   });
-  text += Section(event, "dinos", [](const json& d) {
+  text += Section(event, "dinos", [&event](const json& d) {
     const int team = d.value("team", 0);
     return fmt::format(
-        "{}: {}, {}{}{}{}", Name(d, "name"), ShortKind(d.value("kind", std::string())),
+        "{}: {}, {}{}{}{}", Name(d, "name"), KindName(event, d.value("kind", std::string())),
         team == 0 ? std::string("wild") : "team " + std::to_string(team),
         d.value("dead", false) ? ", dead" : "", d.value("destroyed", false) ? ", destroyed" : "",
         Location(d.value("at", json())));
@@ -117,8 +145,15 @@ std::string DescribeWorld(const json& event) {
     const std::string at = Location(s.value("at", json()));
     return Name(s, "name") + (at.empty() ? "" : ":" + at.substr(1));
   });
-  text += Section(event, "items", [](const json& i) {
-    return Name(i, "name") + ": " + ShortKind(i.value("kind", std::string()));
+  text += Section(event, "items", [&event](const json& i) {
+    std::string line = Name(i, "name") + ": " + ShortKind(i.value("kind", std::string()));
+    if (const auto held = i.find("holds"); held != i.end() && held->is_array()) {
+      std::string kinds;
+      for (const json& path : *held)
+        if (path.is_string()) kinds += (kinds.empty() ? "" : ", ") + KindName(event, path);
+      line += ", " + (kinds.empty() ? std::string("empty") : "holds " + kinds);
+    }
+    return line;
   });
   return text;
 }
@@ -129,18 +164,19 @@ std::string EventPrinter::Describe(const json& event, bool verbose) {
   const auto kind = EventKindOf(event);
   if (kind == kResult) return DescribeResult(event);
   if (kind == kNotification)
-    return fmt::format("notification to {}: {} (colour {}, scale {}, {} s)", Name(event, "player"),
-                       Text(event, "text"), Colour(event.value("color", json())),
-                       Number(event.value("scale", json())), Number(event.value("time", json())));
+    return WithText(
+        event, "notification to " + Name(event, "player"),
+        fmt::format(" (colour {}, scale {}, {} s)", Colour(event.value("color", json())),
+                    Number(event.value("scale", json())), Number(event.value("time", json()))));
   if (kind == kChat)
-    return fmt::format("chat to {} from {}: {}", Name(event, "player"), Name(event, "sender"),
-                       Text(event, "text"));
+    return WithText(
+        event, fmt::format("chat to {} from {}", Name(event, "player"), Name(event, "sender")), "");
   if (kind == kServerMessage)
-    return fmt::format("server message to {}: {} (colour {})", Name(event, "player"),
-                       Text(event, "text"), Colour(event.value("color", json())));
+    return WithText(event, "server message to " + Name(event, "player"),
+                    " (colour " + Colour(event.value("color", json())) + ")");
   if (kind == kRcon)
-    return fmt::format("rcon answer to request {}: {}{}", Text(event, "id"), Text(event, "text"),
-                       event.value("type", 0) == 0 ? "" : " (type " + Text(event, "type") + ")");
+    return WithText(event, "rcon answer to request " + Text(event, "id"),
+                    event.value("type", 0) == 0 ? "" : " (type " + Text(event, "type") + ")");
   if (kind == kUnequip)
     return fmt::format("unequip: {} puts away {}", Name(event, "player"), Name(event, "item"));
   if (kind == kLog)
@@ -187,6 +223,9 @@ std::string EventPrinter::Json(const json& event) {
 std::string_view EventPrinter::ColourOf(const json& event) {
   const auto kind = EventKindOf(event);
   if (kind == kResult) {
+    if (const auto refused = event.find("refused"); refused != event.end() && refused->is_boolean())
+      return *refused ? "31" : "32";
+    // Without the member, as in an event made by hand: a skip or a no.
     const auto value = event.find("value");
     const bool refused =
         !event.value("called", true) || (value != event.end() && value->is_boolean() && !*value);
@@ -221,6 +260,10 @@ void EventPrinter::Print(const json& event) {
 
 void EventPrinter::Echo(int line, std::string_view text) {
   if (!settings_.json) Write(fmt::format("{:>4}> {}", line, text));
+}
+
+void EventPrinter::Note(std::string_view text) {
+  if (!settings_.json) Write(fmt::format("    {}", text));
 }
 
 void EventPrinter::Write(const std::string& text) {

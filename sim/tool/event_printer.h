@@ -24,6 +24,8 @@ class EventPrinter {
   void Print(const nlohmann::json& event);
   // A script line about to run; shown in text mode only.
   void Echo(int line, std::string_view text);
+  // A line of the tool's own under the script line, such as the world's summary; text mode only.
+  void Note(std::string_view text);
 
   // The readable form of one event, without indentation or final newline; an event of several
   // lines indents the later ones by two.

@@ -21,6 +21,7 @@
 #include "sim/tool/line_source.h"
 #include "sim/tool/options.h"
 #include "sim/tool/rcon_server.h"
+#include "sim/tool/run_summary.h"
 #include "sim/tool/script_runner.h"
 
 namespace {
@@ -123,16 +124,20 @@ int Run(const Options& options) {
     if (source) source->AfterOutput();
   };
   int crashes = 0;
+  const bool summary = options.summary.value_or(!options.json && isatty(STDOUT_FILENO));
+  RunSummary refusals;
   sim::Server server(dir);
   if (temporary) std::ofstream(server.ConfigPath(), std::ios::binary) << kDefaultConfig;
   server.events().SetListener([&](const nlohmann::json& event) {
     if (sim::EventKindOf(event) == sim::EventKind::kCrash) ++crashes;
+    refusals.Observe(event);
     print([&] { printer.Print(event); });
   });
   ScriptRunner runner(server, {fs::absolute(options.plugin), script_dir, kDefaultWorld});
   source = OpenScript(
       options, runner,
       server.ConfigPath().string() + (temporary ? " (examples/config.json, built in)" : ""));
+  runner.OnSceneSet([&](const std::string& summary) { print([&] { printer.Note(summary); }); });
 
   std::unique_ptr<RconServer> rcon;
   if (options.rcon_port) {
@@ -168,7 +173,10 @@ int Run(const Options& options) {
 
   GameLoop loop(*source, rcon.get());
   for (int line = 1; auto text = loop.NextLine(); ++line) {
-    if (!source->typed() && WorthEchoing(*text)) printer.Echo(line, *text);
+    // The set-up's lines are many and show nothing; the first action sums up the world instead.
+    const Verb* verb = ScriptParser::VerbOf(*text);
+    const bool setup = verb != nullptr && verb->kind == VerbKind::kWorld && !options.verbose;
+    if (!source->typed() && WorthEchoing(*text) && !setup) printer.Echo(line, *text);
     runner.RunLine(*text, line, source->typed());
     server.events().Clear();
   }
@@ -179,6 +187,17 @@ int Run(const Options& options) {
     loop.ServeUntilStopped();
   }
   rcon.reset();
+  if (summary) {
+    // Tables for a person: on stdout in text, on stderr beside --json's events.
+    ScriptContext names_from{server, {}};
+    const nlohmann::json names = names_from.DisplayNames();
+    const std::string tables =
+        "\n" + refusals.Refusals(names) + "\n" + RunSummary::Counts(server, names);
+    print([&] {
+      std::fputs(tables.c_str(), options.json ? stderr : stdout);
+      std::fflush(options.json ? stderr : stdout);
+    });
+  }
   server.UnloadPlugin();
   return runner.failed() || runner.load_failed() || crashes > 0 || cut_short ? 1 : 0;
 }

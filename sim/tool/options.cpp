@@ -76,8 +76,17 @@ const std::vector<Option>& Table() {
       {"--plugin", "PATH", "the plug-in library (default: the one built with this tool)",
        Text(&Options::plugin)},
       {"--json", "", "print each event as one JSON object per line", Switch(&Options::json)},
-      {"-v, --verbose", "", "a load lists every command and hook the plug-in registered",
+      {"-v, --verbose", "",
+       "echo the set-up's lines (player, dino, item...) too; a load lists\n"
+       "every command and hook the plug-in registered",
        Switch(&Options::verbose)},
+      {"--summary", "",
+       "end with two tables: refusals by road, team, kind and reason, and each\n"
+       "team's counts against its limits next to truth (default at a terminal\n"
+       "without --json; with --json they go to stderr)",
+       [](Options& options, std::string_view, const Value&) { options.summary = true; }},
+      {"--no-summary", "", "no tables at the end",
+       [](Options& options, std::string_view, const Value&) { options.summary = false; }},
       {"--rcon-port", "N",
        "also serve Source RCON on 127.0.0.1:N (0: any free port, reported\n"
        "on stderr) and keep serving after the script until interrupted",

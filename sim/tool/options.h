@@ -12,7 +12,9 @@ struct Options {
   std::optional<std::filesystem::path> server_dir;  // none: a fresh temporary directory
   std::filesystem::path plugin;
   bool json = false;
-  bool verbose = false;               // text: a load lists everything the plug-in registered
+  bool verbose = false;  // text: a load lists everything the plug-in registered
+  // End with the refusals and counts tables; none: at a terminal and without --json.
+  std::optional<bool> summary;
   std::optional<uint16_t> rcon_port;  // 0: any free port, reported on stderr
   std::string rcon_password;
   int rcon_auth_timeout_s = 10;

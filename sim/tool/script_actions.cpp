@@ -104,10 +104,16 @@ void Rcon(ScriptContext& c, const Statement& s) {
 
 void Truth(ScriptContext& c, const Statement& s) {
   const auto truth = c.server.game().Truth();
-  const auto report = [&c](int32_t team, const std::map<std::string, int>& kinds) {
+  const nlohmann::json all_names = c.DisplayNames();
+  const auto report = [&](int32_t team, const std::map<std::string, int>& kinds) {
     int total = 0;
-    for (const auto& [path, count] : kinds) total += count;
-    c.Report(EventKind::kTruth, {{"team", team}, {"total", total}, {"kinds", kinds}});
+    nlohmann::json names = nlohmann::json::object();
+    for (const auto& [path, count] : kinds) {
+      total += count;
+      if (const auto it = all_names.find(path); it != all_names.end()) names[path] = *it;
+    }
+    c.Report(EventKind::kTruth,
+             {{"team", team}, {"total", total}, {"kinds", kinds}, {"names", std::move(names)}});
   };
   if (!s.args.empty()) {
     const int32_t team = IntArg(s, 0);

@@ -1,7 +1,10 @@
 #include "sim/tool/script_runner.h"
 
 #include <exception>
+#include <map>
 #include <sstream>
+
+#include <fmt/format.h>
 
 #include "sim/tool/cluster_sync.h"
 
@@ -94,6 +97,7 @@ void ScriptRunner::SetScene(int line) {
   if (action_seen_) return;
   action_seen_ = true;
   if (!scene_set_) RunDefaultWorld();
+  if (scene_listener_) scene_listener_(WorldSummary());
   context_.server.events().line = line;
 }
 
@@ -105,6 +109,27 @@ void ScriptRunner::Boot(BootRule rule) {
     context_.server.Start();
     context_.LoadPlugin();
   }
+}
+
+std::string ScriptRunner::WorldSummary() const {
+  const auto plural = [](std::size_t n, const char* word) {
+    return fmt::format("{} {}{}", n, word, n == 1 ? "" : "s");
+  };
+  std::set<int32_t> tribes;
+  for (const auto& [name, player] : context_.players) {
+    const int32_t tribe = FromHost<ShooterPlayerState>(player->player_state)->tribe.tribe_id;
+    if (tribe != 0) tribes.insert(tribe);
+  }
+  std::map<int32_t, int> creatures;  // by team; 0: wild
+  for (const auto& [name, dino] : context_.dinos)
+    if (!dino->dead() && !dino->destroyed) ++creatures[dino->targeting_team];
+  std::string teams;
+  for (const auto& [team, count] : creatures)
+    if (team != 0) teams += fmt::format("{}{} of team {}", teams.empty() ? "" : ", ", count, team);
+  if (creatures.contains(0))
+    teams += fmt::format("{}{} wild", teams.empty() ? "" : ", ", creatures[0]);
+  return fmt::format("world: {}, {}; creatures: {}", plural(context_.players.size(), "player"),
+                     plural(tribes.size(), "tribe"), teams.empty() ? "none" : teams);
 }
 
 void ScriptRunner::RunDefaultWorld() {

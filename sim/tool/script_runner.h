@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -57,6 +58,9 @@ struct ScriptContext {
   void LoadPlugin() {
     if (!server.LoadPlugin(settings.plugin).ok) load_failed = true;  // the "load" event tells why
   }
+  // The config's display names ("Name") of creature kinds, by their "Blueprint'...'" path; none
+  // when the config cannot be read.
+  nlohmann::json DisplayNames() const;
   void Report(EventKind kind, nlohmann::json fields) {
     server.events().Add(kind, std::move(fields));
   }
@@ -91,6 +95,12 @@ class ScriptRunner {
   // `outage`, waits until the plug-in has found the database unreachable); what went wrong
   // (reported as the line's error too), or empty. Neither sets the scene nor boots.
   std::string SyncQuietly(int seconds, int line, bool outage = false);
+  // Called with a line summing up the world once the scene is set, before the first action.
+  void OnSceneSet(std::function<void(const std::string&)> listener) {
+    scene_listener_ = std::move(listener);
+  }
+  // One line summing up the world: players, tribes and living creatures by team.
+  std::string WorldSummary() const;
   // Whether any line has failed so far.
   bool failed() const { return failed_; }
   // Whether a load of the plug-in (by `load`, or at boot) has failed so far.
@@ -126,6 +136,7 @@ class ScriptRunner {
   bool action_seen_ = false;  // the first action has come
   bool booted_ = false;       // load or start ran
   bool failed_ = false;
+  std::function<void(const std::string&)> scene_listener_;
 };
 
 }  // namespace sim::tool
