@@ -58,19 +58,6 @@ constexpr auto kMessageLimit = 60s;
 constexpr auto kExitGrace = 5s;
 constexpr char kDatabase[] = "tamewarden";
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in || fs::is_directory(path)) throw std::runtime_error("cannot read " + path.string());
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-bool WorthEchoing(const std::string& line) {
-  const auto first = line.find_first_not_of(" \t\r");
-  return first != std::string::npos && line[first] != '#';
-}
-
 // A set-up line (player, dino, item...), which shows nothing unless --verbose asks for it; one
 // for a map ("@MAP dino ...") too.
 bool SetUp(std::string_view line) {
@@ -119,16 +106,7 @@ class MapProcess {
     // Its own process group and no blocked signal: a Ctrl-C reaches only this tool, which ends
     // the maps in order.
     posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t none, defaults;
-    sigemptyset(&none);
-    sigemptyset(&defaults);
-    for (const int signal : {SIGINT, SIGTERM, SIGPIPE}) sigaddset(&defaults, signal);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(
-        &attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    InitOwnGroupAttributes(attributes);
     std::vector<char*> args;
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);

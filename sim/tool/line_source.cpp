@@ -3,6 +3,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
 #include <utility>
 
 namespace sim::tool {
@@ -119,6 +122,20 @@ std::string PromptBanner(std::string_view config) {
   if (const auto twice = build.find("  "); twice != std::string::npos) build.erase(twice, 1);
   return "tamewarden-sim (build " + build + "), config " + std::string(config) +
          "; type help for help, Ctrl-D to quit\n";
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in || std::filesystem::is_directory(path))
+    throw std::runtime_error("cannot read " + path.string());
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool WorthEchoing(const std::string& line) {
+  const auto first = line.find_first_not_of(" \t\r");
+  return first != std::string::npos && line[first] != '#';
 }
 
 }  // namespace sim::tool

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,5 +45,10 @@ std::unique_ptr<LineSource> TerminalLines(int in_fd, int out_fd, std::string pro
 // The line a person at the prompt sees first: the tool's build, the config it runs (`config`
 // describes it) and how to get help.
 std::string PromptBanner(std::string_view config);
+
+// A whole file, as bytes; throws std::runtime_error naming it when it cannot be read.
+std::string ReadFile(const std::filesystem::path& path);
+// Whether a line about to run is shown: not when it is blank or only a comment.
+bool WorthEchoing(const std::string& line);
 
 }  // namespace sim::tool

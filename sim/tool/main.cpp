@@ -36,20 +36,6 @@ fs::path FreshServerDir() {
   return pattern;
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in || fs::is_directory(path)) throw std::runtime_error("cannot read " + path.string());
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// Shows a line about to run, unless it is blank or only a comment.
-bool WorthEchoing(const std::string& line) {
-  const auto first = line.find_first_not_of(" \t\r");
-  return first != std::string::npos && line[first] != '#';
-}
-
 int Usage(const std::string& error) {
   std::cerr << "tamewarden-sim: " << error << "\nTry 'tamewarden-sim --help'.\n";
   return 2;

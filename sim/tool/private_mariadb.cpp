@@ -21,21 +21,7 @@
 
 extern char** environ;
 
-namespace {
-
-using namespace std::chrono_literals;
-
-std::string CurrentUser() {
-  const char* user = std::getenv("USER");
-  if (user != nullptr && *user != '\0') return user;
-  return getuid() == 0 ? "root" : std::to_string(getuid());
-}
-
-// Starts `argv` with its output appended to `log`; returns its pid. It runs in a process group
-// of its own with no signal blocked, so that a Ctrl-C at the terminal reaches only the program
-// that started it, which then shuts it down in order.
-pid_t Spawn(const std::vector<std::string>& argv, const std::string& log) {
-  posix_spawnattr_t attributes;
+void InitOwnGroupAttributes(posix_spawnattr_t& attributes) {
   posix_spawnattr_init(&attributes);
   sigset_t none, defaults;
   sigemptyset(&none);
@@ -46,6 +32,23 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::string& log) {
   posix_spawnattr_setpgroup(&attributes, 0);
   posix_spawnattr_setflags(&attributes,
                            POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+}
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string CurrentUser() {
+  const char* user = std::getenv("USER");
+  if (user != nullptr && *user != '\0') return user;
+  return getuid() == 0 ? "root" : std::to_string(getuid());
+}
+
+// Starts `argv` with its output appended to `log`, in a process group of its own; returns its
+// pid.
+pid_t Spawn(const std::vector<std::string>& argv, const std::string& log) {
+  posix_spawnattr_t attributes;
+  InitOwnGroupAttributes(attributes);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);

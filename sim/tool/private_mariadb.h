@@ -1,8 +1,14 @@
 #pragma once
 
+#include <spawn.h>
 #include <sys/types.h>
 #include <string>
 #include <string_view>
+
+// Attributes for posix_spawn of a helper process (the server, a map of a rehearsal): a process
+// group of its own and no signal blocked or ignored, so that a Ctrl-C at the terminal reaches
+// only the program that started it, which then shuts it down in order. Destroy them after use.
+void InitOwnGroupAttributes(posix_spawnattr_t& attributes);
 
 // A MariaDB server of its own for a test run: a data directory in a new temporary directory,
 // the server listening on a unix socket there only (no network), run as the current user. Made
