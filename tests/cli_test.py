@@ -60,6 +60,7 @@ class CommandLine(unittest.TestCase):
             ("--cluster", "A,B", "--rcon-port", "0", "--rcon-password", "pw"):
                 "--rcon-port serves one server",
             ("--check", "--cluster", "A,B"): "--check runs no server",
+            ("--cluster", "A,B", "--summary"): "--summary is not available with --cluster",
         }
         for args, message in cases.items():
             with self.subTest(args=args):

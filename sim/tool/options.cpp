@@ -175,6 +175,11 @@ Options Parse(const std::vector<std::string>& args, const std::filesystem::path&
   if (options.strict && !options.check) throw UsageError("--strict is only used with --check");
   if (options.private_db && options.cluster.empty())
     throw UsageError("--private-db is only used with --cluster");
+  // Each map counts apart; the cluster's counts are for tw.counts and truth lines to show.
+  if (options.summary.value_or(false) && !options.cluster.empty())
+    throw UsageError(
+        "--summary is not available with --cluster: ask each map with "
+        "\"@MAP rcon tw.counts TEAM\" and \"@MAP truth\" lines instead");
   if (options.check) {
     if (options.rcon_port || !rcon_options.empty() || options.json || !options.cluster.empty())
       throw UsageError(

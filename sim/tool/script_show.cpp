@@ -132,12 +132,14 @@ std::vector<Verb> ShowVerbs() {
               "lists every kind of script line; with VERB, what that line does, its arguments "
               "and an example.",
               "help tame", Help, false),
-      ShowRow("world",
-              "shows the plug-in's state and every player (name, id, tribe, team, groups, dead), "
-              "creature (name, kind, team, dead, location), structure and item. The scene is set "
-              "first (the default world when the script has made no player or creature), but "
-              "neither the server nor the plug-in starts. Takes no arguments.",
-              "world", ShowWorld, true),
+      ShowRow(
+          "world",
+          "shows the plug-in's state and every player (name, id, tribe, team, groups, dead), "
+          "creature (name, kind, team, dead, location), structure and item (what each cryopod "
+          "and soul trap holds), kinds by the config's names where it gives them. The scene is set "
+          "first (the default world when the script has made no player or creature), but "
+          "neither the server nor the plug-in starts. Takes no arguments.",
+          "world", ShowWorld, true),
   };
 }
 
