@@ -159,7 +159,10 @@ bool TakesRestOfLine(std::string_view placeholder) {
 const Verb* ScriptParser::VerbOf(std::string_view line) {
   std::string error;
   const std::vector<Token> tokens = Tokenize(line, error);
-  return tokens.empty() ? nullptr : FindVerb(Unquote(tokens[0].raw));
+  if (tokens.empty()) return nullptr;
+  const std::string word = Unquote(tokens[0].raw);
+  // "@MAP LINE" is the @MAP line, as Parse reads it.
+  return FindVerb(word.size() > 1 && word.front() == '@' ? std::string("@MAP") : word);
 }
 
 Parsed ScriptParser::Parse(std::string_view line) {
