@@ -179,19 +179,30 @@ void ClusterOnTimer() {
 
 SyncWorker* ClusterWorker() { return TheLink().worker.get(); }
 
+namespace {
+
+// The state line of `worker`, from one status, so that it and the map lines agree.
+std::string StateLine(const SyncWorker& worker, const ClusterStatus& status) {
+  const ConnectionParams& connection = worker.params().connection;
+  return fmt::format("Cluster \"{}\" as \"{}\": {}", connection.cluster_name,
+                     connection.server_name, DescribeState(status));
+}
+
+constexpr char kNoCluster[] = "no cluster: the configuration has no \"Cluster\" section";
+
+}  // namespace
+
 std::string ClusterStateLine() {
   SyncWorker* worker = ClusterWorker();
-  if (worker == nullptr) return "no cluster: the configuration has no \"Cluster\" section";
-  const ConnectionParams& connection = worker->params().connection;
-  return fmt::format("Cluster \"{}\" as \"{}\": {}", connection.cluster_name,
-                     connection.server_name, DescribeState(worker->Status()));
+  return worker == nullptr ? kNoCluster : StateLine(*worker, worker->Status());
 }
 
 std::vector<std::string> ClusterStatusLines() {
-  std::vector<std::string> lines = {ClusterStateLine()};
   SyncWorker* worker = ClusterWorker();
-  if (worker == nullptr) return lines;
-  for (const MapInfo& map : worker->Status().maps) {
+  if (worker == nullptr) return {kNoCluster};
+  const ClusterStatus status = worker->Status();
+  std::vector<std::string> lines = {StateLine(*worker, status)};
+  for (const MapInfo& map : status.maps) {
     lines.push_back(fmt::format("  {}{}: {} teams, {} creatures, {}", map.name,
                                 map.self ? " (this map)" : "", map.teams, map.creatures,
                                 map.last_write ? "last wrote " + LocalTimeText(*map.last_write)
